@@ -1,0 +1,131 @@
+#include "TfrmRecSaldo.h"
+
+#include "ClientDataSet.h"
+#include "HostConfig.h"
+#include "Logging.h"
+#include "RecSaldoDataSets.h"
+#include "ScreenGeometry.h"
+#include "ServerModule.h"
+#include "SqlConnection.h"
+#include "Srv_kvb52814.h"
+#include "TMessages.h"
+#include "Trad_utl.h"
+#include "TrdmRecSaldo.h"
+#include "ui_Cli_kvb52814.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QPainterPath>
+#include <QTimer>
+
+namespace {
+// The short-path step of the original layout: the path when something is there, else empty.
+QString existingPath(const QString& path)
+{
+    return QFileInfo::exists(path) ? path : QString();
+}
+} // namespace
+
+TfrmRecSaldo::TfrmRecSaldo(QWidget* owner) : QDialog(owner), m_ui(new Ui::TfrmRecSaldo)
+{
+    ServerModule::initResources();
+    setObjectName(QStringLiteral("frmRecSaldo"));
+    m_ui->setupUi(this);
+    setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
+
+    msgPadrao = new TMessages(QStringLiteral("msgPadrao"), this);
+    msgPadrao->loadLines(QStringLiteral(":/msgPadrao.txt"));
+
+    tmrPadrao = new QTimer(this);
+    tmrPadrao->setObjectName(QStringLiteral("tmrPadrao"));
+    tmrPadrao->setInterval(15000);
+    tmrPadrao->start();
+
+    cdsConsumidor = new ClientDataSet(QStringLiteral("cdsConsumidor"), this);
+    cdsSALDOCONS = new ClientDataSet(QStringLiteral("cdsSALDOCONS"), this);
+    cdsMovCaixa = new ClientDataSet(QStringLiteral("cdsMovCaixa"), this);
+    cdsMovCaixa->setFieldDefs(RecSaldoDataSets::movCaixaFields());
+    cdsParametrosZel = new ClientDataSet(QStringLiteral("cdsParametrosZel"), this);
+    cdsTipRecConf = new ClientDataSet(QStringLiteral("cdsTipRecConf"), this);
+    cdsTotSalCons = new ClientDataSet(QStringLiteral("cdsTotSalCons"), this);
+    cdsBuscaPorta = new ClientDataSet(QStringLiteral("cdsBuscaPorta"), this);
+    cdsConfTipoRece = new ClientDataSet(QStringLiteral("cdsConfTipoRece"), this);
+    cdsConfTipoRece->setFieldDefs(RecSaldoDataSets::confTipoReceFields());
+
+    FormCreate(this);
+}
+
+TfrmRecSaldo::~TfrmRecSaldo() = default;
+
+void TfrmRecSaldo::FormCreate(QObject*)
+{
+    Trad_utl::Trad(this);
+}
+
+void TfrmRecSaldo::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::LanguageChange)
+        m_ui->retranslateUi(this);
+    QDialog::changeEvent(event);
+}
+
+QString TfrmRecSaldo::parametersFilePath()
+{
+    return existingPath(HostConfig::instance().programFolder() + QStringLiteral("/PARAMETROSZEL.CDS"));
+}
+
+QString TfrmRecSaldo::receiptTypeFilePath(const QString& dsDirCad)
+{
+    const QString relative = QStringLiteral("Dados\\Cadastros\\ConfTipoRece.cds");
+    return existingPath(dsDirCad + QString(relative).replace(QLatin1Char('\\'), QDir::separator()));
+}
+
+void TfrmRecSaldo::InicializaForm()
+{
+    // 1. Rounded window from the designed size; only the top-left corner shows on the final window.
+    QPainterPath outline;
+    outline.addRoundedRect(QRectF(0, 0, width(), height()), 20, 20);
+    setMask(QRegion(outline.toFillPolygon().toPolygon()));
+
+    // 2. Data module and its connection.
+    if (!Srv_kvb52814::rdmRecSaldo)
+        Srv_kvb52814::rdmRecSaldo = new TrdmRecSaldo(nullptr);
+    Srv_kvb52814::rdmRecSaldo->adcRecSaldo->open();
+
+    // 3-4. Parameters file.
+    const QString parameters = parametersFilePath();
+    if (!parameters.isEmpty()) {
+        cdsParametrosZel->loadFromFile(parameters);
+        cdsParametrosZel->open();
+        parametros.readFrom(*cdsParametrosZel);
+    } else {
+        qCInfo(lcScreen) << "no PARAMETROSZEL.CDS in" << HostConfig::instance().programFolder();
+    }
+
+    // 5. Receipt-type file: DSDIRCAD runs straight into the relative path.
+    const QString receiptTypes = receiptTypeFilePath(parametros.DSDIRCAD);
+    if (!receiptTypes.isEmpty()) {
+        cdsConfTipoRece->loadFromFile(receiptTypes);
+        cdsConfTipoRece->open();
+    } else {
+        qCInfo(lcScreen) << "no receipt-type file under" << parametros.DSDIRCAD;
+    }
+
+    // 6. Size.
+    resize(width(), 600);
+    resize(800, 600);
+
+    // 7. The window sits centred on the screen. On a screen smaller than the window the
+    // offset is negative (integer division truncating towards zero), cutting it equally on both sides.
+    const QSize screen = ScreenGeometry::size();
+    move((screen.width() - width()) / 2, (screen.height() - height()) / 2);
+
+    // 8. Idle timer: already counting since creation; starting it again would restart the countdown.
+    if (!tmrPadrao->isActive())
+        tmrPadrao->start();
+
+    // 9. State.
+    TempoEsgotado = false;
+    PrimeiraCarga = true;
+    InicioMenu = 0;
+}

@@ -1,0 +1,66 @@
+-- Brings one consumer's balance in one family up to date from a start date:
+-- the running balance of the last line before the start (0 if none), then every
+-- line from the start on in date and line order, credits adding and debits
+-- subtracting, each line's running balance written back, and the final balance
+-- stored in SALDOCONS. Only lines from the start date on are read.
+CREATE OR REPLACE PROCEDURE ATUALIZA_SALDO_CONS_FKB(
+    P_CDCLIENTE      VARCHAR,
+    P_CDCONSUMIDOR   VARCHAR,
+    P_CDFAMILISALD   VARCHAR,
+    P_DTINIEVOLUCAO  TIMESTAMP)
+LANGUAGE plpgsql
+AS $$
+DECLARE
+    V_SALDO   NUMERIC(15,2);
+    V_LINHAS  INTEGER := 0;
+    R         RECORD;
+BEGIN
+    SELECT E.VRSALDCONEXT INTO V_SALDO
+      FROM EXTRATOCONS E
+     WHERE E.CDCLIENTE = P_CDCLIENTE
+       AND E.CDCONSUMIDOR = P_CDCONSUMIDOR
+       AND E.CDFAMILISALD = P_CDFAMILISALD
+       AND E.DTMOVEXTCONS < P_DTINIEVOLUCAO
+     ORDER BY E.DTMOVEXTCONS DESC, E.NRSEQMOVEXT DESC
+     LIMIT 1;
+    IF FOUND THEN
+        V_LINHAS := 1;
+    END IF;
+    V_SALDO := COALESCE(V_SALDO, 0);
+
+    FOR R IN
+        SELECT E.DTMOVEXTCONS, E.NRSEQMOVEXT, E.IDTPMOVEXT, E.VRMOVEXTCONS, E.VRSALDCONEXT
+          FROM EXTRATOCONS E
+         WHERE E.CDCLIENTE = P_CDCLIENTE
+           AND E.CDCONSUMIDOR = P_CDCONSUMIDOR
+           AND E.CDFAMILISALD = P_CDFAMILISALD
+           AND E.DTMOVEXTCONS >= P_DTINIEVOLUCAO
+         ORDER BY E.DTMOVEXTCONS, E.NRSEQMOVEXT
+    LOOP
+        V_LINHAS := V_LINHAS + 1;
+        IF R.IDTPMOVEXT = 'C' THEN
+            V_SALDO := V_SALDO + R.VRMOVEXTCONS;
+        ELSIF R.IDTPMOVEXT = 'D' THEN
+            V_SALDO := V_SALDO - R.VRMOVEXTCONS;
+        END IF;
+        IF R.VRSALDCONEXT IS DISTINCT FROM V_SALDO THEN
+            UPDATE EXTRATOCONS
+               SET VRSALDCONEXT = V_SALDO
+             WHERE CDCLIENTE = P_CDCLIENTE
+               AND CDCONSUMIDOR = P_CDCONSUMIDOR
+               AND CDFAMILISALD = P_CDFAMILISALD
+               AND DTMOVEXTCONS = R.DTMOVEXTCONS
+               AND NRSEQMOVEXT = R.NRSEQMOVEXT;
+        END IF;
+    END LOOP;
+
+    -- A family the consumer never used keeps having no balance row.
+    IF V_LINHAS > 0 THEN
+        INSERT INTO SALDOCONS (CDCLIENTE, CDCONSUMIDOR, CDFAMILISALD, VRSALDCONFAM)
+        VALUES (P_CDCLIENTE, P_CDCONSUMIDOR, P_CDFAMILISALD, V_SALDO)
+        ON CONFLICT (CDCLIENTE, CDCONSUMIDOR, CDFAMILISALD) DO UPDATE
+           SET VRSALDCONFAM = EXCLUDED.VRSALDCONFAM
+         WHERE SALDOCONS.VRSALDCONFAM IS DISTINCT FROM EXCLUDED.VRSALDCONFAM;
+    END IF;
+END;
+$$;

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "HostExport.h"
+
+#include <QString>
+
+// The kiosk installation's configuration: an INI-style file ("key = value" under
+// [section] headers, '#' comments), each value overridable from the environment.
+//
+//   [database]
+//   connection = Provider=SQLITE;Data Source=/var/lib/kiosk/store.db     (KIOSK_DB)
+//   [kiosk]
+//   dataFolder = /var/lib/kiosk        folder of PARAMETROSZEL.CDS    (KIOSK_DATA_DIR)
+//   locale = pt_BR                     number/date format, language   (KIOSK_LOCALE)
+//
+// The file is KIOSK_CONFIG, else $XDG_CONFIG_HOME/kiosk/kiosk.conf.
+class HOST_EXPORT HostConfig
+{
+public:
+    static HostConfig& instance();
+
+    // Reads `file` (or the default one when empty; a missing default file is not an error),
+    // then applies the environment.
+    void load(const QString& file = QString());
+    static QString defaultFile();
+
+    const QString& connectionString() const { return m_connectionString; }
+    void setConnectionString(const QString& s) { m_connectionString = s; }
+    const QString& dataFolder() const { return m_dataFolder; }
+    void setDataFolder(const QString& s) { m_dataFolder = s; }
+    const QString& locale() const { return m_locale; }
+    void setLocale(const QString& s) { m_locale = s; }
+    const QString& file() const { return m_file; }
+
+    // Folder where the host keeps PARAMETROSZEL.CDS: the data folder when one is
+    // configured, else the folder of the running program.
+    QString programFolder() const;
+
+private:
+    QString m_file;
+    QString m_connectionString;
+    QString m_dataFolder;
+    QString m_locale = QStringLiteral("pt_BR");
+};

@@ -1,0 +1,30 @@
+#include "Mensagemzel.h"
+
+#include "DataPacket.h"
+#include "Logging.h"
+#include "MessagePresenter.h"
+
+namespace Mensagemzel {
+
+QVariant MensagemMetodo(const QVariant& result, bool, int, const QString& method, const QString& caller,
+                        const QString& arguments, const QString& schema)
+{
+    if (result.metaType().id() != QMetaType::QString)
+        return result;
+    const QString text = result.toString();
+    qCWarning(lcServer).noquote() << QStringLiteral("%1 failed (caller %2, arguments \"%3\", schema %4): %5")
+                                         .arg(method, caller, arguments, schema, text);
+    MessagePresenter::instance().notify(text);
+    return PacketVariant::of(DataPacket());
+}
+
+bool Mensagem(const QString& text, const QString&, const QString&, const QString& answer, int kind,
+              const QString&, const QString&, int, ClientDataSet*)
+{
+    if (kind == tmPergunta && answer == QLatin1String("S"))
+        return MessagePresenter::instance().ask(text);
+    MessagePresenter::instance().notify(text);
+    return false;
+}
+
+} // namespace Mensagemzel

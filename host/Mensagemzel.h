@@ -1,0 +1,25 @@
+#pragma once
+
+#include "HostExport.h"
+
+#include <QString>
+#include <QVariant>
+
+class ClientDataSet;
+
+enum TTipoMsg { tmPergunta = 1, tmAviso = 3 };
+
+namespace Mensagemzel {
+// Passes a server function's result on to the screen. A packet (or nothing) comes
+// back unchanged. A failure text is logged with the method, caller and arguments,
+// shown once to the consumer as a notice, and replaced by an empty packet, so the
+// caller's data set loads it without a second error.
+HOST_EXPORT QVariant MensagemMetodo(const QVariant& result, bool flag, int number, const QString& method,
+                                    const QString& caller, const QString& arguments, const QString& schema);
+
+// A modal message. Kind 1 with answer "S": a yes/no question, true for yes.
+// Kind 3: a notice, result false. Closing it does not re-run the screen's activation.
+HOST_EXPORT bool Mensagem(const QString& text, const QString& title, const QString& flag, const QString& answer,
+                          int kind, const QString& detail, const QString& schema, int number,
+                          ClientDataSet* dataSet);
+} // namespace Mensagemzel

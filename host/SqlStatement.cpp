@@ -1,0 +1,81 @@
+#include "SqlStatement.h"
+
+#include "DateTimeValue.h"
+#include "KioskError.h"
+#include "SqlConnection.h"
+
+#include <QSqlError>
+
+SqlStatement::SqlStatement(const QString& name, SqlConnection* connection, QObject* parent)
+    : QObject(parent), m_connection(connection)
+{
+    setObjectName(name);
+    m_params.setOwner(name);
+}
+
+SqlStatement::~SqlStatement() = default;
+
+void SqlStatement::setSql(const QString& text)
+{
+    m_sql = text;
+    m_params.refreshFrom(text);
+}
+
+void SqlStatement::fail(const QString& databaseText) const
+{
+    throw SqlError(objectName(), databaseText);
+}
+
+QVariant SqlStatement::driverValue(const SqlParameter& p, const QString& kind)
+{
+    const ParamType t = p.bound != ParamType::None ? p.bound : p.declared;
+    const bool textDates = kind == QLatin1String("SQLITE") || kind == QLatin1String("POSTGRESQL");
+    if (p.isNull()) {
+        switch (t) {
+        case ParamType::Float:
+            return QVariant(QMetaType::fromType<double>());
+        case ParamType::Integer:
+            return QVariant(QMetaType::fromType<qlonglong>());
+        case ParamType::DateTime:
+            return textDates ? QVariant(QMetaType::fromType<QString>())
+                             : QVariant(QMetaType::fromType<QDateTime>());
+        default:
+            return QVariant(QMetaType::fromType<QString>());
+        }
+    }
+    if (t == ParamType::DateTime) {
+        const double days = p.value.toDouble();
+        // Zone-free text: the embedded engine compares it as text, PostgreSQL reads it as a timestamp.
+        return textDates ? QVariant(DateTimeValue::toIsoText(days))
+                         : QVariant(QDateTime(DateTimeValue::toDateTime(days).date(), DateTimeValue::toDateTime(days).time()));
+    }
+    return p.value;
+}
+
+QSqlQuery& SqlStatement::execute(const QString& text)
+{
+    if (!m_connection || !m_connection->connected())
+        fail(QStringLiteral("not connected"));
+    if (m_preparedGeneration != m_connection->generation() || m_preparedText != text) {
+        m_query = QSqlQuery(m_connection->database());
+        m_query.setNumericalPrecisionPolicy(QSql::LowPrecisionDouble);
+        m_query.setForwardOnly(true);
+        if (!m_query.prepare(text)) {
+            m_preparedText.clear();
+            fail(SqlConnection::errorText(m_query.lastError()));
+        }
+        m_preparedText = text;
+        m_preparedGeneration = m_connection->generation();
+    }
+    const QString kind = m_connection->kind();
+    for (const QString& name : SqlParameters::placeholderNames(text)) {
+        const SqlParameter* p = m_params.find(name);
+        if (!p)
+            fail(QStringLiteral("parameter %1 is not declared").arg(name));
+        m_query.bindValue(QLatin1Char(':') + name, driverValue(*p, kind),
+                          p->direction == ParamDirection::ReturnValue ? QSql::Out : QSql::In);
+    }
+    if (!m_query.exec())
+        fail(SqlConnection::errorText(m_query.lastError()));
+    return m_query;
+}

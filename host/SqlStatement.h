@@ -1,0 +1,42 @@
+#pragma once
+
+#include "HostExport.h"
+#include "SqlParameters.h"
+
+#include <QObject>
+#include <QSqlQuery>
+
+class SqlConnection;
+
+// Common ground of queries, commands and stored procedures: a text with
+// ":NAME" parameters, prepared once per connection opening and bound by name.
+class HOST_EXPORT SqlStatement : public QObject
+{
+    Q_OBJECT
+public:
+    SqlStatement(const QString& name, SqlConnection* connection, QObject* parent = nullptr);
+    ~SqlStatement() override;
+
+    SqlConnection* connection() const { return m_connection; }
+    void setSql(const QString& text);
+    const QString& sql() const { return m_sql; }
+    SqlParameters& parameters() { return m_params; }
+    SqlParameter& paramByName(const QString& name) { return m_params.paramByName(name); }
+
+    // The value handed to the driver for a parameter on an engine ("SQLITE", ...).
+    static QVariant driverValue(const SqlParameter& p, const QString& kind);
+
+protected:
+    // Prepares `text` (the statement's own by default), binds every parameter and runs it.
+    QSqlQuery& execute(const QString& text);
+    [[noreturn]] void fail(const QString& databaseText) const;
+
+    SqlConnection* m_connection;
+    SqlParameters m_params;
+    QString m_sql;
+
+private:
+    QSqlQuery m_query;
+    QString m_preparedText;
+    quint64 m_preparedGeneration = 0;
+};

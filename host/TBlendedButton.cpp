@@ -1,0 +1,63 @@
+#include "TBlendedButton.h"
+
+#include <QPainter>
+
+TBlendedButton::TBlendedButton(QWidget* parent) : QAbstractButton(parent)
+{
+    setFocusPolicy(Qt::NoFocus);
+}
+
+void TBlendedButton::setColor(const QColor& c)
+{
+    m_color = c;
+    update();
+}
+
+void TBlendedButton::paintEvent(QPaintEvent*)
+{
+    QPainter p(this);
+    const bool down = isDown() || isChecked();
+    const QColor fill = !isEnabled() ? m_disabledColor : down ? m_downColor : m_color;
+    const QColor text = !isEnabled() ? m_disabledTextColor : down ? m_downTextColor : palette().color(QPalette::ButtonText);
+    TBlendedShape::paintShape(p, QRectF(rect()), m_shape, fill);
+    paintContent(p, rect(), text);
+}
+
+void TBlendedButton::paintContent(QPainter& p, const QRect& r, const QColor& textColor)
+{
+    p.setPen(textColor);
+    p.setFont(font());
+    p.drawText(r, Qt::AlignCenter | Qt::TextWordWrap, text());
+}
+
+TBlendedBitBtn::TBlendedBitBtn(QWidget* parent) : TBlendedButton(parent) {}
+
+void TBlendedBitBtn::setGlyph(const QPixmap& g)
+{
+    m_glyph = g;
+    update();
+}
+
+void TBlendedBitBtn::paintContent(QPainter& p, const QRect& r, const QColor& textColor)
+{
+    if (m_glyph.isNull()) {
+        TBlendedButton::paintContent(p, r, textColor);
+        return;
+    }
+    p.setPen(textColor);
+    p.setFont(font());
+    const QSize g = m_glyph.size();
+    if (text().isEmpty()) {
+        p.drawPixmap(r.center() - QPoint(g.width() / 2, g.height() / 2), m_glyph);
+    } else if (m_glyphAbove) {
+        const int textH = p.fontMetrics().height();
+        const int top = r.top() + (r.height() - g.height() - textH) / 2;
+        p.drawPixmap(r.left() + (r.width() - g.width()) / 2, top, m_glyph);
+        p.drawText(QRect(r.left(), top + g.height(), r.width(), textH), Qt::AlignCenter, text());
+    } else {
+        const int textW = p.fontMetrics().horizontalAdvance(text());
+        const int left = r.left() + (r.width() - g.width() - 4 - textW) / 2;
+        p.drawPixmap(left, r.top() + (r.height() - g.height()) / 2, m_glyph);
+        p.drawText(QRect(left + g.width() + 4, r.top(), textW + 2, r.height()), Qt::AlignVCenter, text());
+    }
+}

@@ -1,0 +1,129 @@
+#include "TdtmZelProxCodigo.h"
+
+#include "Consiste.h"
+#include "DateTimeValue.h"
+#include "Geralzel.h"
+#include "KioskError.h"
+#include "SqlCommand.h"
+#include "SqlConnection.h"
+#include "SqlQuery.h"
+
+#include <QHash>
+#include <QThreadStorage>
+#include <memory>
+
+namespace {
+// The counter holds the last number issued, as 10-digit text.
+const char* const upsertPostgres =
+    "INSERT INTO NOVOCODIGO (CDCONTADOR, NRSEQUENCIAL) VALUES (:P_CDCONTADOR, :P_PRIMEIRO)\n"
+    "ON CONFLICT (CDCONTADOR) DO UPDATE\n"
+    "   SET NRSEQUENCIAL = LPAD(CAST(CAST(NOVOCODIGO.NRSEQUENCIAL AS BIGINT) + :P_QUANTIDADE AS VARCHAR), 10, '0')\n"
+    "RETURNING NRSEQUENCIAL";
+const char* const upsertSqlite =
+    "INSERT INTO NOVOCODIGO (CDCONTADOR, NRSEQUENCIAL) VALUES (:P_CDCONTADOR, :P_PRIMEIRO)\n"
+    "ON CONFLICT (CDCONTADOR) DO UPDATE\n"
+    "   SET NRSEQUENCIAL = substr('0000000000' || (CAST(NRSEQUENCIAL AS INTEGER) + :P_QUANTIDADE), -10, 10)\n"
+    "RETURNING NRSEQUENCIAL";
+const char* const upsertMssql =
+    "MERGE NOVOCODIGO WITH (HOLDLOCK) AS T USING (SELECT :P_CDCONTADOR AS CDCONTADOR) AS S\n"
+    "   ON T.CDCONTADOR = S.CDCONTADOR\n"
+    "WHEN MATCHED THEN UPDATE SET NRSEQUENCIAL =\n"
+    "   RIGHT('0000000000' + CAST(CAST(T.NRSEQUENCIAL AS BIGINT) + :P_QUANTIDADE AS VARCHAR(20)), 10)\n"
+    "WHEN NOT MATCHED THEN INSERT (CDCONTADOR, NRSEQUENCIAL) VALUES (S.CDCONTADOR, :P_PRIMEIRO)\n"
+    "OUTPUT inserted.NRSEQUENCIAL;";
+
+struct Pool
+{
+    QHash<QString, std::shared_ptr<SqlConnection>> byConnectionString;
+};
+QThreadStorage<Pool*> pools;
+
+Pool& pool()
+{
+    if (!pools.hasLocalData())
+        pools.setLocalData(new Pool);
+    return *pools.localData();
+}
+
+SqlConnection& pooledConnection(const QString& connectionString)
+{
+    auto& slot = pool().byConnectionString[connectionString];
+    if (!slot) {
+        slot = std::make_shared<SqlConnection>(QStringLiteral("dtmZelProxCodigo"));
+        slot->setConnectionString(connectionString);
+    }
+    slot->open();
+    return *slot;
+}
+} // namespace
+
+TdtmZelProxCodigo::TdtmZelProxCodigo(SqlConnection* callerConnection, QObject* owner)
+    : QObject(owner), m_caller(callerConnection)
+{
+    setObjectName(QStringLiteral("dtmZelProxCodigo"));
+}
+
+void TdtmZelProxCodigo::releasePooledConnections()
+{
+    if (pools.hasLocalData())
+        pool().byConnectionString.clear();
+}
+
+QString TdtmZelProxCodigo::reserve(const QString& key, int count)
+{
+    if (count < 1)
+        throw KioskError(QStringLiteral("counter %1: cannot reserve %2 numbers").arg(key).arg(count));
+    const QString cs = m_caller ? m_caller->connectionString() : Geralzel::_GetStringConexZel(QString());
+    SqlConnection probe(QStringLiteral("probe"));
+    probe.setConnectionString(cs);
+    const QString kind = probe.kind();
+    const bool embedded = kind == QLatin1String("SQLITE");
+    if (embedded && !m_caller)
+        throw KioskError(QStringLiteral("counter %1: the embedded store needs the caller's connection").arg(key));
+    SqlConnection& conn = embedded ? *m_caller : pooledConnection(cs);
+
+    const char* text = embedded ? upsertSqlite : kind == QLatin1String("MSSQL") ? upsertMssql : upsertPostgres;
+    SqlQuery upsert(QStringLiteral("dtmZelProxCodigo.reserve"), &conn);
+    upsert.setSql(QString::fromLatin1(text));
+    upsert.paramByName(QStringLiteral("P_CDCONTADOR")).setAsString(key);
+    upsert.paramByName(QStringLiteral("P_PRIMEIRO")).setAsString(Consiste::Ajusta(QString::number(count), 10));
+    upsert.paramByName(QStringLiteral("P_QUANTIDADE")).setAsInteger(count);
+
+    const bool ownTransaction = !conn.inTransaction();
+    if (ownTransaction)
+        conn.beginTrans();
+    QString last;
+    try {
+        upsert.open();
+        last = upsert.fieldByName(QStringLiteral("NRSEQUENCIAL")).asString();
+        upsert.close();
+        if (ownTransaction)
+            conn.commitTrans();
+    } catch (...) {
+        if (ownTransaction && conn.inTransaction()) {
+            try {
+                conn.rollbackTrans();
+            } catch (const KioskError&) {
+            }
+        }
+        if (!embedded)
+            conn.close(); // a broken session reconnects at the next reservation
+        throw;
+    }
+    bool ok = false;
+    const qint64 lastNumber = last.toLongLong(&ok);
+    if (!ok)
+        throw KioskError(QStringLiteral("counter %1 holds \"%2\", not a number").arg(key, last));
+    return Consiste::Ajusta(QString::number(lastNumber - count + 1), 10);
+}
+
+QString TdtmZelProxCodigo::PrxMovCaixa(const QString& cdFilial, const QString& cdCaixa, double dtAberCaix, int count)
+{
+    const QString turn = DateTimeValue::toDateTime(dtAberCaix).toString(QStringLiteral("yyyyMMddHHmmss"));
+    return reserve(QStringLiteral("MOVCAIXA") + cdFilial + QLatin1Char('.') + cdCaixa + QLatin1Char('.') + turn, count);
+}
+
+QString TdtmZelProxCodigo::PrxDocNFiscEcf(const QString& serial)
+{
+    return reserve(QStringLiteral("DOCNFISCECF") + serial, 1);
+}

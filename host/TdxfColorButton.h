@@ -1,0 +1,27 @@
+#pragma once
+
+#include "HostExport.h"
+
+#include <QAbstractButton>
+
+// The keypad's coloured push button: a bevelled key with a colour, a caption and a tag.
+class HOST_EXPORT TdxfColorButton : public QAbstractButton
+{
+    Q_OBJECT
+    Q_PROPERTY(QColor color READ color WRITE setColor)
+    Q_PROPERTY(int tag READ tag WRITE setTag)
+public:
+    explicit TdxfColorButton(QWidget* parent = nullptr);
+    QColor color() const { return m_color; }
+    void setColor(const QColor& c);
+    int tag() const { return m_tag; }
+    void setTag(int t) { m_tag = t; }
+    QSize sizeHint() const override { return QSize(72, 48); }
+
+protected:
+    void paintEvent(QPaintEvent*) override;
+
+private:
+    QColor m_color = QColor(0x66, 0xD9, 0x11);
+    int m_tag = 0;
+};

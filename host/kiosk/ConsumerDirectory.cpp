@@ -1,0 +1,28 @@
+#include "ConsumerDirectory.h"
+
+#include "KioskError.h"
+#include "SqlConnection.h"
+#include "SqlQuery.h"
+
+namespace ConsumerDirectory {
+DataPacket consumerPacket(const QString& connectionString, const QString& consumerCode)
+{
+    SqlConnection connection(QStringLiteral("kioskConsumers"));
+    connection.setConnectionString(connectionString);
+    connection.open();
+    SqlQuery query(QStringLiteral("consumer"), &connection);
+    query.setSql(QStringLiteral("SELECT CDCLIENTE, CDCONSUMIDOR, NMCONSUMIDOR\n"
+                                "  FROM CONSUMIDOR\n"
+                                " WHERE CDCONSUMIDOR = :P_CDCONSUMIDOR\n"
+                                " ORDER BY CDCLIENTE"));
+    FieldDef client{QStringLiteral("CDCLIENTE"), FieldType::String, 21};
+    FieldDef consumer{QStringLiteral("CDCONSUMIDOR"), FieldType::String, 21};
+    FieldDef name{QStringLiteral("NMCONSUMIDOR"), FieldType::String, 60};
+    query.setFieldDefs({client, consumer, name});
+    query.paramByName(QStringLiteral("P_CDCONSUMIDOR")).setAsString(consumerCode);
+    query.open();
+    if (query.eof())
+        throw KioskError(QStringLiteral("consumer %1 is not in the store").arg(consumerCode));
+    return query.packet();
+}
+} // namespace ConsumerDirectory

@@ -1,0 +1,188 @@
+// setGravaCompCred: records a paid balance credit (cash movement, fiscal document,
+// statement line) in one transaction, then evolves the consumer's balances.
+#include "ClientDataSet.h"
+#include "Consiste.h"
+#include "DateTimeValue.h"
+#include "KioskError.h"
+#include "Logging.h"
+#include "MoneyRounding.h"
+#include "ServerModule.h"
+#include "SqlCommand.h"
+#include "SqlQuery.h"
+#include "Srv_kvb52814.h"
+#include "TdtmZelProxCodigo.h"
+
+namespace Srv_kvb52814 {
+
+namespace {
+// A failed number request abandons the recording at once: there is no number to
+// write, and carrying on would either fail later with a less telling message or
+// commit rows with a missing fiscal number.
+struct NumberRequestFailed
+{
+    QString text;
+};
+
+QString incremented(const QString& number, int width, const char* what)
+{
+    bool ok = false;
+    const qint64 n = number.trimmed().toLongLong(&ok);
+    if (!ok)
+        throw KioskError(QStringLiteral("%1 \"%2\" is not a decimal integer").arg(QString::fromLatin1(what), number));
+    return Srv_consiste::Ajusta(QString::number(n + 1), width);
+}
+} // namespace
+
+QVariant setGravaCompCred(const QVariant& cdsMovCaixaData, const QString& CDFILIAL, const QString& CDCAIXA,
+                          const QString& CDCLIENTE, const QString& CDCONSUMIDOR, const QString& CDFAMILISALD,
+                          const QString& NRDEPOSICONS, const QString& NRCOODOCNFIS, const QString& NRGNFDOCNFIS,
+                          const QString& NRSERIEEFCDOCNF, double DTABERCAIX, double DTMOVIDOCNFIS)
+{
+    TrdmRecSaldo* dm = Srv_kvb52814::rdmRecSaldo;
+    try {
+        if (!dm)
+            ServerModule::instance(); // raises the "not created" failure
+        ClientDataSet& mov = *dm->cdsMovCaixa;
+
+        // 1. The packet, visited in the order of idxNRORDTROCO.
+        mov.setData(cdsMovCaixaData);
+
+        // 2. Movement numbers for every row, reserved before the transaction.
+        QString nrSequMovi;
+        const int rows = mov.recordCount();
+        if (rows > 0) {
+            try {
+                TdtmZelProxCodigo generator(dm->adcRecSaldo);
+                nrSequMovi = generator.PrxMovCaixa(CDFILIAL, CDCAIXA, DTABERCAIX, rows);
+            } catch (const std::exception& e) {
+                throw NumberRequestFailed{ServerModule::failureText(e)};
+            }
+        }
+
+        // 3-5. Transaction, sales parameters, open turn.
+        dm->StartTrans();
+        dm->adqParaVend->close();
+        dm->adqParaVend->paramByName(QStringLiteral("P_CDFILIAL")).setAsString(CDFILIAL);
+        dm->adqParaVend->open();
+        dm->adqOperAber->close();
+        dm->adqOperAber->paramByName(QStringLiteral("P_CDFILIAL")).setAsString(CDFILIAL);
+        dm->adqOperAber->paramByName(QStringLiteral("P_CDCAIXA")).setAsString(CDCAIXA);
+        dm->adqOperAber->paramByName(QStringLiteral("P_DTABERCAIX")).setAsDateTime(DTABERCAIX);
+        dm->adqOperAber->open();
+
+        // 6-7. One fiscal document (when a COO is given), cash movement and statement line per row.
+        const double statementTime = DateTimeValue::now();
+        QString nrSeqMovExt = QStringLiteral("001");
+        QString nrSeqEcf;
+        const QString movementClient =
+            CDCLIENTE != QString() ? CDCLIENTE
+                                   : dm->adqParaVend->fieldByName(QStringLiteral("CDCLIENTE")).asString();
+        const QString description = QStringLiteral("ZEL - Crédito Caixa ") + CDCAIXA;
+
+        for (mov.first(); !mov.eof(); mov.next()) {
+            if (!Srv_consiste::EmptyString(NRCOODOCNFIS)) {
+                try {
+                    TdtmZelProxCodigo generator(dm->adcRecSaldo);
+                    nrSeqEcf = generator.PrxDocNFiscEcf(NRSERIEEFCDOCNF);
+                } catch (const std::exception& e) {
+                    throw NumberRequestFailed{ServerModule::failureText(e)};
+                }
+                SqlCommand& doc = *dm->acmInsDocNFisECF;
+                doc.paramByName(QStringLiteral("NRSERIEEFCDOCNF")).setAsString(NRSERIEEFCDOCNF);
+                doc.paramByName(QStringLiteral("NRSEQECFDOCNF")).setAsString(nrSeqEcf);
+                doc.paramByName(QStringLiteral("NRCOODOCNFIS")).setAsString(NRCOODOCNFIS);
+                doc.paramByName(QStringLiteral("NRGNFDOCNFIS")).setAsString(NRGNFDOCNFIS);
+                doc.paramByName(QStringLiteral("NRGRGDOCNFIS")).setAsString(QString());
+                doc.paramByName(QStringLiteral("NRCDCDOCNFIS")).setAsString(QString());
+                doc.paramByName(QStringLiteral("IDTPDENOMDOCNF")).setAsString(QStringLiteral("CN"));
+                doc.paramByName(QStringLiteral("DTHRFINEMISEFC")).setAsDateTime(DateTimeValue::now());
+                doc.paramByName(QStringLiteral("DTMOVIDOCNFIS")).setAsDateTime(DTMOVIDOCNFIS);
+                doc.execute();
+            }
+
+            const auto row = [&](const char* name) { return mov.fieldByName(QString::fromLatin1(name)); };
+            SqlCommand& cash = *dm->acmCriaMovCaixa;
+            cash.paramByName(QStringLiteral("CDFILIAL")).setAsString(CDFILIAL);
+            cash.paramByName(QStringLiteral("CDCAIXA")).setAsString(CDCAIXA);
+            cash.paramByName(QStringLiteral("DTABERCAIX")).setAsDateTime(DTABERCAIX);
+            cash.paramByName(QStringLiteral("NRSEQUMOVI")).setAsString(nrSequMovi);
+            cash.paramByName(QStringLiteral("IDTIPOMOVIVE")).setAsString(row("IDTIPOMOVIVE").asString());
+            cash.paramByName(QStringLiteral("DSMOVIVEND")).setAsString(row("DSMOVIVEND").asString());
+            cash.paramByName(QStringLiteral("VRMOVIVEND")).setAsFloat(row("VRMOVIVEND").asFloat());
+            cash.paramByName(QStringLiteral("NRSEQVENDA")).setAsString(QString());
+            cash.paramByName(QStringLiteral("CDTIPORECE")).setAsString(row("CDTIPORECE").asString());
+            cash.paramByName(QStringLiteral("DTHRINCMOV")).setAsDateTime(row("DTHRINCMOV").asDateTime());
+            cash.paramByName(QStringLiteral("CDCLIENTE")).setAsString(movementClient);
+            cash.paramByName(QStringLiteral("DTMOVIMCAIXA")).setAsDateTime(row("DTMOVIMCAIXA").asDateTime());
+            cash.paramByName(QStringLiteral("CDAGECHEQVEN")).setAsString(row("CDAGECHEQVEN").asString());
+            cash.paramByName(QStringLiteral("CDBANCHEQVEN")).setAsString(row("CDBANCHEQVEN").asString());
+            cash.paramByName(QStringLiteral("CDCNTCHEQVEN")).setAsString(row("CDCNTCHEQVEN").asString());
+            cash.paramByName(QStringLiteral("NRCHEQUEVEND")).setAsString(row("NRCHEQUEVEND").asString());
+            cash.paramByName(QStringLiteral("NRCARTBANCO")).setAsString(row("NRCARTBANCO").asString());
+            cash.paramByName(QStringLiteral("CDNSUHOSTTEF")).setAsString(row("CDNSUHOSTTEF").asString());
+            cash.paramByName(QStringLiteral("VRMOVIVEOUT")).setAsFloat(row("VRMOVIVEOUT").asFloat());
+            cash.paramByName(QStringLiteral("VRCOTINDOUT")).setAsFloat(row("VRCOTINDOUT").asFloat());
+            if (!Srv_consiste::EmptyString(row("DTDEPCHEQVEN").asString()))
+                cash.paramByName(QStringLiteral("DTDEPCHEQVEN")).setAsDateTime(row("DTDEPCHEQVEN").asDateTime());
+            else
+                cash.paramByName(QStringLiteral("DTDEPCHEQVEN")).setNull(ParamType::DateTime);
+            cash.paramByName(QStringLiteral("NRSERCAIXADOCNF")).setAsString(NRSERIEEFCDOCNF);
+            cash.paramByName(QStringLiteral("NRSEQCAIXADOCNF")).setAsString(nrSeqEcf);
+            cash.execute();
+
+            const double amount = MoneyRounding::roundTo2(row("VRMOVIVEND").asFloat());
+            SqlCommand& line = *dm->acmInsEXTRATOCONS;
+            line.paramByName(QStringLiteral("CDCLIENTE")).setAsString(CDCLIENTE);
+            line.paramByName(QStringLiteral("CDCONSUMIDOR")).setAsString(CDCONSUMIDOR);
+            line.paramByName(QStringLiteral("CDFAMILISALD")).setAsString(CDFAMILISALD);
+            line.paramByName(QStringLiteral("DTMOVEXTCONS")).setAsDateTime(statementTime);
+            line.paramByName(QStringLiteral("NRSEQMOVEXT")).setAsString(nrSeqMovExt);
+            line.paramByName(QStringLiteral("CDTIPORECE")).setAsString(row("CDTIPORECE").asString());
+            line.paramByName(QStringLiteral("IDTPMOVEXT")).setAsString(QStringLiteral("C"));
+            line.paramByName(QStringLiteral("DSOPEEXTCONS")).setAsString(description);
+            line.paramByName(QStringLiteral("VRMOVEXTCONS")).setAsFloat(amount);
+            line.paramByName(QStringLiteral("VRSALDCONEXT")).setAsFloat(amount);
+            line.paramByName(QStringLiteral("CDFILIAL")).setAsString(CDFILIAL);
+            line.paramByName(QStringLiteral("CDCAIXA")).setAsString(CDCAIXA);
+            line.paramByName(QStringLiteral("NRSEQVENDA")).setAsString(QString());
+            line.paramByName(QStringLiteral("DTABERCAIX")).setAsDateTime(DTABERCAIX);
+            line.paramByName(QStringLiteral("NRDEPOSICONS")).setAsString(NRDEPOSICONS);
+            line.paramByName(QStringLiteral("NRSEQMOVCAIXA")).setAsString(nrSequMovi);
+            line.execute();
+
+            nrSequMovi = incremented(nrSequMovi, 10, "movement number");
+            nrSeqMovExt = incremented(nrSeqMovExt, 3, "statement line number");
+        }
+
+        // 8. Everything of the recording at once.
+        dm->CommitTrans();
+
+        // 9-11. Balances from the consumer's earliest statement date.
+        dm->adqMinDtMovExtCons->close();
+        dm->adqMinDtMovExtCons->paramByName(QStringLiteral("P_CDCLIENTE")).setAsString(CDCLIENTE);
+        dm->adqMinDtMovExtCons->paramByName(QStringLiteral("P_CDCONSUMIDOR")).setAsString(CDCONSUMIDOR);
+        dm->adqMinDtMovExtCons->open();
+        const double since = dm->adqMinDtMovExtCons->fieldByName(QStringLiteral("DTMOVEXTCONS")).asDateTime();
+        EvoluiSaldo(CDCLIENTE, CDCONSUMIDOR, CDFILIAL, since);
+        dm->adqMinDtMovExtCons->close();
+        return QVariant();
+    } catch (const NumberRequestFailed& f) {
+        qCWarning(lcServer).noquote() << "setGravaCompCred: number request failed:" << f.text;
+        if (dm)
+            dm->RollbackTrans();
+        return f.text;
+    } catch (const std::exception& e) {
+        const QString text = e.what() ? QString::fromUtf8(e.what()) : QString();
+        qCWarning(lcServer).noquote() << "setGravaCompCred failed:" << text;
+        if (dm) {
+            try {
+                dm->RollbackTrans();
+            } catch (const std::exception& rb) {
+                qCWarning(lcServer).noquote() << "rollback failed too:" << rb.what();
+            }
+        }
+        return text;
+    }
+}
+
+} // namespace Srv_kvb52814

@@ -1,0 +1,41 @@
+// setGravaCupomInicial: the first coupon number of each branch, till and day.
+#include "Consiste.h"
+#include "DateTimeValue.h"
+#include "ServerModule.h"
+#include "SqlCommand.h"
+#include "SqlQuery.h"
+#include "Srv_kvb52814.h"
+
+#include <QLocale>
+
+namespace Srv_kvb52814 {
+
+QString cupomInicialKey(const QString& CDFILIAL, const QString& CDCAIXA, double date)
+{
+    const QDate day = DateTimeValue::toDateTime(date).date();
+    return QStringLiteral("CUPINICIAL") + CDFILIAL + CDCAIXA + QLocale().toString(day, QLocale::ShortFormat);
+}
+
+QVariant setGravaCupomInicial(const QString& CDFILIAL, const QString& CDCAIXA, const QString& NRCOODOCNFIS,
+                              double DTMOVIMENTO)
+{
+    try {
+        TrdmRecSaldo& dm = ServerModule::instance();
+        dm.adqCupomInicial->close();
+        dm.adqCupomInicial->paramByName(QStringLiteral("P_CDCONTADOR"))
+            .setAsString(cupomInicialKey(CDFILIAL, CDCAIXA, DTMOVIMENTO));
+        dm.adqCupomInicial->open();
+        if (!dm.adqCupomInicial->eof())
+            return QVariant(); // the day's first coupon is already kept
+        dm.acmInsCupomInicial->paramByName(QStringLiteral("P_CDCONTADOR"))
+            .setAsString(cupomInicialKey(CDFILIAL, CDCAIXA, DTMOVIMENTO));
+        dm.acmInsCupomInicial->paramByName(QStringLiteral("P_NRSEQUENCIAL"))
+            .setAsString(Srv_consiste::Ajusta(NRCOODOCNFIS, 10));
+        dm.acmInsCupomInicial->execute();
+        return QVariant();
+    } catch (const std::exception& e) {
+        return ServerModule::failureText(e);
+    }
+}
+
+} // namespace Srv_kvb52814

@@ -1,0 +1,38 @@
+#include "ServerModule.h"
+
+#include "HostServices.h"
+#include "KioskError.h"
+#include "Logging.h"
+#include "Srv_kvb52814.h"
+
+#include <QtCore/qglobal.h>
+
+static void initModuleQrc()
+{
+    Q_INIT_RESOURCE(kiosk);
+}
+
+namespace Srv_kvb52814 {
+TrdmRecSaldo* rdmRecSaldo = nullptr;
+}
+
+namespace ServerModule {
+TrdmRecSaldo& instance()
+{
+    if (!Srv_kvb52814::rdmRecSaldo)
+        throw KioskError(QStringLiteral("the recharge data module is not created"));
+    return *Srv_kvb52814::rdmRecSaldo;
+}
+
+void initResources()
+{
+    static const bool done = (initModuleQrc(), true);
+    (void)done;
+}
+
+QString failureText(const std::exception& error)
+{
+    return Zel_vandril::ADOExceptionMessage(
+        error, Srv_kvb52814::rdmRecSaldo ? Srv_kvb52814::rdmRecSaldo->adcRecSaldo : nullptr, QString());
+}
+} // namespace ServerModule

@@ -1,0 +1,128 @@
+#include "SqliteBalanceProcedure.h"
+
+#include "KioskError.h"
+#include "NativeProcedures.h"
+#include "SqlCommand.h"
+#include "SqlConnection.h"
+#include "SqlQuery.h"
+
+#include <cmath>
+
+namespace {
+QVariant param(const SqlParameters& params, const char* name)
+{
+    const QString n = QString::fromLatin1(name);
+    const SqlParameter* p = params.find(n);
+    if (!p)
+        p = params.find(QLatin1Char('@') + n); // the SQL Server signature's names
+    if (!p)
+        throw SqlError(QStringLiteral("ATUALIZA_SALDO_CONS_FKB"), QStringLiteral("parameter %1 missing").arg(n));
+    return p->value;
+}
+
+qint64 cents(const QVariant& v)
+{
+    return std::llround(v.toDouble() * 100.0);
+}
+
+void evolve(SqlConnection& c, const SqlParameters& params)
+{
+    const QString client = param(params, "P_CDCLIENTE").toString();
+    const QString consumer = param(params, "P_CDCONSUMIDOR").toString();
+    const QString family = param(params, "P_CDFAMILISALD").toString();
+    const double start = param(params, "P_DTINIEVOLUCAO").toDouble();
+    const auto bindKey = [&](SqlStatement& s) {
+        s.paramByName(QStringLiteral("P_CDCLIENTE")).setAsString(client);
+        s.paramByName(QStringLiteral("P_CDCONSUMIDOR")).setAsString(consumer);
+        s.paramByName(QStringLiteral("P_CDFAMILISALD")).setAsString(family);
+    };
+
+    SqlQuery before(QStringLiteral("ATUALIZA_SALDO_CONS_FKB.before"), &c);
+    before.setSql(QStringLiteral(
+        "SELECT VRSALDCONEXT FROM EXTRATOCONS\n"
+        " WHERE CDCLIENTE = :P_CDCLIENTE AND CDCONSUMIDOR = :P_CDCONSUMIDOR AND CDFAMILISALD = :P_CDFAMILISALD\n"
+        "   AND DTMOVEXTCONS < :P_DTINIEVOLUCAO\n"
+        " ORDER BY DTMOVEXTCONS DESC, NRSEQMOVEXT DESC LIMIT 1"));
+    bindKey(before);
+    before.paramByName(QStringLiteral("P_DTINIEVOLUCAO")).setAsDateTime(start);
+
+    SqlQuery lines(QStringLiteral("ATUALIZA_SALDO_CONS_FKB.lines"), &c);
+    lines.setSql(QStringLiteral(
+        "SELECT DTMOVEXTCONS, NRSEQMOVEXT, IDTPMOVEXT, VRMOVEXTCONS, VRSALDCONEXT FROM EXTRATOCONS\n"
+        " WHERE CDCLIENTE = :P_CDCLIENTE AND CDCONSUMIDOR = :P_CDCONSUMIDOR AND CDFAMILISALD = :P_CDFAMILISALD\n"
+        "   AND DTMOVEXTCONS >= :P_DTINIEVOLUCAO\n"
+        " ORDER BY DTMOVEXTCONS, NRSEQMOVEXT"));
+    bindKey(lines);
+    lines.paramByName(QStringLiteral("P_DTINIEVOLUCAO")).setAsDateTime(start);
+
+    SqlCommand update(QStringLiteral("ATUALIZA_SALDO_CONS_FKB.update"), &c);
+    update.setSql(QStringLiteral(
+        "UPDATE EXTRATOCONS SET VRSALDCONEXT = :P_VRSALDO\n"
+        " WHERE CDCLIENTE = :P_CDCLIENTE AND CDCONSUMIDOR = :P_CDCONSUMIDOR AND CDFAMILISALD = :P_CDFAMILISALD\n"
+        "   AND DTMOVEXTCONS = :P_DTMOVEXTCONS AND NRSEQMOVEXT = :P_NRSEQMOVEXT"));
+    bindKey(update);
+
+    SqlCommand store(QStringLiteral("ATUALIZA_SALDO_CONS_FKB.balance"), &c);
+    store.setSql(QStringLiteral(
+        "INSERT INTO SALDOCONS (CDCLIENTE, CDCONSUMIDOR, CDFAMILISALD, VRSALDCONFAM)\n"
+        "VALUES (:P_CDCLIENTE, :P_CDCONSUMIDOR, :P_CDFAMILISALD, :P_VRSALDO)\n"
+        "ON CONFLICT (CDCLIENTE, CDCONSUMIDOR, CDFAMILISALD) DO UPDATE SET VRSALDCONFAM = excluded.VRSALDCONFAM\n"
+        " WHERE SALDOCONS.VRSALDCONFAM IS NOT excluded.VRSALDCONFAM"));
+    bindKey(store);
+
+    // Like a procedure call, the body is atomic: its own transaction unless the caller has one.
+    const bool own = !c.inTransaction();
+    if (own)
+        c.beginTrans();
+    try {
+        int seen = 0;
+        qint64 balance = 0;
+        before.open();
+        if (!before.eof()) {
+            balance = cents(before.fieldByName(QStringLiteral("VRSALDCONEXT")).value());
+            ++seen;
+        }
+        lines.open();
+        for (lines.first(); !lines.eof(); lines.next()) {
+            ++seen;
+            const QString kind = lines.fieldByName(QStringLiteral("IDTPMOVEXT")).asString();
+            const qint64 amount = cents(lines.fieldByName(QStringLiteral("VRMOVEXTCONS")).value());
+            if (kind == QLatin1String("C"))
+                balance += amount;
+            else if (kind == QLatin1String("D"))
+                balance -= amount;
+            const QVariant stored = lines.fieldByName(QStringLiteral("VRSALDCONEXT")).value();
+            if (!stored.isValid() || cents(stored) != balance) {
+                update.paramByName(QStringLiteral("P_VRSALDO")).setAsFloat(balance / 100.0);
+                // The stored text of the date is the key: bind it back exactly as read.
+                update.paramByName(QStringLiteral("P_DTMOVEXTCONS"))
+                    .setAsString(lines.fieldByName(QStringLiteral("DTMOVEXTCONS")).value().toString());
+                update.paramByName(QStringLiteral("P_NRSEQMOVEXT"))
+                    .setAsString(lines.fieldByName(QStringLiteral("NRSEQMOVEXT")).asString());
+                update.execute();
+            }
+        }
+        if (seen > 0) {
+            store.paramByName(QStringLiteral("P_VRSALDO")).setAsFloat(balance / 100.0);
+            store.execute();
+        }
+        if (own)
+            c.commitTrans();
+    } catch (...) {
+        if (own && c.inTransaction())
+            c.rollbackTrans();
+        throw;
+    }
+}
+} // namespace
+
+namespace SqliteBalanceProcedure {
+void install()
+{
+    static const bool done = [] {
+        NativeProcedures::add(QStringLiteral("ATUALIZA_SALDO_CONS_FKB"), evolve);
+        return true;
+    }();
+    (void)done;
+}
+} // namespace SqliteBalanceProcedure

@@ -1,0 +1,52 @@
+#include "StoreSchema.h"
+
+#include "KioskError.h"
+#include "ServerModule.h"
+#include "SqlConnection.h"
+#include "SqlScript.h"
+
+#include <QFile>
+
+namespace {
+QString script(const QString& path)
+{
+    ServerModule::initResources();
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        throw KioskError(QStringLiteral("%1: script missing from the module").arg(path));
+    return QString::fromUtf8(f.readAll());
+}
+
+void runAtomically(SqlConnection& c, const QString& path)
+{
+    c.beginTrans();
+    try {
+        SqlScript::run(c, script(path), path.mid(2));
+        c.commitTrans();
+    } catch (...) {
+        c.rollbackTrans();
+        throw;
+    }
+}
+} // namespace
+
+namespace StoreSchema {
+void create(SqlConnection& c)
+{
+    const QString kind = c.kind();
+    if (kind == QLatin1String("SQLITE")) {
+        runAtomically(c, QStringLiteral(":/database/sqlite/schema.sql"));
+    } else if (kind == QLatin1String("POSTGRESQL")) {
+        runAtomically(c, QStringLiteral(":/database/postgresql/schema.sql"));
+        runAtomically(c, QStringLiteral(":/database/postgresql/atualiza_saldo_cons_fkb.sql"));
+    } else {
+        throw KioskError(QStringLiteral("creating the store on %1 is done with the scripts in database/%2")
+                             .arg(kind, kind.toLower()));
+    }
+}
+
+void loadDemoData(SqlConnection& c)
+{
+    runAtomically(c, QStringLiteral(":/database/demo/demo.sql"));
+}
+} // namespace StoreSchema
