@@ -49,6 +49,8 @@ QVariant SqlStatement::driverValue(const SqlParameter& p, const QString& kind)
         return textDates ? QVariant(DateTimeValue::toIsoText(days))
                          : QVariant(QDateTime(DateTimeValue::toDateTime(days).date(), DateTimeValue::toDateTime(days).time()));
     }
+    if (t == ParamType::String && p.value.metaType().id() == QMetaType::QString && p.value.toString().isNull())
+        return QString::fromLatin1(""); // empty text is a value, not NULL
     return p.value;
 }
 

@@ -18,11 +18,13 @@ const char* const upsertPostgres =
     "INSERT INTO NOVOCODIGO (CDCONTADOR, NRSEQUENCIAL) VALUES (:P_CDCONTADOR, :P_PRIMEIRO)\n"
     "ON CONFLICT (CDCONTADOR) DO UPDATE\n"
     "   SET NRSEQUENCIAL = LPAD(CAST(CAST(NOVOCODIGO.NRSEQUENCIAL AS BIGINT) + :P_QUANTIDADE AS VARCHAR), 10, '0')\n"
+    " WHERE NOVOCODIGO.NRSEQUENCIAL ~ '^[0-9]{1,18}$'\n"
     "RETURNING NRSEQUENCIAL";
 const char* const upsertSqlite =
     "INSERT INTO NOVOCODIGO (CDCONTADOR, NRSEQUENCIAL) VALUES (:P_CDCONTADOR, :P_PRIMEIRO)\n"
     "ON CONFLICT (CDCONTADOR) DO UPDATE\n"
     "   SET NRSEQUENCIAL = substr('0000000000' || (CAST(NRSEQUENCIAL AS INTEGER) + :P_QUANTIDADE), -10, 10)\n"
+    " WHERE NRSEQUENCIAL <> '' AND NRSEQUENCIAL NOT GLOB '*[^0-9]*'\n"
     "RETURNING NRSEQUENCIAL";
 const char* const upsertMssql =
     "MERGE NOVOCODIGO WITH (HOLDLOCK) AS T USING (SELECT :P_CDCONTADOR AS CDCONTADOR) AS S\n"
@@ -95,6 +97,9 @@ QString TdtmZelProxCodigo::reserve(const QString& key, int count)
     QString last;
     try {
         upsert.open();
+        // A counter that does not hold a number is left alone and returns no row.
+        if (upsert.eof())
+            throw KioskError(QStringLiteral("counter %1 holds a value that is not a number").arg(key));
         last = upsert.fieldByName(QStringLiteral("NRSEQUENCIAL")).asString();
         upsert.close();
         if (ownTransaction)

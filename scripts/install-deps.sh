@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build, the tests and the demo need, if any is missing.
+set -euo pipefail
+
+packages=(cmake g++ ninja-build pkg-config
+          qt6-base-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools libgl-dev
+          libqt6sql6-sqlite libqt6sql6-psql libqt6sql6-odbc
+          postgresql postgresql-contrib "$@")
+
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if ((${#missing[@]})); then
+    echo "installing: ${missing[*]}"
+    SUDO=""
+    [[ $(id -u) -ne 0 ]] && SUDO="sudo"
+    $SUDO apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi

@@ -1,0 +1,195 @@
+// Host library services: string helpers, connection strings, failure texts,
+// MensagemMetodo, the configuration file, script splitting and cent rounding.
+#include "ConnectionString.h"
+#include "Consiste.h"
+#include "DataPacket.h"
+#include "HostConfig.h"
+#include "HostServices.h"
+#include "KioskError.h"
+#include "Mensagemzel.h"
+#include "MoneyRounding.h"
+#include "ScriptedMessages.h"
+#include "SqlConnection.h"
+#include "SqlParameters.h"
+#include "SqlScript.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+class TestHostServices : public QObject
+{
+    Q_OBJECT
+private slots:
+    void ajustaAndEmptyString()
+    {
+        QCOMPARE(Consiste::Ajusta(QStringLiteral("1"), 3), QStringLiteral("001"));
+        QCOMPARE(Consiste::Ajusta(QStringLiteral("123"), 10), QStringLiteral("0000000123"));
+        QCOMPARE(Srv_consiste::Ajusta(QString(), 3), QStringLiteral("000"));
+        QCOMPARE(Consiste::Ajusta(QStringLiteral("12345678901"), 10), QStringLiteral("12345678901")); // kept whole
+        QVERIFY(Consiste::EmptyString(QString()));
+        QVERIFY(Consiste::EmptyString(QStringLiteral("   ")));
+        QVERIFY(!Srv_consiste::EmptyString(QStringLiteral(" 0 ")));
+    }
+
+    void connectionStrings_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("driver");
+        QTest::newRow("sqlite") << "Provider=SQLITE;Data Source=/x/store.db" << "SQLITE" << "QSQLITE";
+        QTest::newRow("postgres") << "provider=postgresql;Host=db;Password=s3cret" << "POSTGRESQL" << "QPSQL";
+        QTest::newRow("oracle ado") << "Provider=MSDAORA.1;Data Source=ORCL;Password=x" << "ORACLE" << "QODBC";
+        QTest::newRow("sql server ado") << "Provider=SQLOLEDB.1;Server=s;PWD=x" << "MSSQL" << "QODBC";
+        QTest::newRow("unknown") << "Provider=Foo" << "" << "";
+    }
+    void connectionStrings()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, kind);
+        QFETCH(QString, driver);
+        const ConnectionString cs(text);
+        QCOMPARE(cs.kind(), kind);
+        QCOMPARE(cs.qtDriver(), driver);
+        QVERIFY(!cs.redacted().contains(QStringLiteral("s3cret")));
+        QVERIFY(!cs.redacted().contains(QStringLiteral("=x")));
+    }
+
+    void connectionFailureTextHasNoPassword()
+    {
+        HostConfig::instance().setConnectionString(
+            QStringLiteral("Provider=POSTGRESQL;Host=127.0.0.1;Port=1;Database=none;User ID=u;Password=TopSecret9"));
+        QCOMPARE(Srv_registro::_UsedDatabase(QString()), QStringLiteral("POSTGRESQL"));
+        SqlConnection c(QStringLiteral("adcRecSaldo"));
+        c.beforeConnect = [](SqlConnection& s) { s.setConnectionString(Geralzel::_GetStringConexZel(QString())); };
+        try {
+            c.open();
+            QFAIL("connected to port 1");
+        } catch (const SqlError& e) {
+            const QString text = Zel_vandril::ADOExceptionMessage(e, &c, QString());
+            QVERIFY2(text.contains(QStringLiteral("adcRecSaldo")), qPrintable(text));
+            QVERIFY2(text.contains(QStringLiteral("Port=1")), qPrintable(text));
+            QVERIFY2(!text.contains(QStringLiteral("TopSecret9")), qPrintable(text));
+        }
+        QVERIFY(!Zel_vandril::TryConnect(c));
+        HostConfig::instance().setConnectionString(QString());
+        QVERIFY_THROWS_EXCEPTION(ConfigError, Geralzel::_GetStringConexZel(QString()));
+    }
+
+    void usedDatabaseOverride()
+    {
+        HostConfig::instance().setConnectionString(QStringLiteral("Provider=SQLITE;Data Source=x"));
+        Srv_registro::setUsedDatabaseOverride(QStringLiteral("oracle"));
+        QCOMPARE(Srv_registro::_UsedDatabase(QString()), QStringLiteral("oracle"));
+        Srv_registro::setUsedDatabaseOverride(QString(), false);
+        QCOMPARE(Srv_registro::_UsedDatabase(QString()), QStringLiteral("SQLITE"));
+    }
+
+    void mensagemMetodoShowsFailureOnceAndHandsBackAnEmptyPacket()
+    {
+        ScriptedMessages messages;
+        const QVariant failed = Mensagemzel::MensagemMetodo(QStringLiteral("Falha no banco de dados (x): y"), true, 0,
+                                                            QStringLiteral("getSaldoCons"),
+                                                            QStringLiteral("Cli_Kvb52814"),
+                                                            QStringLiteral("0001-C1-K1"), QStringLiteral("002"));
+        QCOMPARE(messages.notices, QStringList{QStringLiteral("Falha no banco de dados (x): y")});
+        QVERIFY(PacketVariant::isPacket(failed));
+        QVERIFY(PacketVariant::packet(failed).isEmpty());
+
+        DataPacket p({FieldDef{QStringLiteral("A"), FieldType::String, 1}});
+        const QVariant passed = Mensagemzel::MensagemMetodo(PacketVariant::of(p), true, 0, QStringLiteral("m"),
+                                                            QString(), QString(), QString());
+        QCOMPARE(PacketVariant::packet(passed), p);
+        QVERIFY(!Mensagemzel::MensagemMetodo(QVariant(), true, 0, QStringLiteral("setGravaCompCred"), QString(),
+                                             QString(), QString())
+                     .isValid());
+        QCOMPARE(messages.notices.size(), 1);
+    }
+
+    void mensagemAsksOrNotifies()
+    {
+        ScriptedMessages messages;
+        messages.nextAnswer = false;
+        QVERIFY(!Mensagemzel::Mensagem(QStringLiteral("Confirma?"), QString(), QStringLiteral("N"),
+                                       QStringLiteral("S"), tmPergunta, QString(), QStringLiteral("002"), 0, nullptr));
+        messages.nextAnswer = true;
+        QVERIFY(Mensagemzel::Mensagem(QStringLiteral("Confirma?"), QString(), QStringLiteral("N"),
+                                      QStringLiteral("S"), tmPergunta, QString(), QStringLiteral("002"), 0, nullptr));
+        QVERIFY(!Mensagemzel::Mensagem(QStringLiteral("Aviso"), QString(), QStringLiteral("N"), QStringLiteral("N"),
+                                       tmAviso, QString(), QStringLiteral("002"), 0, nullptr));
+        QCOMPARE(messages.questions.size(), 2);
+        QCOMPARE(messages.notices, QStringList{QStringLiteral("Aviso")});
+    }
+
+    void configFileAndEnvironment()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("kiosk.conf"));
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("# kiosk\n[database]\nconnection = Provider=SQLITE;Data Source=/a.db\n[kiosk]\n"
+                "dataFolder = /srv/kiosk\nlocale = en_US\n");
+        f.close();
+        qunsetenv("KIOSK_DB");
+        HostConfig config;
+        config.load(path);
+        QCOMPARE(config.connectionString(), QStringLiteral("Provider=SQLITE;Data Source=/a.db"));
+        QCOMPARE(config.programFolder(), QStringLiteral("/srv/kiosk"));
+        QCOMPARE(config.locale(), QStringLiteral("en_US"));
+        qputenv("KIOSK_DB", "Provider=SQLITE;Data Source=/b.db");
+        config.load(path);
+        QCOMPARE(config.connectionString(), QStringLiteral("Provider=SQLITE;Data Source=/b.db"));
+        qunsetenv("KIOSK_DB");
+
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write("[database]\nconection = typo\n");
+        f.close();
+        try {
+            config.load(path);
+            QFAIL("typo accepted");
+        } catch (const ConfigError& e) {
+            QVERIFY(e.message().contains(QStringLiteral("line 2")));
+        }
+        QVERIFY_THROWS_EXCEPTION(ConfigError, config.load(dir.filePath(QStringLiteral("none.conf"))));
+    }
+
+    void scriptSplitting()
+    {
+        const QStringList parts = SqlScript::split(QStringLiteral(
+            "CREATE TABLE A (X VARCHAR(3)); -- a comment; with semicolon\n"
+            "INSERT INTO A VALUES ('a;b');\n"
+            "CREATE PROCEDURE P() LANGUAGE plpgsql AS $$\nBEGIN\n  NULL;\nEND;\n$$;\n"
+            "GO\n"));
+        QCOMPARE(parts.size(), 3);
+        QVERIFY(parts[1].contains(QStringLiteral("'a;b'")));
+        QVERIFY(parts[2].contains(QStringLiteral("NULL;\nEND;")));
+    }
+
+    void placeholderNames()
+    {
+        QCOMPARE(SqlParameters::placeholderNames(
+                     QStringLiteral("SELECT '   ' AS X, ':NOT' FROM T WHERE (A (+)= :P_A) AND B = :P_B AND C = :P_A::text")),
+                 (QStringList{QStringLiteral("P_A"), QStringLiteral("P_B")}));
+    }
+
+    void centsRoundingThroughText_data()
+    {
+        QTest::addColumn<double>("value");
+        QTest::addColumn<double>("rounded");
+        QTest::newRow("two decimals unchanged") << 12.34 << 12.34;
+        QTest::newRow("typed amount") << 1000.1 << 1000.1;
+        QTest::newRow("half away from zero") << 2.675 << 2.68; // binary 2.67499999..., 15 digits say 2.675
+        QTest::newRow("negative half") << -0.125 << -0.13;
+        QTest::newRow("sum noise") << 0.1 + 0.2 << 0.3;
+        QTest::newRow("tiny") << 0.004 << 0.0;
+        QTest::newRow("large") << 9999999.995 << 10000000.0;
+    }
+    void centsRoundingThroughText()
+    {
+        QFETCH(double, value);
+        QFETCH(double, rounded);
+        QCOMPARE(MoneyRounding::roundTo2(value), rounded);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestHostServices)
+#include "tst_hostservices.moc"

@@ -1,0 +1,46 @@
+#!/usr/bin/env bash
+# kioskctl on a fresh store: create, load the demo branch, read balances, record
+# a credit and see it in the balance; a bad packet fails with its text.
+set -euo pipefail
+kioskctl=$1 engine=$2
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+if [[ $engine == SQLITE ]]; then
+    export KIOSK_DB="Provider=SQLITE;Data Source=$work/store.db"
+else
+    db="kiosk_e2e_$$"
+    "$KIOSK_PG_BIN/psql" -h 127.0.0.1 -p "$KIOSK_PG_PORT" -U postgres -qc "CREATE DATABASE $db" postgres
+    trap '"$KIOSK_PG_BIN/psql" -h 127.0.0.1 -p "$KIOSK_PG_PORT" -U postgres -qc "DROP DATABASE IF EXISTS $db WITH (FORCE)" postgres; rm -rf "$work"' EXIT
+    export KIOSK_DB="${KIOSK_TEST_PG/Database=postgres/Database=$db}"
+fi
+"$kioskctl" init-db
+"$kioskctl" demo-data
+"$kioskctl" balances 0001 000000000000001 000000000000101 > "$work/before.json"
+grep -q '"Refeição"' "$work/before.json"
+grep -q '157.5' "$work/before.json"   # total of the demo consumer
+
+cat > "$work/packet.json" <<'JSON'
+{"format":"kiosk-datapacket","version":1,
+ "fields":[{"name":"NRORDTROCO","type":"string","size":3},{"name":"DTHRINCMOV","type":"datetime"},
+           {"name":"VRMOVIVEND","type":"float"},{"name":"IDTIPOMOVIVE","type":"string","size":1},
+           {"name":"CDTIPORECE","type":"string","size":3},{"name":"DTMOVIMCAIXA","type":"date"},
+           {"name":"NRCARTBANCO","type":"string","size":10},{"name":"CDNSUHOSTTEF","type":"string","size":50},
+           {"name":"DSMOVIVEND","type":"string","size":250},{"name":"DTDEPCHEQVEN","type":"datetime"},
+           {"name":"CDAGECHEQVEN","type":"string","size":5},{"name":"CDBANCHEQVEN","type":"string","size":3},
+           {"name":"CDCNTCHEQVEN","type":"string","size":16},{"name":"NRCHEQUEVEND","type":"string","size":6},
+           {"name":"VRMOVIVEOUT","type":"float"},{"name":"VRCOTINDOUT","type":"float"}],
+ "rows":[["", "2026-12-08 10:00:00.000", 20.0, "E", "010", "2026-12-08", "****4242", "NSU1",
+          null, null, null, null, null, null, null, null]]}
+JSON
+"$kioskctl" record "$work/packet.json" 0001 001 000000000000001 000000000000101 001 2612081000 000777 000010 BE01 \
+    2026-12-01T06:00:00 2026-12-08
+"$kioskctl" balances 0001 000000000000001 000000000000101 > "$work/after.json"
+grep -q '177.5' "$work/after.json"
+"$kioskctl" evolve 000000000000001 000000000000101 0001 2026-01-01
+
+echo '{"format":"kiosk-datapacket","fields":[{"name":"VRMOVIVEND","type":"float"}],"rows":[[1]]}' > "$work/bad.json"
+if out=$("$kioskctl" record "$work/bad.json" 0001 001 C K 001 x "" "" "" 2026-12-01 2026-12-08); then
+    echo "a packet without NRORDTROCO was accepted"; exit 1
+fi
+grep -q NRORDTROCO <<<"$out"
+echo "kioskctl $engine ok"

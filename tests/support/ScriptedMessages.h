@@ -1,0 +1,25 @@
+#pragma once
+
+#include "MessagePresenter.h"
+
+#include <QStringList>
+
+// Answers the kiosk's message boxes on cue and records what they showed;
+// installed for its lifetime.
+class ScriptedMessages : public MessagePresenter
+{
+public:
+    ScriptedMessages() { MessagePresenter::setInstance(this); }
+    ~ScriptedMessages() override { MessagePresenter::setInstance(nullptr); }
+
+    bool ask(const QString& text) override
+    {
+        questions << text;
+        return nextAnswer;
+    }
+    void notify(const QString& text) override { notices << text; }
+
+    bool nextAnswer = true;
+    QStringList questions;
+    QStringList notices;
+};
