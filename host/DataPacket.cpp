@@ -48,6 +48,15 @@ QJsonValue encodeValue(const QVariant& v, FieldType type)
 }
 } // namespace
 
+FieldDef FieldDef::make(const QString& name, FieldType type, int size)
+{
+    FieldDef f;
+    f.name = name;
+    f.type = type;
+    f.size = size;
+    return f;
+}
+
 QString fieldTypeName(FieldType type)
 {
     for (const auto& t : typeNames)
@@ -127,6 +136,7 @@ QVariant DataPacket::normalise(const QVariant& value, const FieldDef& field, con
         if (id == QMetaType::Bool || id == QMetaType::Int || id == QMetaType::LongLong || id == QMetaType::Double)
             return value.toBool();
         bad();
+        return QVariant();
     case FieldType::DateTime:
     case FieldType::Date: {
         double days = 0;

@@ -24,6 +24,8 @@ struct HOST_EXPORT FieldDef
     QString displayFormat;
 
     bool operator==(const FieldDef&) const = default;
+
+    static FieldDef make(const QString& name, FieldType type, int size = 0);
 };
 
 // The whole content of a client data set: field descriptors in order, then the

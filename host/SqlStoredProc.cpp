@@ -40,7 +40,8 @@ QString SqlStoredProc::callText(const QString& kind) const
     if (kind == QLatin1String("MSSQL"))
         return ret.isEmpty() ? QStringLiteral("{CALL %1(%2)}").arg(m_procedureName, list)
                              : QStringLiteral("{%1 = CALL %2(%3)}").arg(ret, m_procedureName, list);
-    return QStringLiteral("CALL %1(%2)").arg(m_procedureName, list);
+    // PostgreSQL keeps the body as a function: SELECT can be prepared, CALL cannot.
+    return QStringLiteral("SELECT %1(%2)").arg(m_procedureName, list);
 }
 
 void SqlStoredProc::execProc()

@@ -17,18 +17,12 @@
 namespace {
 FieldDef text(const char* name, int size)
 {
-    FieldDef f;
-    f.name = QString::fromLatin1(name);
-    f.type = FieldType::String;
-    f.size = size;
-    return f;
+    return FieldDef::make(QString::fromLatin1(name), FieldType::String, size);
 }
 
 FieldDef number(const char* name, bool readOnly = false)
 {
-    FieldDef f;
-    f.name = QString::fromLatin1(name);
-    f.type = FieldType::Float;
+    FieldDef f = FieldDef::make(QString::fromLatin1(name), FieldType::Float);
     f.readOnly = readOnly;
     return f;
 }

@@ -3,11 +3,14 @@
 -- line from the start on in date and line order, credits adding and debits
 -- subtracting, each line's running balance written back, and the final balance
 -- stored in SALDOCONS. Only lines from the start date on are read.
-CREATE OR REPLACE PROCEDURE ATUALIZA_SALDO_CONS_FKB(
+-- A function rather than a procedure so that the call can be prepared and
+-- bound by name like every other statement; it runs in the caller's transaction.
+CREATE OR REPLACE FUNCTION ATUALIZA_SALDO_CONS_FKB(
     P_CDCLIENTE      VARCHAR,
     P_CDCONSUMIDOR   VARCHAR,
     P_CDFAMILISALD   VARCHAR,
     P_DTINIEVOLUCAO  TIMESTAMP)
+RETURNS VOID
 LANGUAGE plpgsql
 AS $$
 DECLARE

@@ -15,10 +15,9 @@ DataPacket consumerPacket(const QString& connectionString, const QString& consum
                                 "  FROM CONSUMIDOR\n"
                                 " WHERE CDCONSUMIDOR = :P_CDCONSUMIDOR\n"
                                 " ORDER BY CDCLIENTE"));
-    FieldDef client{QStringLiteral("CDCLIENTE"), FieldType::String, 21};
-    FieldDef consumer{QStringLiteral("CDCONSUMIDOR"), FieldType::String, 21};
-    FieldDef name{QStringLiteral("NMCONSUMIDOR"), FieldType::String, 60};
-    query.setFieldDefs({client, consumer, name});
+    query.setFieldDefs({FieldDef::make(QStringLiteral("CDCLIENTE"), FieldType::String, 21),
+                        FieldDef::make(QStringLiteral("CDCONSUMIDOR"), FieldType::String, 21),
+                        FieldDef::make(QStringLiteral("NMCONSUMIDOR"), FieldType::String, 60)});
     query.paramByName(QStringLiteral("P_CDCONSUMIDOR")).setAsString(consumerCode);
     query.open();
     if (query.eof())

@@ -9,11 +9,7 @@
 namespace {
 FieldDef def(const char* name, FieldType type, int size = 0)
 {
-    FieldDef f;
-    f.name = QString::fromLatin1(name);
-    f.type = type;
-    f.size = size;
-    return f;
+    return FieldDef::make(QString::fromLatin1(name), type, size);
 }
 } // namespace
 

@@ -95,7 +95,7 @@ private slots:
         QVERIFY(PacketVariant::isPacket(failed));
         QVERIFY(PacketVariant::packet(failed).isEmpty());
 
-        DataPacket p({FieldDef{QStringLiteral("A"), FieldType::String, 1}});
+        DataPacket p({FieldDef::make(QStringLiteral("A"), FieldType::String, 1)});
         const QVariant passed = Mensagemzel::MensagemMetodo(PacketVariant::of(p), true, 0, QStringLiteral("m"),
                                                             QString(), QString(), QString());
         QCOMPARE(PacketVariant::packet(passed), p);

@@ -119,7 +119,7 @@ private slots:
                  QStringLiteral("BEGIN ATUALIZA_SALDO_CONS_FKB(:P_CDCLIENTE, :P_CDCONSUMIDOR, :P_CDFAMILISALD, "
                                 ":P_DTINIEVOLUCAO); END;"));
         QCOMPARE(f.dm().ads_Atualiza_Saldo_Cons_Fkb_POSTGRESQL->callText(QStringLiteral("POSTGRESQL")),
-                 QStringLiteral("CALL ATUALIZA_SALDO_CONS_FKB(:P_CDCLIENTE, :P_CDCONSUMIDOR, :P_CDFAMILISALD, "
+                 QStringLiteral("SELECT ATUALIZA_SALDO_CONS_FKB(:P_CDCLIENTE, :P_CDCONSUMIDOR, :P_CDFAMILISALD, "
                                 ":P_DTINIEVOLUCAO)"));
     }
 

@@ -6,11 +6,7 @@
 namespace Packets {
 FieldDef field(const char* name, FieldType type, int size)
 {
-    FieldDef f;
-    f.name = QString::fromLatin1(name);
-    f.type = type;
-    f.size = size;
-    return f;
+    return FieldDef::make(QString::fromLatin1(name), type, size);
 }
 
 DataPacket consumer(const QString& client, const QString& consumerCode, const QString& name)
