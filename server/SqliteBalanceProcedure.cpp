@@ -62,12 +62,17 @@ void evolve(SqlConnection& c, const SqlParameters& params)
         "   AND DTMOVEXTCONS = :P_DTMOVEXTCONS AND NRSEQMOVEXT = :P_NRSEQMOVEXT"));
     bindKey(update);
 
+    SqlQuery current(QStringLiteral("ATUALIZA_SALDO_CONS_FKB.current"), &c);
+    current.setSql(QStringLiteral(
+        "SELECT VRSALDCONFAM FROM SALDOCONS\n"
+        " WHERE CDCLIENTE = :P_CDCLIENTE AND CDCONSUMIDOR = :P_CDCONSUMIDOR AND CDFAMILISALD = :P_CDFAMILISALD"));
+    bindKey(current);
+
     SqlCommand store(QStringLiteral("ATUALIZA_SALDO_CONS_FKB.balance"), &c);
     store.setSql(QStringLiteral(
         "INSERT INTO SALDOCONS (CDCLIENTE, CDCONSUMIDOR, CDFAMILISALD, VRSALDCONFAM)\n"
         "VALUES (:P_CDCLIENTE, :P_CDCONSUMIDOR, :P_CDFAMILISALD, :P_VRSALDO)\n"
-        "ON CONFLICT (CDCLIENTE, CDCONSUMIDOR, CDFAMILISALD) DO UPDATE SET VRSALDCONFAM = excluded.VRSALDCONFAM\n"
-        " WHERE SALDOCONS.VRSALDCONFAM IS NOT excluded.VRSALDCONFAM"));
+        "ON CONFLICT (CDCLIENTE, CDCONSUMIDOR, CDFAMILISALD) DO UPDATE SET VRSALDCONFAM = excluded.VRSALDCONFAM"));
     bindKey(store);
 
     // Like a procedure call, the body is atomic: its own transaction unless the caller has one.
@@ -102,7 +107,12 @@ void evolve(SqlConnection& c, const SqlParameters& params)
                 update.execute();
             }
         }
-        if (seen > 0) {
+        // An unchanged balance is not written: a call that changes nothing takes no write lock.
+        current.open();
+        const bool unchanged = !current.eof() &&
+                               cents(current.fieldByName(QStringLiteral("VRSALDCONFAM")).value()) == balance &&
+                               !current.fieldByName(QStringLiteral("VRSALDCONFAM")).isNull();
+        if (seen > 0 && !unchanged) {
             store.paramByName(QStringLiteral("P_VRSALDO")).setAsFloat(balance / 100.0);
             store.execute();
         }

@@ -1,0 +1,10 @@
+#!/usr/bin/env bash
+# Builds and runs the benchmark against the embedded SQLite store and a throwaway
+# PostgreSQL. Pass --small for a quick run; other options: build/bin/kiosk-bench --help.
+set -euo pipefail
+cd "$(dirname "$0")"
+scripts/install-deps.sh
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build --target kiosk-bench
+source scripts/throwaway-postgres.sh
+build/bin/kiosk-bench "$@"
