@@ -25,6 +25,54 @@ qint64 cents(const QVariant& v)
     return std::llround(v.toDouble() * 100.0);
 }
 
+// The body's statements, prepared once per connection: a child of the connection,
+// so they go when it goes and re-prepare when it reopens.
+struct Statements : QObject
+{
+    explicit Statements(SqlConnection* c)
+        : QObject(c), before(QStringLiteral("ATUALIZA_SALDO_CONS_FKB.before"), c, this),
+          lines(QStringLiteral("ATUALIZA_SALDO_CONS_FKB.lines"), c, this),
+          update(QStringLiteral("ATUALIZA_SALDO_CONS_FKB.update"), c, this),
+          current(QStringLiteral("ATUALIZA_SALDO_CONS_FKB.current"), c, this),
+          store(QStringLiteral("ATUALIZA_SALDO_CONS_FKB.balance"), c, this)
+    {
+        setObjectName(QStringLiteral("ATUALIZA_SALDO_CONS_FKB"));
+        before.setSql(QStringLiteral(
+            "SELECT VRSALDCONEXT FROM EXTRATOCONS\n"
+            " WHERE CDCLIENTE = :P_CDCLIENTE AND CDCONSUMIDOR = :P_CDCONSUMIDOR AND CDFAMILISALD = :P_CDFAMILISALD\n"
+            "   AND DTMOVEXTCONS < :P_DTINIEVOLUCAO\n"
+            " ORDER BY DTMOVEXTCONS DESC, NRSEQMOVEXT DESC LIMIT 1"));
+        lines.setSql(QStringLiteral(
+            "SELECT DTMOVEXTCONS, NRSEQMOVEXT, IDTPMOVEXT, VRMOVEXTCONS, VRSALDCONEXT FROM EXTRATOCONS\n"
+            " WHERE CDCLIENTE = :P_CDCLIENTE AND CDCONSUMIDOR = :P_CDCONSUMIDOR AND CDFAMILISALD = :P_CDFAMILISALD\n"
+            "   AND DTMOVEXTCONS >= :P_DTINIEVOLUCAO\n"
+            " ORDER BY DTMOVEXTCONS, NRSEQMOVEXT"));
+        update.setSql(QStringLiteral(
+            "UPDATE EXTRATOCONS SET VRSALDCONEXT = :P_VRSALDO\n"
+            " WHERE CDCLIENTE = :P_CDCLIENTE AND CDCONSUMIDOR = :P_CDCONSUMIDOR AND CDFAMILISALD = :P_CDFAMILISALD\n"
+            "   AND DTMOVEXTCONS = :P_DTMOVEXTCONS AND NRSEQMOVEXT = :P_NRSEQMOVEXT"));
+        current.setSql(QStringLiteral(
+            "SELECT VRSALDCONFAM FROM SALDOCONS\n"
+            " WHERE CDCLIENTE = :P_CDCLIENTE AND CDCONSUMIDOR = :P_CDCONSUMIDOR AND CDFAMILISALD = :P_CDFAMILISALD"));
+        store.setSql(QStringLiteral(
+            "INSERT INTO SALDOCONS (CDCLIENTE, CDCONSUMIDOR, CDFAMILISALD, VRSALDCONFAM)\n"
+            "VALUES (:P_CDCLIENTE, :P_CDCONSUMIDOR, :P_CDFAMILISALD, :P_VRSALDO)\n"
+            "ON CONFLICT (CDCLIENTE, CDCONSUMIDOR, CDFAMILISALD) DO UPDATE SET VRSALDCONFAM = excluded.VRSALDCONFAM"));
+    }
+
+    static Statements& of(SqlConnection& c)
+    {
+        auto* s = c.findChild<Statements*>(QStringLiteral("ATUALIZA_SALDO_CONS_FKB"), Qt::FindDirectChildrenOnly);
+        return s ? *s : *new Statements(&c);
+    }
+
+    SqlQuery before;
+    SqlQuery lines;
+    SqlCommand update;
+    SqlQuery current;
+    SqlCommand store;
+};
+
 void evolve(SqlConnection& c, const SqlParameters& params)
 {
     const QString client = param(params, "P_CDCLIENTE").toString();
@@ -37,43 +85,19 @@ void evolve(SqlConnection& c, const SqlParameters& params)
         s.paramByName(QStringLiteral("P_CDFAMILISALD")).setAsString(family);
     };
 
-    SqlQuery before(QStringLiteral("ATUALIZA_SALDO_CONS_FKB.before"), &c);
-    before.setSql(QStringLiteral(
-        "SELECT VRSALDCONEXT FROM EXTRATOCONS\n"
-        " WHERE CDCLIENTE = :P_CDCLIENTE AND CDCONSUMIDOR = :P_CDCONSUMIDOR AND CDFAMILISALD = :P_CDFAMILISALD\n"
-        "   AND DTMOVEXTCONS < :P_DTINIEVOLUCAO\n"
-        " ORDER BY DTMOVEXTCONS DESC, NRSEQMOVEXT DESC LIMIT 1"));
-    bindKey(before);
+    Statements& st = Statements::of(c);
+    SqlQuery& before = st.before;
+    SqlQuery& lines = st.lines;
+    SqlCommand& update = st.update;
+    SqlQuery& current = st.current;
+    SqlCommand& store = st.store;
+    for (SqlStatement* s : std::initializer_list<SqlStatement*>{&before, &lines, &update, &current, &store})
+        bindKey(*s);
+    before.close();
+    lines.close();
+    current.close();
     before.paramByName(QStringLiteral("P_DTINIEVOLUCAO")).setAsDateTime(start);
-
-    SqlQuery lines(QStringLiteral("ATUALIZA_SALDO_CONS_FKB.lines"), &c);
-    lines.setSql(QStringLiteral(
-        "SELECT DTMOVEXTCONS, NRSEQMOVEXT, IDTPMOVEXT, VRMOVEXTCONS, VRSALDCONEXT FROM EXTRATOCONS\n"
-        " WHERE CDCLIENTE = :P_CDCLIENTE AND CDCONSUMIDOR = :P_CDCONSUMIDOR AND CDFAMILISALD = :P_CDFAMILISALD\n"
-        "   AND DTMOVEXTCONS >= :P_DTINIEVOLUCAO\n"
-        " ORDER BY DTMOVEXTCONS, NRSEQMOVEXT"));
-    bindKey(lines);
     lines.paramByName(QStringLiteral("P_DTINIEVOLUCAO")).setAsDateTime(start);
-
-    SqlCommand update(QStringLiteral("ATUALIZA_SALDO_CONS_FKB.update"), &c);
-    update.setSql(QStringLiteral(
-        "UPDATE EXTRATOCONS SET VRSALDCONEXT = :P_VRSALDO\n"
-        " WHERE CDCLIENTE = :P_CDCLIENTE AND CDCONSUMIDOR = :P_CDCONSUMIDOR AND CDFAMILISALD = :P_CDFAMILISALD\n"
-        "   AND DTMOVEXTCONS = :P_DTMOVEXTCONS AND NRSEQMOVEXT = :P_NRSEQMOVEXT"));
-    bindKey(update);
-
-    SqlQuery current(QStringLiteral("ATUALIZA_SALDO_CONS_FKB.current"), &c);
-    current.setSql(QStringLiteral(
-        "SELECT VRSALDCONFAM FROM SALDOCONS\n"
-        " WHERE CDCLIENTE = :P_CDCLIENTE AND CDCONSUMIDOR = :P_CDCONSUMIDOR AND CDFAMILISALD = :P_CDFAMILISALD"));
-    bindKey(current);
-
-    SqlCommand store(QStringLiteral("ATUALIZA_SALDO_CONS_FKB.balance"), &c);
-    store.setSql(QStringLiteral(
-        "INSERT INTO SALDOCONS (CDCLIENTE, CDCONSUMIDOR, CDFAMILISALD, VRSALDCONFAM)\n"
-        "VALUES (:P_CDCLIENTE, :P_CDCONSUMIDOR, :P_CDFAMILISALD, :P_VRSALDO)\n"
-        "ON CONFLICT (CDCLIENTE, CDCONSUMIDOR, CDFAMILISALD) DO UPDATE SET VRSALDCONFAM = excluded.VRSALDCONFAM"));
-    bindKey(store);
 
     // Like a procedure call, the body is atomic: its own transaction unless the caller has one.
     const bool own = !c.inTransaction();

@@ -6,6 +6,9 @@
 #include "ClientDataSet.h"
 #include "HostConfig.h"
 #include "KioskError.h"
+#include "KioskMessageBox.h"
+#include "Mensagemzel.h"
+#include "MessagePresenter.h"
 #include "Packets.h"
 #include "RecSaldoDataSets.h"
 #include "ScreenGeometry.h"
@@ -16,6 +19,7 @@
 #include "TfrmRecSaldo.h"
 #include "TrdmRecSaldo.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
 #include <QTemporaryDir>
@@ -319,6 +323,34 @@ private slots:
         QCOMPARE(conf[26].name, QStringLiteral("DSMESSAGEBUT"));
         QCOMPARE(conf[26].size, 300);
         QCOMPARE(conf[34].name, QStringLiteral("IDSANGRIAAUTO"));
+    }
+
+    void realMessageBoxAnswersAndDoesNotReactivateTheScreen()
+    {
+        MessagePresenter::takeReactivation(); // start clean
+        const auto clickWhenUp = [](const char* button) {
+            QTimer::singleShot(0, [button] {
+                QWidget* box = QApplication::activeModalWidget();
+                QVERIFY(box);
+                QCOMPARE(box->objectName(), QStringLiteral("KioskMessageBox"));
+                auto* b = box->findChild<QAbstractButton*>(QString::fromLatin1(button));
+                QVERIFY(b);
+                b->click();
+            });
+        };
+        clickWhenUp("btnNo");
+        QVERIFY(!Mensagemzel::Mensagem(QStringLiteral("Confirma operação para o saldo %s?"), QString(),
+                                       QStringLiteral("N"), QStringLiteral("S"), tmPergunta, QString(),
+                                       QStringLiteral("002"), 0, nullptr));
+        QVERIFY(MessagePresenter::takeReactivation());
+        QVERIFY(!MessagePresenter::takeReactivation()); // once per closed box
+        clickWhenUp("btnYes");
+        QVERIFY(Mensagemzel::Mensagem(QStringLiteral("?"), QString(), QStringLiteral("N"), QStringLiteral("S"),
+                                      tmPergunta, QString(), QStringLiteral("002"), 0, nullptr));
+        clickWhenUp("btnOk");
+        QVERIFY(!Mensagemzel::Mensagem(QStringLiteral("Tempo esgotado."), QString(), QStringLiteral("N"),
+                                       QStringLiteral("N"), tmAviso, QString(), QStringLiteral("002"), 0, nullptr));
+        QVERIFY(MessagePresenter::takeReactivation());
     }
 
     void screenIsTranslated()
