@@ -91,7 +91,7 @@ void SqlConnection::open()
         execDirect(QStringLiteral("PRAGMA journal_mode=WAL"));
         execDirect(QStringLiteral("PRAGMA synchronous=FULL"));
         // Years of statement lines make a large file: map it and keep the hot index pages cached.
-        execDirect(QStringLiteral("PRAGMA mmap_size=1073741824"));
+        execDirect(QStringLiteral("PRAGMA mmap_size=2147418112"));
         execDirect(QStringLiteral("PRAGMA cache_size=-32768"));
     }
     ++m_generation;

@@ -11,6 +11,7 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QLoggingCategory>
 #include <QStringList>
 #include <cstdio>
 #include <memory>
@@ -132,6 +133,9 @@ int run(QStringList args)
 int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
+    // Output is for scripts: only warnings go to stderr unless KIOSK_VERBOSE is set.
+    if (!qEnvironmentVariableIsSet("KIOSK_VERBOSE"))
+        QLoggingCategory::setFilterRules(QStringLiteral("kiosk.*.info=false"));
     try {
         return run(app.arguments().mid(1));
     } catch (const KioskError& e) {
