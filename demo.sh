@@ -5,7 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 scripts/install-deps.sh xvfb xauth
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKIOSK_BUILD_TESTS=OFF >/dev/null
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build --target kiosk kioskctl Pkg_kvb52814
 
 data="$PWD/demo-data"

@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QLocale>
 #include <QStandardPaths>
 
 HostConfig& HostConfig::instance()
@@ -62,6 +63,8 @@ void HostConfig::load(const QString& file)
         m_dataFolder = qEnvironmentVariable("KIOSK_DATA_DIR");
     if (qEnvironmentVariableIsSet("KIOSK_LOCALE"))
         m_locale = qEnvironmentVariable("KIOSK_LOCALE");
+    // Dates in counter keys and amounts on screen follow the installation's format.
+    QLocale::setDefault(QLocale(m_locale));
 }
 
 QString HostConfig::programFolder() const

@@ -2,24 +2,78 @@
 
 #include "SqlConnection.h"
 
+#include <QRegularExpression>
+#include <algorithm>
+
 namespace SqlScript {
+
+namespace {
+QStringList scriptLines(const QString& script)
+{
+    QStringList lines = script.split(QLatin1Char('\n'));
+    for (QString& l : lines)
+        if (l.endsWith(QLatin1Char('\r')))
+            l.chop(1);
+    return lines;
+}
+
+bool isLine(const QString& line, const char* word)
+{
+    return line.trimmed().compare(QLatin1String(word), Qt::CaseInsensitive) == 0;
+}
+
+// T-SQL: the script is a list of batches separated by "GO" lines.
+QStringList splitBatches(const QStringList& lines)
+{
+    QStringList out;
+    QString current;
+    for (const QString& line : lines) {
+        if (isLine(line, "GO")) {
+            if (!current.trimmed().isEmpty())
+                out << current.trimmed();
+            current.clear();
+        } else {
+            current += line + QLatin1Char('\n');
+        }
+    }
+    if (!current.trimmed().isEmpty())
+        out << current.trimmed();
+    return out;
+}
+
+// A PL/SQL unit runs to a "/" line, whatever semicolons it holds.
+bool startsPlsqlUnit(const QString& statementSoFar)
+{
+    static const QRegularExpression unit(
+        QStringLiteral("^\\s*(CREATE\\s+(OR\\s+REPLACE\\s+)?(PROCEDURE|FUNCTION|TRIGGER|PACKAGE)|BEGIN|DECLARE)\\b"),
+        QRegularExpression::CaseInsensitiveOption);
+    return unit.match(statementSoFar).hasMatch();
+}
+} // namespace
 
 QStringList split(const QString& script)
 {
+    const QStringList lines = scriptLines(script);
+    if (std::any_of(lines.begin(), lines.end(), [](const QString& l) { return isLine(l, "GO"); }))
+        return splitBatches(lines);
+    const bool slashTerminated =
+        std::any_of(lines.begin(), lines.end(), [](const QString& l) { return isLine(l, "/"); });
+
     QStringList out;
     QString current;
     QString dollarTag;
     bool inQuote = false;
-    const QStringList lines = script.split(QLatin1Char('\n'));
-    for (QString line : lines) {
-        if (line.endsWith(QLatin1Char('\r')))
-            line.chop(1);
-        if (dollarTag.isEmpty() && !inQuote && line.trimmed().compare(QLatin1String("GO"), Qt::CaseInsensitive) == 0) {
-            if (!current.trimmed().isEmpty())
-                out << current.trimmed();
-            current.clear();
+    const auto flush = [&] {
+        if (!current.trimmed().isEmpty())
+            out << current.trimmed();
+        current.clear();
+    };
+    for (const QString& line : lines) {
+        if (slashTerminated && isLine(line, "/")) {
+            flush();
             continue;
         }
+        const bool plsql = slashTerminated && startsPlsqlUnit(current + line);
         for (int i = 0; i < line.size(); ++i) {
             const QChar c = line[i];
             if (!dollarTag.isEmpty()) {
@@ -44,18 +98,15 @@ QStringList split(const QString& script)
                     i = end;
                     continue;
                 }
-            } else if (c == QLatin1Char(';')) {
-                if (!current.trimmed().isEmpty())
-                    out << current.trimmed();
-                current.clear();
+            } else if (c == QLatin1Char(';') && !plsql) {
+                flush();
                 continue;
             }
             current += c;
         }
         current += QLatin1Char('\n');
     }
-    if (!current.trimmed().isEmpty())
-        out << current.trimmed();
+    flush();
     return out;
 }
 

@@ -54,8 +54,9 @@ QVariant SqlStatement::driverValue(const SqlParameter& p, const QString& kind)
     return p.value;
 }
 
-QSqlQuery& SqlStatement::execute(const QString& text)
+QSqlQuery& SqlStatement::execute(const QString& text, const SqlParameters* params)
 {
+    const SqlParameters& values = params ? *params : m_params;
     if (!m_connection || !m_connection->connected())
         fail(QStringLiteral("not connected"));
     if (m_preparedGeneration != m_connection->generation() || m_preparedText != text) {
@@ -71,7 +72,7 @@ QSqlQuery& SqlStatement::execute(const QString& text)
     }
     const QString kind = m_connection->kind();
     for (const QString& name : SqlParameters::placeholderNames(text)) {
-        const SqlParameter* p = m_params.find(name);
+        const SqlParameter* p = values.find(name);
         if (!p)
             fail(QStringLiteral("parameter %1 is not declared").arg(name));
         m_query.bindValue(QLatin1Char(':') + name, driverValue(*p, kind),

@@ -27,8 +27,9 @@ public:
     static QVariant driverValue(const SqlParameter& p, const QString& kind);
 
 protected:
-    // Prepares `text` (the statement's own by default), binds every parameter and runs it.
-    QSqlQuery& execute(const QString& text);
+    // Prepares `text`, binds every parameter it names (from `params`, the statement's
+    // own by default) and runs it.
+    QSqlQuery& execute(const QString& text, const SqlParameters* params = nullptr);
     [[noreturn]] void fail(const QString& databaseText) const;
 
     SqlConnection* m_connection;

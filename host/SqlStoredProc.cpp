@@ -57,20 +57,11 @@ void SqlStoredProc::execProc()
         return;
     }
     // Parameter names of the SQL Server signature carry "@"; bind them under their placeholder name.
-    const QString text = callText(kind);
     SqlParameters bound;
     for (const SqlParameter& p : m_params.list()) {
-        SqlParameter copy = p;
-        copy.name = placeholder(p.name).mid(1);
-        SqlParameter& d = bound.declare(copy.name, p.declared, p.size, p.nullable, p.direction);
-        d = copy;
+        SqlParameter& d = bound.declare(placeholder(p.name).mid(1), p.declared, p.size, p.nullable, p.direction);
+        d.bound = p.bound;
+        d.value = p.value;
     }
-    std::swap(bound, m_params);
-    try {
-        SqlStatement::execute(text).finish();
-    } catch (...) {
-        std::swap(bound, m_params);
-        throw;
-    }
-    std::swap(bound, m_params);
+    SqlStatement::execute(callText(kind), &bound).finish();
 }

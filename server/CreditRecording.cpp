@@ -23,6 +23,17 @@ struct NumberRequestFailed
     QString text;
 };
 
+void rollbackQuietly(TrdmRecSaldo* dm)
+{
+    if (!dm)
+        return;
+    try {
+        dm->RollbackTrans();
+    } catch (const std::exception& e) {
+        qCWarning(lcServer).noquote() << "setGravaCompCred: rollback failed too:" << e.what();
+    }
+}
+
 QString incremented(const QString& number, int width, const char* what)
 {
     bool ok = false;
@@ -168,19 +179,12 @@ QVariant setGravaCompCred(const QVariant& cdsMovCaixaData, const QString& CDFILI
         return QVariant();
     } catch (const NumberRequestFailed& f) {
         qCWarning(lcServer).noquote() << "setGravaCompCred: number request failed:" << f.text;
-        if (dm)
-            dm->RollbackTrans();
+        rollbackQuietly(dm);
         return f.text;
     } catch (const std::exception& e) {
         const QString text = e.what() ? QString::fromUtf8(e.what()) : QString();
         qCWarning(lcServer).noquote() << "setGravaCompCred failed:" << text;
-        if (dm) {
-            try {
-                dm->RollbackTrans();
-            } catch (const std::exception& rb) {
-                qCWarning(lcServer).noquote() << "rollback failed too:" << rb.what();
-            }
-        }
+        rollbackQuietly(dm);
         return text;
     }
 }

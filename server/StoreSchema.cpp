@@ -39,9 +39,12 @@ void create(SqlConnection& c)
     } else if (kind == QLatin1String("POSTGRESQL")) {
         runAtomically(c, QStringLiteral(":/database/postgresql/schema.sql"));
         runAtomically(c, QStringLiteral(":/database/postgresql/atualiza_saldo_cons_fkb.sql"));
+    } else if (kind == QLatin1String("MSSQL") || kind == QLatin1String("ORACLE")) {
+        // DDL commits on its own on these engines: the script runs statement by statement.
+        SqlScript::run(c, script(QStringLiteral(":/database/%1/schema.sql").arg(kind.toLower())),
+                       QStringLiteral("database/%1/schema.sql").arg(kind.toLower()));
     } else {
-        throw KioskError(QStringLiteral("creating the store on %1 is done with the scripts in database/%2")
-                             .arg(kind, kind.toLower()));
+        throw KioskError(QStringLiteral("no store schema for the database kind \"%1\"").arg(kind));
     }
 }
 

@@ -13,6 +13,7 @@
 #include "SqlParameters.h"
 #include "SqlScript.h"
 
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -157,11 +158,35 @@ private slots:
         const QStringList parts = SqlScript::split(QStringLiteral(
             "CREATE TABLE A (X VARCHAR(3)); -- a comment; with semicolon\n"
             "INSERT INTO A VALUES ('a;b');\n"
-            "CREATE PROCEDURE P() LANGUAGE plpgsql AS $$\nBEGIN\n  NULL;\nEND;\n$$;\n"
-            "GO\n"));
+            "CREATE PROCEDURE P() LANGUAGE plpgsql AS $$\nBEGIN\n  NULL;\nEND;\n$$;\n"));
         QCOMPARE(parts.size(), 3);
         QVERIFY(parts[1].contains(QStringLiteral("'a;b'")));
         QVERIFY(parts[2].contains(QStringLiteral("NULL;\nEND;")));
+    }
+
+    void serverEngineScriptsSplitAsTheirToolsWould()
+    {
+        const auto read = [](const char* path) {
+            QFile f(QStringLiteral(KIOSK_SOURCE_DIR "/") + QString::fromLatin1(path));
+            if (!f.open(QIODevice::ReadOnly))
+                qFatal("cannot read %s", path);
+            return QString::fromUtf8(f.readAll());
+        };
+        const QStringList mssql = SqlScript::split(read("database/mssql/schema.sql"));
+        QCOMPARE(mssql.size(), 2); // the tables' batch, the procedure's batch
+        QVERIFY(mssql[1].startsWith(QStringLiteral("CREATE PROCEDURE ATUALIZA_SALDO_CONS_FKB")));
+        QVERIFY(mssql[1].contains(QStringLiteral("@P_DTINIEVOLUCAO")));
+        QVERIFY(mssql[1].trimmed().endsWith(QStringLiteral("END")));
+
+        const QStringList oracle = SqlScript::split(read("database/oracle/schema.sql"));
+        QCOMPARE(oracle.filter(QRegularExpression(QStringLiteral("^CREATE TABLE"))).size(), 11);
+        QVERIFY(oracle.last().startsWith(QStringLiteral("CREATE OR REPLACE PROCEDURE ATUALIZA_SALDO_CONS_FKB")));
+        QVERIFY(oracle.last().endsWith(QStringLiteral("END;"))); // PL/SQL keeps its semicolons
+        for (const QString& statement : oracle.mid(0, oracle.size() - 1))
+            QVERIFY2(!statement.contains(QLatin1Char(';')), qPrintable(statement));
+
+        const QStringList postgres = SqlScript::split(read("database/postgresql/atualiza_saldo_cons_fkb.sql"));
+        QCOMPARE(postgres.size(), 1);
     }
 
     void placeholderNames()
