@@ -1,7 +1,7 @@
 #include "RecSaldoDataSets.h"
 
 namespace {
-struct Spec
+struct FieldLine
 {
     const char* name;
     FieldType type;
@@ -11,10 +11,10 @@ struct Spec
     const char* format;
 };
 
-QList<FieldDef> build(std::initializer_list<Spec> specs)
+QList<FieldDef> build(std::initializer_list<FieldLine> lines)
 {
     QList<FieldDef> out;
-    for (const Spec& s : specs) {
+    for (const FieldLine& s : lines) {
         FieldDef f;
         f.name = QString::fromLatin1(s.name);
         f.type = s.type;

@@ -2,7 +2,8 @@
 
 #include "HostExport.h"
 
-#include <QMap>
+#include <QList>
+#include <QPair>
 #include <QString>
 
 // "Provider=POSTGRESQL;Host=127.0.0.1;Port=5432;Database=store;User ID=kiosk;Password=..."

@@ -68,10 +68,11 @@ QSqlQuery& SqlStatement::execute(const QString& text, const SqlParameters* param
             fail(SqlConnection::errorText(m_query.lastError()));
         }
         m_preparedText = text;
+        m_placeholders = SqlParameters::placeholderNames(text);
         m_preparedGeneration = m_connection->generation();
     }
     const QString kind = m_connection->kind();
-    for (const QString& name : SqlParameters::placeholderNames(text)) {
+    for (const QString& name : std::as_const(m_placeholders)) {
         const SqlParameter* p = values.find(name);
         if (!p)
             fail(QStringLiteral("parameter %1 is not declared").arg(name));

@@ -39,5 +39,6 @@ protected:
 private:
     QSqlQuery m_query;
     QString m_preparedText;
+    QStringList m_placeholders; // of m_preparedText
     quint64 m_preparedGeneration = 0;
 };

@@ -2,7 +2,8 @@
 
 #include "Consiste.h"
 #include "DateTimeValue.h"
-#include "Geralzel.h"
+#include "ConnectionString.h"
+#include "HostServices.h"
 #include "KioskError.h"
 #include "SqlCommand.h"
 #include "SqlConnection.h"
@@ -57,6 +58,20 @@ SqlConnection& pooledConnection(const QString& connectionString)
     slot->open();
     return *slot;
 }
+// The reservation statement, prepared once per connection (a child of it, so it
+// goes with the connection and re-prepares when the connection reopens).
+SqlQuery& reservationStatement(SqlConnection& conn, const QString& kind)
+{
+    const QString name = QStringLiteral("dtmZelProxCodigo.reserve");
+    if (auto* q = conn.findChild<SqlQuery*>(name, Qt::FindDirectChildrenOnly))
+        return *q;
+    auto* q = new SqlQuery(name, &conn, &conn);
+    const char* text = kind == QLatin1String("SQLITE")  ? upsertSqlite
+                       : kind == QLatin1String("MSSQL") ? upsertMssql
+                                                        : upsertPostgres;
+    q->setSql(QString::fromLatin1(text));
+    return *q;
+}
 } // namespace
 
 TdtmZelProxCodigo::TdtmZelProxCodigo(SqlConnection* callerConnection, QObject* owner)
@@ -76,17 +91,13 @@ QString TdtmZelProxCodigo::reserve(const QString& key, int count)
     if (count < 1)
         throw KioskError(QStringLiteral("counter %1: cannot reserve %2 numbers").arg(key).arg(count));
     const QString cs = m_caller ? m_caller->connectionString() : Geralzel::_GetStringConexZel(QString());
-    SqlConnection probe(QStringLiteral("probe"));
-    probe.setConnectionString(cs);
-    const QString kind = probe.kind();
+    const QString kind = ConnectionString(cs).kind();
     const bool embedded = kind == QLatin1String("SQLITE");
     if (embedded && !m_caller)
         throw KioskError(QStringLiteral("counter %1: the embedded store needs the caller's connection").arg(key));
     SqlConnection& conn = embedded ? *m_caller : pooledConnection(cs);
-
-    const char* text = embedded ? upsertSqlite : kind == QLatin1String("MSSQL") ? upsertMssql : upsertPostgres;
-    SqlQuery upsert(QStringLiteral("dtmZelProxCodigo.reserve"), &conn);
-    upsert.setSql(QString::fromLatin1(text));
+    SqlQuery& upsert = reservationStatement(conn, kind);
+    upsert.close();
     upsert.paramByName(QStringLiteral("P_CDCONTADOR")).setAsString(key);
     upsert.paramByName(QStringLiteral("P_PRIMEIRO")).setAsString(Consiste::Ajusta(QString::number(count), 10));
     upsert.paramByName(QStringLiteral("P_QUANTIDADE")).setAsInteger(count);
