@@ -405,13 +405,6 @@ void ClientDataSet::cancel()
     m_buffer.clear();
 }
 
-Field ClientDataSet::findField(const QString& name, bool* found)
-{
-    const int i = m_content.fieldIndex(name);
-    *found = i >= 0;
-    return Field(this, std::max(i, 0));
-}
-
 Field ClientDataSet::fieldByName(const QString& name)
 {
     const int i = m_content.fieldIndex(name);

@@ -97,7 +97,6 @@ public:
 
     Field fieldByName(const QString& name);
     Field field(int index);
-    Field findField(const QString& name, bool* found);
 
     QString describe() const; // "name (file)" for error texts
 
