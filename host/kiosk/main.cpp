@@ -94,7 +94,7 @@ int main(int argc, char* argv[])
         if (cli.isSet(QStringLiteral("screenshot")) && !screenshot.saved())
             return 1;
         return 0;
-    } catch (const KioskError& e) {
+    } catch (const std::exception& e) {
         std::fprintf(stderr, "kiosk: %s\n", e.what());
         return 2;
     }

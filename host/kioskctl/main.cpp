@@ -138,7 +138,7 @@ int main(int argc, char* argv[])
         QLoggingCategory::setFilterRules(QStringLiteral("kiosk.*.info=false"));
     try {
         return run(app.arguments().mid(1));
-    } catch (const KioskError& e) {
+    } catch (const std::exception& e) {
         std::fprintf(stderr, "kioskctl: %s\n", e.what());
         return 1;
     }
