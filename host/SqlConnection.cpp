@@ -44,9 +44,10 @@ bool SqlConnection::connected() const
     return QSqlDatabase::contains(m_qtName) && database().isOpen();
 }
 
-QString SqlConnection::kind() const
+void SqlConnection::setConnectionString(const QString& text)
 {
-    return ConnectionString(m_connectionString).kind();
+    m_connectionString = text;
+    m_kind = ConnectionString(text).kind();
 }
 
 void SqlConnection::open()

@@ -17,7 +17,7 @@ public:
     explicit SqlConnection(const QString& name, QObject* parent = nullptr);
     ~SqlConnection() override;
 
-    void setConnectionString(const QString& text) { m_connectionString = text; }
+    void setConnectionString(const QString& text);
     const QString& connectionString() const { return m_connectionString; }
     std::function<void(SqlConnection&)> beforeConnect;
     std::function<void(SqlConnection&)> afterConnect;
@@ -26,7 +26,7 @@ public:
     void close();
     bool connected() const;
     // "SQLITE", "POSTGRESQL", "MSSQL", "ORACLE" for the connection string in use.
-    QString kind() const;
+    const QString& kind() const { return m_kind; }
     // Incremented at every opening; statements re-prepare when it changes.
     quint64 generation() const { return m_generation; }
 
@@ -43,6 +43,7 @@ public:
 
 private:
     QString m_connectionString;
+    QString m_kind; // of m_connectionString, read at every statement execution
     QString m_qtName;
     quint64 m_generation = 0;
     bool m_inTransaction = false;

@@ -64,13 +64,14 @@ TrdmRecSaldo::TrdmRecSaldo(QObject* owner) : QObject(owner)
     adcRecSaldo->afterConnect = [this](SqlConnection& c) { adcRecSaldoAfterConnect(c); };
 
     adqSALDOCONS = new SqlQuery(QStringLiteral("adqSALDOCONS"), adcRecSaldo, this);
-    adqSALDOCONS->setSql(statementText(QStringLiteral("adqSALDOCONS.oracle.sql")));
+    const QString saldoConsOracle = statementText(QStringLiteral("adqSALDOCONS.oracle.sql"));
+    adqSALDOCONS->setSql(saldoConsOracle); // the design-time text
     declareText(adqSALDOCONS, {"P_CDFILIAL", "P_CDCLIENTE", "P_CDCONSUMIDOR"});
     adqSALDOCONS->setFieldDefs({text("NRBUTTON", 3), text("CDFAMILISALD", 3), text("NMFAMILISALD", 30),
                                 number("VRSALDCONFAM")});
     dspSALDOCONS = new DataSetProvider(QStringLiteral("dspSALDOCONS"), adqSALDOCONS, this);
     assSALDOCONS = new TADOSqlStorage(QStringLiteral("assSALDOCONS"), adqSALDOCONS, this);
-    assSALDOCONS->setText(QStringLiteral("SQLORACLE"), statementText(QStringLiteral("adqSALDOCONS.oracle.sql")));
+    assSALDOCONS->setText(QStringLiteral("SQLORACLE"), saldoConsOracle);
     assSALDOCONS->setText(QStringLiteral("SQLMSSQL"), statementText(QStringLiteral("adqSALDOCONS.mssql.sql")));
     assSALDOCONS->setText(QStringLiteral("SQLPOSTGRESQL"),
                           statementText(QStringLiteral("adqSALDOCONS.postgresql.sql")));
