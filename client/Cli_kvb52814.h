@@ -1,6 +1,6 @@
 #pragma once
 
-#include "../server/ModuleExport.h"
+#include "ModuleExport.h"
 
 #include <QVariant>
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "ParametrosZel.h"
-#include "../server/ModuleExport.h"
+#include "ModuleExport.h"
 
 #include <QDialog>
 #include <QScopedPointer>

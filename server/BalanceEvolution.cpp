@@ -1,6 +1,6 @@
 // EvoluiSaldo: re-computes a consumer's balances per family of a branch.
 #include "ClientDataSet.h"
-#include "HostServices.h"
+#include "Srv_registro.h"
 #include "ServerModule.h"
 #include "SqlQuery.h"
 #include "SqlStoredProc.h"

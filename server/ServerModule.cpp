@@ -1,6 +1,6 @@
 #include "ServerModule.h"
 
-#include "HostServices.h"
+#include "Zel_vandril.h"
 #include "KioskError.h"
 #include "Logging.h"
 #include "Srv_kvb52814.h"

@@ -2,7 +2,8 @@
 
 #include "ClientDataSet.h"
 #include "DataSetProvider.h"
-#include "HostServices.h"
+#include "Geralzel.h"
+#include "Zel_vandril.h"
 #include "KioskError.h"
 #include "SqlCommand.h"
 #include "SqlConnection.h"

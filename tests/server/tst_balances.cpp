@@ -1,7 +1,7 @@
 // Balance queries and balance evolution against the store.
 #include "ClientDataSet.h"
 #include "DateTimeValue.h"
-#include "HostServices.h"
+#include "Srv_registro.h"
 #include "KioskError.h"
 #include "ModuleFixture.h"
 #include "SqlConnection.h"

@@ -2,7 +2,6 @@
 // choice of dialect text and balance procedure by database kind.
 #include "ClientDataSet.h"
 #include "HostConfig.h"
-#include "HostServices.h"
 #include "KioskError.h"
 #include "ModuleFixture.h"
 #include "SqlConnection.h"

@@ -1,24 +1,11 @@
-#include "HostServices.h"
+#include "Zel_vandril.h"
 
 #include "ConnectionString.h"
-#include "HostConfig.h"
 #include "KioskError.h"
 #include "Logging.h"
 #include "SqlConnection.h"
 
 #include <QCoreApplication>
-
-namespace Geralzel {
-QString _GetStringConexZel(const QString&)
-{
-    const QString cs = HostConfig::instance().connectionString();
-    if (cs.trimmed().isEmpty())
-        throw ConfigError(QStringLiteral("no database connection is configured (set KIOSK_DB or "
-                                         "\"connection\" under [database] in %1)")
-                              .arg(HostConfig::instance().file()));
-    return cs;
-}
-} // namespace Geralzel
 
 namespace Zel_vandril {
 void SetADODBSession(SqlConnection& connection)
@@ -55,23 +42,3 @@ QString ADOExceptionMessage(const std::exception& error, SqlConnection*, const Q
     return text;
 }
 } // namespace Zel_vandril
-
-namespace Srv_registro {
-namespace {
-QString overrideAnswer;
-bool overrideActive = false;
-} // namespace
-
-QString _UsedDatabase(const QString&)
-{
-    if (overrideActive)
-        return overrideAnswer;
-    return ConnectionString(HostConfig::instance().connectionString()).kind();
-}
-
-void setUsedDatabaseOverride(const QString& answer, bool active)
-{
-    overrideAnswer = answer;
-    overrideActive = active;
-}
-} // namespace Srv_registro

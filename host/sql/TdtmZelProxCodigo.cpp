@@ -3,7 +3,7 @@
 #include "Consiste.h"
 #include "DateTimeValue.h"
 #include "ConnectionString.h"
-#include "HostServices.h"
+#include "Geralzel.h"
 #include "KioskError.h"
 #include "SqlCommand.h"
 #include "SqlConnection.h"
