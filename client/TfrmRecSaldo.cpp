@@ -1,6 +1,7 @@
 #include "TfrmRecSaldo.h"
 
 #include "ClientDataSet.h"
+#include "FontSubstitutes.h"
 #include "HostConfig.h"
 #include "Logging.h"
 #include "RecSaldoDataSets.h"
@@ -29,6 +30,7 @@ QString existingPath(const QString& path)
 TfrmRecSaldo::TfrmRecSaldo(QWidget* owner) : QDialog(owner), m_ui(new Ui::TfrmRecSaldo)
 {
     ServerModule::initResources();
+    FontSubstitutes::install();
     setObjectName(QStringLiteral("frmRecSaldo"));
     m_ui->setupUi(this);
     setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
@@ -52,6 +54,7 @@ TfrmRecSaldo::TfrmRecSaldo(QWidget* owner) : QDialog(owner), m_ui(new Ui::TfrmRe
     cdsConfTipoRece = new ClientDataSet(QStringLiteral("cdsConfTipoRece"), this);
     cdsConfTipoRece->setFieldDefs(RecSaldoDataSets::confTipoReceFields());
 
+    wireControls();
     FormCreate(this);
 }
 
