@@ -112,6 +112,8 @@ bool TfrmRecSaldo::event(QEvent* event)
     if (event->type() == QEvent::Show && !m_shown) {
         m_shown = true;
         runHandler([this] { FormShow(this); });
+        // The kiosk page takes the focus, also where no window manager hands it over.
+        activateWindow();
     } else if (event->type() == QEvent::WindowActivate) {
         // A host message box closing hands the focus back without a new activation.
         if (!MessagePresenter::takeReactivation())
