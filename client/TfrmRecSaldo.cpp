@@ -20,7 +20,7 @@
 #include <QTimer>
 
 namespace {
-// The short-path step of the original layout: the path when something is there, else empty.
+// A configuration file path as the screen uses it: the path when something is there, else empty.
 QString existingPath(const QString& path)
 {
     return QFileInfo::exists(path) ? path : QString();

@@ -2,6 +2,8 @@
 
 #include "HostExport.h"
 
+#include <QtGlobal>
+
 #include <functional>
 
 // Waits on the user-interface thread while the screen's events keep flowing: a
