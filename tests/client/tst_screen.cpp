@@ -235,12 +235,29 @@ private slots:
             return QTest::qWaitForWindowActive(s.screen.get());
         };
         s.type("12");
-        MessagePresenter::noteClosed(); // as a host message box does when it closes
-        QVERIFY(refocus());
-        QCOMPARE(s.text("lblVrSaldo"), QStringLiteral("0,12"));
         QVERIFY(refocus());
         QCOMPARE(s.text("lblVrSaldo"), QStringLiteral("0,00"));
         QVERIFY(s.screen->ValorDigitado.isEmpty());
+
+        // A host message box over the screen: closing it keeps the amount.
+        s.type("34");
+        MessagePresenter::setInstance(nullptr);
+        bool boxShown = false;
+        QTimer::singleShot(0, [&] {
+            QWidget* box = QApplication::activeModalWidget();
+            boxShown = box && box->objectName() == QLatin1String("KioskMessageBox");
+            if (box)
+                box->findChild<QAbstractButton*>(QStringLiteral("btnOk"))->click();
+        });
+        MessagePresenter::instance().notify(QStringLiteral("Aviso"));
+        MessagePresenter::setInstance(&s.messages);
+        QVERIFY(boxShown);
+        s.screen->activateWindow(); // where no window manager hands the focus back
+        QVERIFY(QTest::qWaitForWindowActive(s.screen.get()));
+        QCOMPARE(s.text("lblVrSaldo"), QStringLiteral("0,34"));
+        // ... and the next real re-activation clears it again.
+        QVERIFY(refocus());
+        QCOMPARE(s.text("lblVrSaldo"), QStringLiteral("0,00"));
     }
 
     void timeoutShowsTheMessageIgnoresInputForThreeSecondsThenCloses()
