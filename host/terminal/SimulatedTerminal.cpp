@@ -7,6 +7,7 @@
 #include "TerminalLogging.h"
 
 #include <QEventLoop>
+#include <QFile>
 #include <QJsonObject>
 #include <QTimer>
 #include <cmath>
@@ -169,6 +170,8 @@ std::optional<TerminalState> SimulatedTerminal::status(const QString& nsu)
 
 QList<SimulatedTerminal::Transaction> SimulatedTerminal::transactions() const
 {
+    if (!QFile::exists(m_file))
+        return {};
     LockedFile file(m_file);
     return fold(file.readAll(), m_file);
 }
