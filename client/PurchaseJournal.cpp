@@ -13,11 +13,11 @@
 
 Q_LOGGING_CATEGORY(lcJournal, "kiosk.journal")
 
-namespace {
+namespace
+{
 const QString isoFormat = QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz");
-const char* const textFields[] = {"nsu",          "CDFILIAL",     "CDCAIXA",      "CDCLIENTE",
-                                  "CDCONSUMIDOR", "CDFAMILISALD", "NRDEPOSICONS", "NRCOODOCNFIS",
-                                  "NRGNFDOCNFIS", "NRSERIEEFCDOCNF"};
+const char* const textFields[] = {"nsu",          "CDFILIAL",     "CDCAIXA",      "CDCLIENTE",    "CDCONSUMIDOR",
+                                  "CDFAMILISALD", "NRDEPOSICONS", "NRCOODOCNFIS", "NRGNFDOCNFIS", "NRSERIEEFCDOCNF"};
 
 QString* textField(PurchaseRecord& p, int i)
 {
@@ -76,8 +76,7 @@ std::optional<JournalEntry> entryOf(const QJsonObject& o, const QString& file)
     for (int i = 0; i < int(std::size(textFields)); ++i)
         *textField(e.purchase, i) = o.value(QLatin1String(textFields[i])).toString();
     if (!DateTimeValue::parseIsoText(o.value(QStringLiteral("DTABERCAIX")).toString(), &e.purchase.DTABERCAIX) ||
-        !DateTimeValue::parseIsoText(o.value(QStringLiteral("DTMOVIDOCNFIS")).toString(),
-                                     &e.purchase.DTMOVIDOCNFIS))
+        !DateTimeValue::parseIsoText(o.value(QStringLiteral("DTMOVIDOCNFIS")).toString(), &e.purchase.DTMOVIDOCNFIS))
         return std::nullopt;
     try {
         e.purchase.packet = DataPacket::fromJson(
@@ -127,8 +126,9 @@ void PurchaseJournal::write(const PurchaseRecord& purchase, PurchaseState state,
         throw KioskError(QStringLiteral("%1: a purchase without NSU cannot be journalled").arg(m_file));
     LockedFile file(m_file);
     file.appendJson(lineOf(purchase, state, note));
-    qCInfo(lcJournal).noquote() << "purchase" << purchase.nsu << "of till" << purchase.CDFILIAL + QLatin1Char('/') + purchase.CDCAIXA
-                               << purchaseStateName(state) << note;
+    qCInfo(lcJournal).noquote() << "purchase" << purchase.nsu << "of till"
+                                << purchase.CDFILIAL + QLatin1Char('/') + purchase.CDCAIXA << purchaseStateName(state)
+                                << note;
 }
 
 QList<JournalEntry> PurchaseJournal::entries() const

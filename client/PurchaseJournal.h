@@ -13,8 +13,7 @@ KVB_EXPORT Q_DECLARE_LOGGING_CATEGORY(lcJournal)
 
 // Everything needed to record one card purchase in the store: the cash movement
 // packet and the other arguments of the recording. Branch, till and NSU identify it.
-struct KVB_EXPORT PurchaseRecord
-{
+struct KVB_EXPORT PurchaseRecord {
     QString nsu;
     QString CDFILIAL;
     QString CDCAIXA;
@@ -43,8 +42,7 @@ struct KVB_EXPORT PurchaseRecord
 enum class PurchaseState { Authorised, Recorded, Confirmed, Undone };
 KVB_EXPORT QString purchaseStateName(PurchaseState state);
 
-struct KVB_EXPORT JournalEntry
-{
+struct KVB_EXPORT JournalEntry {
     PurchaseRecord purchase;
     PurchaseState state = PurchaseState::Authorised;
     QString note; // why it was undone, or what stood in the way last time

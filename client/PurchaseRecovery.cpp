@@ -3,7 +3,8 @@
 #include "StoreLedger.h"
 #include "Wst00001.h"
 
-namespace PurchaseRecovery {
+namespace PurchaseRecovery
+{
 
 QList<PurchaseSettlement::Result> settleJournal(const QString& journalFile)
 {

@@ -96,8 +96,8 @@ PurchaseSettlement::Result PurchaseSettlement::settle(const JournalEntry& entry)
         failure = m_ledger.record(p);
         recorded = failure.isEmpty();
         if (!recorded)
-            qCWarning(lcJournal).noquote() << "purchase" << p.nsu << "not recorded, attempt" << attempt << "of"
-                                           << attempts << ":" << failure;
+            qCWarning(lcJournal).noquote()
+                << "purchase" << p.nsu << "not recorded, attempt" << attempt << "of" << attempts << ":" << failure;
     }
     if (!recorded) {
         QString lookupFailure;

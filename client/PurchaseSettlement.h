@@ -31,8 +31,7 @@ public:
         Undone,       // not recorded; the card transaction was cancelled
         Unsettled     // neither could be done now (the text says why); left for the next settlement
     };
-    struct Result
-    {
+    struct Result {
         QString nsu;
         Outcome outcome = Outcome::Unsettled;
         QString text;

@@ -15,8 +15,8 @@ bool StoreLedger::hasMovement(const QString& nsu, const QString& branch, const Q
 QString StoreLedger::record(const PurchaseRecord& p)
 {
     const QVariant result = Srv_kvb52814::setGravaCompCred(
-        PacketVariant::of(p.packet), p.CDFILIAL, p.CDCAIXA, p.CDCLIENTE, p.CDCONSUMIDOR, p.CDFAMILISALD,
-        p.NRDEPOSICONS, p.NRCOODOCNFIS, p.NRGNFDOCNFIS, p.NRSERIEEFCDOCNF, p.DTABERCAIX, p.DTMOVIDOCNFIS);
+        PacketVariant::of(p.packet), p.CDFILIAL, p.CDCAIXA, p.CDCLIENTE, p.CDCONSUMIDOR, p.CDFAMILISALD, p.NRDEPOSICONS,
+        p.NRCOODOCNFIS, p.NRGNFDOCNFIS, p.NRSERIEEFCDOCNF, p.DTABERCAIX, p.DTMOVIDOCNFIS);
     if (!result.isValid())
         return QString();
     const QString text = result.toString();

@@ -4,7 +4,8 @@
 #include "SqlQuery.h"
 #include "Srv_kvb52814.h"
 
-namespace Srv_kvb52814 {
+namespace Srv_kvb52814
+{
 
 QVariant getMovCaixaNsu(const QString& CDFILIAL, const QString& CDCAIXA, const QString& CDNSUHOSTTEF)
 {

@@ -8,7 +8,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
-namespace {
+namespace
+{
 QJsonObject readPrinters(const QString& file)
 {
     QFile f(file);
@@ -33,9 +34,9 @@ CouponCounters::Values valuesOf(const QJsonObject& printers, const QString& prin
 
 void write(const QString& file, QJsonObject printers, const QString& printer, const CouponCounters::Values& v)
 {
-    printers.insert(printer, QJsonObject{{QStringLiteral("coo"), double(v.coo)}, {QStringLiteral("gnf"), double(v.gnf)}});
-    DurableFile::replaceAtomically(file,
-                                   QJsonDocument(QJsonObject{{QStringLiteral("printers"), printers}}).toJson());
+    printers.insert(printer,
+                    QJsonObject{{QStringLiteral("coo"), double(v.coo)}, {QStringLiteral("gnf"), double(v.gnf)}});
+    DurableFile::replaceAtomically(file, QJsonDocument(QJsonObject{{QStringLiteral("printers"), printers}}).toJson());
 }
 } // namespace
 

@@ -11,8 +11,7 @@
 class HOST_EXPORT CouponCounters
 {
 public:
-    struct Values
-    {
+    struct Values {
         qint64 coo = 0;
         qint64 gnf = 0;
         bool operator==(const Values&) const = default;

@@ -6,7 +6,8 @@
 
 #include <QLocale>
 
-namespace {
+namespace
+{
 // Amounts read the way the kiosk shows them (its locale's decimal separator).
 QString money(double v)
 {

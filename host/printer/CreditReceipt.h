@@ -11,8 +11,7 @@ class ClientDataSet;
 // The credit receipt handed to the consumer after a card purchase: what is
 // printed, laid out for a 40-column receipt printer. The card number is masked
 // here again, whatever the caller passed.
-struct HOST_EXPORT CreditReceipt
-{
+struct HOST_EXPORT CreditReceipt {
     QString branch;
     QString branchAddress;
     QString municipalRegistration;

@@ -14,7 +14,8 @@
 
 #include <unistd.h>
 
-namespace {
+namespace
+{
 const QLatin1String tcpScheme("tcp://");
 
 // Waits in a local event loop until `done` holds, the socket fails or time runs out.
@@ -111,11 +112,10 @@ QByteArray PrinterPort::escPos(const QString& text)
 QByteArray PrinterPort::toCp850(const QString& text)
 {
     static const QHash<char16_t, char> accented = {
-        {u'Ç', '\x80'}, {u'ü', '\x81'}, {u'é', '\x82'}, {u'â', '\x83'}, {u'à', '\x85'}, {u'ç', '\x87'},
-        {u'ê', '\x88'}, {u'É', '\x90'}, {u'ô', '\x93'}, {u'á', '\xa0'}, {u'í', '\xa1'}, {u'ó', '\xa2'},
-        {u'ú', '\xa3'}, {u'ª', '\xa6'}, {u'º', '\xa7'}, {u'Á', '\xb5'}, {u'Â', '\xb6'}, {u'À', '\xb7'},
-        {u'ã', '\xc6'}, {u'Ã', '\xc7'}, {u'Ê', '\xd2'}, {u'Í', '\xd6'}, {u'Ó', '\xe0'}, {u'Ô', '\xe2'},
-        {u'õ', '\xe4'}, {u'Õ', '\xe5'}, {u'Ú', '\xe9'}};
+        {u'Ç', '\x80'}, {u'ü', '\x81'}, {u'é', '\x82'}, {u'â', '\x83'}, {u'à', '\x85'}, {u'ç', '\x87'}, {u'ê', '\x88'},
+        {u'É', '\x90'}, {u'ô', '\x93'}, {u'á', '\xa0'}, {u'í', '\xa1'}, {u'ó', '\xa2'}, {u'ú', '\xa3'}, {u'ª', '\xa6'},
+        {u'º', '\xa7'}, {u'Á', '\xb5'}, {u'Â', '\xb6'}, {u'À', '\xb7'}, {u'ã', '\xc6'}, {u'Ã', '\xc7'}, {u'Ê', '\xd2'},
+        {u'Í', '\xd6'}, {u'Ó', '\xe0'}, {u'Ô', '\xe2'}, {u'õ', '\xe4'}, {u'Õ', '\xe5'}, {u'Ú', '\xe9'}};
     QByteArray out;
     out.reserve(text.size());
     for (const QChar c : text) {

@@ -1,6 +1,7 @@
 #include "CardNumberMask.h"
 
-namespace CardNumberMask {
+namespace CardNumberMask
+{
 
 QString mask(const QString& cardNumber)
 {

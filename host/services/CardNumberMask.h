@@ -13,7 +13,8 @@
 //   4 or fewer         all "*"
 // Blanks, dashes and dots between digit groups are dropped; a "*" already in the
 // text counts as a hidden digit, so masking a masked number changes nothing.
-namespace CardNumberMask {
+namespace CardNumberMask
+{
 HOST_EXPORT QString mask(const QString& cardNumber);
 constexpr int fieldWidth = 10;
 } // namespace CardNumberMask

@@ -2,7 +2,8 @@
 
 #include "KioskError.h"
 
-namespace {
+namespace
+{
 int nonNegative(const QString& key, const QString& value)
 {
     bool ok = false;

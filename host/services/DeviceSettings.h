@@ -13,8 +13,7 @@
 //   bankCode = 001  (empty: none returned) KIOSK_TERMINAL_BANK_CODE
 //   cardNumber = 4111111111111111          KIOSK_TERMINAL_CARD       (masked before it leaves the terminal)
 //   transactions = /path/file.jsonl        KIOSK_TERMINAL_FILE       (default: data folder/terminal-transactions.jsonl)
-struct HOST_EXPORT TerminalSettings
-{
+struct HOST_EXPORT TerminalSettings {
     QString mode = QStringLiteral("approve");
     QString errorText = QStringLiteral("Terminal sem comunicação");
     int delayMs = 0;
@@ -34,8 +33,7 @@ struct HOST_EXPORT TerminalSettings
 //   counters = /path/counters.json    KIOSK_PRINTER_COUNTERS (default: data folder/printer-counters.json)
 //   fiscalDate = 2026-12-08           KIOSK_FISCAL_DATE: the fiscal movement date instead of today
 //   timeoutMs = 5000                  network printer connect/write timeout
-struct HOST_EXPORT PrinterSettings
-{
+struct HOST_EXPORT PrinterSettings {
     QMap<QString, QString> ports;
     QString allPorts;
     QString countersFile;

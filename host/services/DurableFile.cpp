@@ -13,10 +13,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace {
+namespace
+{
 QString systemError(const QString& path, const char* what)
 {
-    return QStringLiteral("%1: cannot %2 (%3)").arg(path, QString::fromLatin1(what), QString::fromLocal8Bit(std::strerror(errno)));
+    return QStringLiteral("%1: cannot %2 (%3)")
+        .arg(path, QString::fromLatin1(what), QString::fromLocal8Bit(std::strerror(errno)));
 }
 
 void writeAll(int fd, const QByteArray& bytes, const QString& path)
@@ -41,7 +43,8 @@ void ensureFolder(const QString& path)
 }
 } // namespace
 
-namespace DurableFile {
+namespace DurableFile
+{
 
 void syncFolderOf(const QString& path)
 {
@@ -156,7 +159,8 @@ QByteArray LockedFile::readAll() const
 void LockedFile::appendLine(const QByteArray& line)
 {
     QByteArray bytes;
-    struct stat st{};
+    struct stat st {
+    };
     if (::fstat(m_fd, &st) == 0 && st.st_size > 0) {
         char last = '\n';
         if (::pread(m_fd, &last, 1, st.st_size - 1) == 1 && last != '\n')

@@ -10,7 +10,8 @@
 // Files that must survive a power cut or a killed process: every write reaches
 // the disk (fsync) before the call returns, and a newly created file is made
 // durable in its folder too.
-namespace DurableFile {
+namespace DurableFile
+{
 // Writes `content` to a temporary file beside `path`, syncs it, renames it over
 // `path` and syncs the folder: readers see the old or the new content, never a mix.
 HOST_EXPORT void replaceAtomically(const QString& path, const QByteArray& content);

@@ -19,8 +19,8 @@ QString terminalStateName(TerminalState state)
 
 std::optional<TerminalState> terminalStateFromName(const QString& name)
 {
-    for (TerminalState s : {TerminalState::Pending, TerminalState::Confirmed, TerminalState::Undone,
-                            TerminalState::Declined}) {
+    for (TerminalState s :
+         {TerminalState::Pending, TerminalState::Confirmed, TerminalState::Undone, TerminalState::Declined}) {
         if (terminalStateName(s) == name)
             return s;
     }

@@ -9,8 +9,7 @@
 // What the kiosk asks of a card-payment server. An approved transaction stays
 // pending until the kiosk confirms it (the purchase is recorded) or undoes it
 // (the purchase could not be recorded); only a confirmed one is settled with the bank.
-struct HOST_EXPORT TerminalRequest
-{
+struct HOST_EXPORT TerminalRequest {
     QString serverAddress;
     double amount = 0;
     QString date; // yyyyMMdd
@@ -21,16 +20,15 @@ struct HOST_EXPORT TerminalRequest
     QString schema;
 };
 
-struct HOST_EXPORT TerminalAnswer
-{
+struct HOST_EXPORT TerminalAnswer {
     bool approved = false;
-    QString nsu;            // the host's transaction number, set when approved
-    QString cardNumber;     // as the server gives it; callers mask it before keeping it
-    QString bankCode;       // empty when the server names no bank
-    QString authorisation;  // authorisation code
-    QString network;        // card network / acquirer
-    int resultCode = 0;     // 0 approved, otherwise the server's refusal or failure code
-    QString text;           // the server's words on a refusal or a failure
+    QString nsu;           // the host's transaction number, set when approved
+    QString cardNumber;    // as the server gives it; callers mask it before keeping it
+    QString bankCode;      // empty when the server names no bank
+    QString authorisation; // authorisation code
+    QString network;       // card network / acquirer
+    int resultCode = 0;    // 0 approved, otherwise the server's refusal or failure code
+    QString text;          // the server's words on a refusal or a failure
 };
 
 enum class TerminalState { Pending, Confirmed, Undone, Declined };

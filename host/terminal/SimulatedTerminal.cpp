@@ -12,7 +12,8 @@
 #include <QTimer>
 #include <cmath>
 
-namespace {
+namespace
+{
 const QString isoFormat = QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz");
 
 QJsonObject lineOf(const SimulatedTerminal::Transaction& t)

@@ -19,8 +19,7 @@ public:
     // Waits `ms` milliseconds while the kiosk keeps handling events.
     using Sleeper = std::function<void(int ms)>;
 
-    struct Transaction
-    {
+    struct Transaction {
         QString nsu;
         TerminalState state = TerminalState::Pending;
         double amount = 0;

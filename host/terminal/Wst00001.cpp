@@ -15,7 +15,8 @@
 
 #include <cmath>
 
-namespace {
+namespace
+{
 std::shared_ptr<PaymentTerminal> backend;
 
 void instanciaFuncoes()
@@ -25,11 +26,11 @@ void instanciaFuncoes()
 
 void finalizaFuncoes() {}
 
-bool criaDedicado(QString& nsuHost, QString& authorisation, QString& cardNumber, QString& bankCode,
-                  QString& network, qint32& resultCode, const QString& serverAddress, const QString&,
-                  const QString&, qint32, qint32, double amount, qint32, const QString& date, const QString& time,
-                  const QString& operatorId, const QString& functionCodes, qint32, qint32, double amountAgain,
-                  const QString&, const QString& schema, qint32, const QString& description)
+bool criaDedicado(QString& nsuHost, QString& authorisation, QString& cardNumber, QString& bankCode, QString& network,
+                  qint32& resultCode, const QString& serverAddress, const QString&, const QString&, qint32, qint32,
+                  double amount, qint32, const QString& date, const QString& time, const QString& operatorId,
+                  const QString& functionCodes, qint32, qint32, double amountAgain, const QString&,
+                  const QString& schema, qint32, const QString& description)
 {
     if (!std::isfinite(amount) || amount != amountAgain) {
         qCWarning(lcTerminal) << "card transaction refused: the two amounts differ" << amount << amountAgain;
@@ -75,11 +76,11 @@ QString counterText(qint64 n)
     return QStringLiteral("%1").arg(n, 6, 10, QLatin1Char('0'));
 }
 
-void comprCredPessoal(const QString& port, const QString&, const QString&, const QString& branch,
-                      const QString& till, const QString&, QString& coo, QString& gnf, ClientDataSet* movement,
-                      double balanceBefore, const QString& consumerName, const QString& depositNumber,
-                      const QString&, const QString&, const QString&, const QString& productPrinterPort, qint32,
-                      const QString&, const QString& tillName, const QString& branchAddress, const QString&,
+void comprCredPessoal(const QString& port, const QString&, const QString&, const QString& branch, const QString& till,
+                      const QString&, QString& coo, QString& gnf, ClientDataSet* movement, double balanceBefore,
+                      const QString& consumerName, const QString& depositNumber, const QString&, const QString&,
+                      const QString&, const QString& productPrinterPort, qint32, const QString&,
+                      const QString& tillName, const QString& branchAddress, const QString&,
                       const QString& municipalRegistration, const QString&, const QString&, bool usesFiscalPrinter,
                       qint32, qint32)
 {
@@ -118,7 +119,8 @@ void comprCredPessoal(const QString& port, const QString&, const QString&, const
 }
 } // namespace
 
-namespace Wst00001 {
+namespace Wst00001
+{
 
 void (*InstanciaFuncoes_Pgt00000)() = instanciaFuncoes;
 decltype(CriaDedicado) CriaDedicado = criaDedicado;

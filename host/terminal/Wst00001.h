@@ -12,7 +12,8 @@ class PaymentTerminal;
 // recharge module calls are procedure variables read at the moment of the call,
 // so a test can put a fake in their place; each starts out pointing at the
 // package's own implementation.
-namespace Wst00001 {
+namespace Wst00001
+{
 
 // Prepares the terminal functions for one card transaction.
 HOST_EXPORT extern void (*InstanciaFuncoes_Pgt00000)();
@@ -38,14 +39,16 @@ HOST_EXPORT extern double (*DataMoviFiscal)(const QString& schema);
 // Prints the credit receipt for the posted record of `movement` and the texts given,
 // on the printer named by `port`; writes the coupon's COO and GNF counters back.
 // Throws KioskError when the receipt could not be printed.
-HOST_EXPORT extern void (*Compr_CredPessoal)(
-    const QString& port, const QString& totalizer, const QString& arg3, const QString& branch, const QString& till,
-    const QString& schema, QString& coo, QString& gnf, ClientDataSet* movement, double balanceBefore,
-    const QString& consumerName, const QString& depositNumber, const QString& printCreditReceipt,
-    const QString& countryIntegration, const QString& printerKind, const QString& productPrinterPort, qint32 arg17,
-    const QString& arg18, const QString& tillName, const QString& branchAddress, const QString& arg21,
-    const QString& municipalRegistration, const QString& arg23, const QString& arg24, bool usesFiscalPrinter,
-    qint32 arg26, qint32 arg27);
+HOST_EXPORT extern void (*Compr_CredPessoal)(const QString& port, const QString& totalizer, const QString& arg3,
+                                             const QString& branch, const QString& till, const QString& schema,
+                                             QString& coo, QString& gnf, ClientDataSet* movement, double balanceBefore,
+                                             const QString& consumerName, const QString& depositNumber,
+                                             const QString& printCreditReceipt, const QString& countryIntegration,
+                                             const QString& printerKind, const QString& productPrinterPort,
+                                             qint32 arg17, const QString& arg18, const QString& tillName,
+                                             const QString& branchAddress, const QString& arg21,
+                                             const QString& municipalRegistration, const QString& arg23,
+                                             const QString& arg24, bool usesFiscalPrinter, qint32 arg26, qint32 arg27);
 
 // The card-payment backend behind CriaDedicado, also used to confirm or undo a
 // pending transaction. Until one is set, the simulator configured in the kiosk

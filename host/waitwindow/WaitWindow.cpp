@@ -4,7 +4,8 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
-namespace {
+namespace
+{
 QColor fromBgr(qint32 value, const QColor& fallback)
 {
     if (value == 0)

@@ -4,11 +4,13 @@
 
 #include <QPointer>
 
-namespace {
+namespace
+{
 QPointer<WaitWindow> window;
 } // namespace
 
-namespace Wst00002 {
+namespace Wst00002
+{
 
 void AtivaProcesso(QWidget* form, const QString& text, qint32 background, qint32 foreground)
 {

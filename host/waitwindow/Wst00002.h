@@ -8,7 +8,8 @@ class QWidget;
 class WaitWindow;
 
 // The wait window package: one wait window at a time, over the screen given.
-namespace Wst00002 {
+namespace Wst00002
+{
 // Shows the wait window with `text` over `form`; called again before
 // DesativaProcesso it shows the new text in the same window. The two integers
 // are the box's background and text colours (0x00BBGGRR, 0 for the default).

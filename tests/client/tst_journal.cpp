@@ -13,15 +13,16 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-namespace {
+namespace
+{
 // A store that answers on cue: which NSUs it holds, how the next recordings end.
 class FakeLedger : public Ledger
 {
 public:
-    QStringList movements;         // "nsu/branch/till" already recorded
-    QStringList recordAnswers;     // failure text per attempt ("" succeeds); empty list: succeed
+    QStringList movements;           // "nsu/branch/till" already recorded
+    QStringList recordAnswers;       // failure text per attempt ("" succeeds); empty list: succeed
     bool commitDespiteError = false; // a failing answer whose transaction did commit
-    int lookupsFailing = 0;        // the next lookups throw (store unreachable)
+    int lookupsFailing = 0;          // the next lookups throw (store unreachable)
     int recordCalls = 0;
 
     static QString key(const QString& nsu, const QString& branch, const QString& till)
@@ -101,7 +102,8 @@ class TestJournal : public QObject
         p.NRGNFDOCNFIS = QStringLiteral("000007");
         p.DTABERCAIX = DateTimeValue::fromDateTime(QDateTime(QDate(2026, 12, 1), QTime(6, 0)));
         p.DTMOVIDOCNFIS = DateTimeValue::fromDate(QDate(2026, 12, 8));
-        p.packet = Packets::movement({amount}, DateTimeValue::fromDateTime(QDateTime(QDate(2026, 12, 8), QTime(10, 15))));
+        p.packet =
+            Packets::movement({amount}, DateTimeValue::fromDateTime(QDateTime(QDate(2026, 12, 8), QTime(10, 15))));
         p.packet.rows()[0][p.packet.fieldIndex(QStringLiteral("NRCARTBANCO"))] = QStringLiteral("4111111111111111");
         p.packet.rows()[0][p.packet.fieldIndex(QStringLiteral("CDNSUHOSTTEF"))] = a.nsu;
         PurchaseJournal(journalFile()).write(p, PurchaseState::Authorised);

@@ -14,7 +14,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-namespace {
+namespace
+{
 const double turn = DateTimeValue::fromDateTime(QDateTime(QDate(2026, 12, 1), QTime(6, 0)));
 const double day = DateTimeValue::fromDate(QDate(2026, 12, 8));
 
@@ -68,8 +69,8 @@ private slots:
         ModuleFixture f;
         f.seedBranch(1);
         QTemporaryDir dir;
-        auto terminal = std::make_shared<SimulatedTerminal>(TerminalSettings(), dir.filePath(QStringLiteral("tx.jsonl")),
-                                                            [](int) {});
+        auto terminal = std::make_shared<SimulatedTerminal>(TerminalSettings(),
+                                                            dir.filePath(QStringLiteral("tx.jsonl")), [](int) {});
         Wst00001::setPaymentTerminal(terminal);
         TerminalRequest request;
         const QString journalFile = dir.filePath(QStringLiteral("purchase-journal.jsonl"));

@@ -17,7 +17,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-namespace {
+namespace
+{
 const double purchaseTime = DateTimeValue::fromDateTime(QDateTime(QDate(2026, 12, 8), QTime(10, 15, 30)));
 
 // The posted record of a purchase, as the screen hands it to the printing function.
@@ -33,20 +34,18 @@ std::unique_ptr<ClientDataSet> movement(const QString& card)
     return ds;
 }
 
-struct Printed
-{
+struct Printed {
     QString coo, gnf;
 };
 
 Printed print(const QString& port, ClientDataSet* ds, bool fiscal = true, const QString& otherPort = QString())
 {
     Printed out;
-    Wst00001::Compr_CredPessoal(port, QStringLiteral("S"), QString(), QStringLiteral("0001"), QStringLiteral("002"),
-                                QStringLiteral("002"), out.coo, out.gnf, ds, 40.5, QStringLiteral("Maria da Silva"),
-                                QStringLiteral("2612081015"), QStringLiteral("S"), QStringLiteral("N"),
-                                QStringLiteral("01"), otherPort, 0, QString(), QStringLiteral("Quiosque 1"),
-                                QStringLiteral("Rua das Flores, 100"), QString(), QStringLiteral("123456"), QString(),
-                                QString(), fiscal, 0, 0);
+    Wst00001::Compr_CredPessoal(
+        port, QStringLiteral("S"), QString(), QStringLiteral("0001"), QStringLiteral("002"), QStringLiteral("002"),
+        out.coo, out.gnf, ds, 40.5, QStringLiteral("Maria da Silva"), QStringLiteral("2612081015"), QStringLiteral("S"),
+        QStringLiteral("N"), QStringLiteral("01"), otherPort, 0, QString(), QStringLiteral("Quiosque 1"),
+        QStringLiteral("Rua das Flores, 100"), QString(), QStringLiteral("123456"), QString(), QString(), fiscal, 0, 0);
     return out;
 }
 
@@ -80,9 +79,9 @@ private slots:
         QCOMPARE(first.coo, QStringLiteral("000001"));
         QCOMPARE(first.gnf, QStringLiteral("000001"));
         const QString text = readText(file);
-        for (const char* expected : {"Filial", "0001", "002 - Quiosque 1", "Maria da Silva", "25,00", "40,50", "65,50",
-                                     "2612081015", "Cartão Crédito", "4111**1111", "000000000042",
-                                     "08/12/2026 10:15:30", "COO", "123456"})
+        for (const char* expected :
+             {"Filial", "0001", "002 - Quiosque 1", "Maria da Silva", "25,00", "40,50", "65,50", "2612081015",
+              "Cartão Crédito", "4111**1111", "000000000042", "08/12/2026 10:15:30", "COO", "123456"})
             QVERIFY2(text.contains(QString::fromUtf8(expected)), expected);
         QVERIFY(!text.contains(QStringLiteral("4111111111111111")));
 
@@ -131,8 +130,9 @@ private slots:
         QCOMPARE(printed.coo, QStringLiteral("000001"));
         QTRY_VERIFY(received.endsWith(QByteArray("\x1d\x56\x42\x00", 4)));
         QVERIFY(received.startsWith(QByteArray("\x1b\x40\x1b\x74\x02", 5)));
-        QVERIFY(received.contains("Dep\xa2sito"));      // CP850 ó
-        QVERIFY(received.contains("Cart\xc6o Cr\x82" "dito")); // CP850 ã, é
+        QVERIFY(received.contains("Dep\xa2sito")); // CP850 ó
+        QVERIFY(received.contains("Cart\xc6o Cr\x82"
+                                  "dito")); // CP850 ã, é
         QVERIFY(received.contains("4111**1111"));
         QVERIFY(!received.contains("4111111111111111"));
     }

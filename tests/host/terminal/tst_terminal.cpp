@@ -14,7 +14,8 @@
 #include <QtTest>
 #include <link.h>
 
-namespace {
+namespace
+{
 TerminalRequest request(double amount)
 {
     TerminalRequest r;
@@ -23,18 +24,16 @@ TerminalRequest request(double amount)
     return r;
 }
 
-struct TerminalCall
-{
+struct TerminalCall {
     QString nsu, authorisation, card, bank, network;
     qint32 code = 99;
     bool run(double amount, double again)
     {
-        return Wst00001::CriaDedicado(nsu, authorisation, card, bank, network, code, QStringLiteral("127.0.0.1"),
-                                      QString(), QString(), 0, 0, amount, 0, QStringLiteral("20261208"),
-                                      QStringLiteral("101500"), QStringLiteral("0001"),
-                                      QStringLiteral("[10;15;24;27;28;29;31;32;33;40]"), 1, 0, again,
-                                      QStringLiteral("N"), QStringLiteral("002"), 0,
-                                      QStringLiteral("[Compra de Créd,00000000,1,25,00]"));
+        return Wst00001::CriaDedicado(
+            nsu, authorisation, card, bank, network, code, QStringLiteral("127.0.0.1"), QString(), QString(), 0, 0,
+            amount, 0, QStringLiteral("20261208"), QStringLiteral("101500"), QStringLiteral("0001"),
+            QStringLiteral("[10;15;24;27;28;29;31;32;33;40]"), 1, 0, again, QStringLiteral("N"), QStringLiteral("002"),
+            0, QStringLiteral("[Compra de Créd,00000000,1,25,00]"));
     }
 };
 
@@ -57,15 +56,24 @@ private slots:
     {
         QTest::addColumn<QString>("card");
         QTest::addColumn<QString>("masked");
-        QTest::newRow("16 digits") << "4111111111111111" << "4111**1111";
-        QTest::newRow("19 digits") << "6062825624254001234" << "6062**1234";
-        QTest::newRow("grouped") << "5555 4444-3333.1111" << "5555**1111";
-        QTest::newRow("10 digits") << "1234567890" << "1234**7890";
-        QTest::newRow("9 digits") << "123456789" << "*****6789";
-        QTest::newRow("4 digits") << "1234" << "****";
-        QTest::newRow("empty") << "" << "";
-        QTest::newRow("terminal's own mask") << "411111******1111" << "4111**1111";
-        QTest::newRow("letters never shown") << "4111ABCD11112222" << "4111**2222";
+        QTest::newRow("16 digits") << "4111111111111111"
+                                   << "4111**1111";
+        QTest::newRow("19 digits") << "6062825624254001234"
+                                   << "6062**1234";
+        QTest::newRow("grouped") << "5555 4444-3333.1111"
+                                 << "5555**1111";
+        QTest::newRow("10 digits") << "1234567890"
+                                   << "1234**7890";
+        QTest::newRow("9 digits") << "123456789"
+                                  << "*****6789";
+        QTest::newRow("4 digits") << "1234"
+                                  << "****";
+        QTest::newRow("empty") << ""
+                               << "";
+        QTest::newRow("terminal's own mask") << "411111******1111"
+                                             << "4111**1111";
+        QTest::newRow("letters never shown") << "4111ABCD11112222"
+                                             << "4111**2222";
     }
     void masking()
     {
@@ -168,11 +176,16 @@ private slots:
         QTest::addColumn<double>("amount");
         QTest::addColumn<double>("again");
         QTest::addColumn<bool>("approved");
-        QTest::newRow("approved with bank") << "approve" << "237" << 25.0 << 25.0 << true;
-        QTest::newRow("approved without bank") << "approve" << "" << 25.0 << 25.0 << true;
-        QTest::newRow("declined") << "decline" << "237" << 25.0 << 25.0 << false;
-        QTest::newRow("failed") << "fail" << "237" << 25.0 << 25.0 << false;
-        QTest::newRow("amounts differ") << "approve" << "237" << 25.0 << 2.5 << false;
+        QTest::newRow("approved with bank") << "approve"
+                                            << "237" << 25.0 << 25.0 << true;
+        QTest::newRow("approved without bank") << "approve"
+                                               << "" << 25.0 << 25.0 << true;
+        QTest::newRow("declined") << "decline"
+                                  << "237" << 25.0 << 25.0 << false;
+        QTest::newRow("failed") << "fail"
+                                << "237" << 25.0 << 25.0 << false;
+        QTest::newRow("amounts differ") << "approve"
+                                        << "237" << 25.0 << 2.5 << false;
     }
     void criaDedicadoOutputs()
     {
@@ -186,8 +199,8 @@ private slots:
         settings.mode = mode;
         settings.bankCode = bankCode;
         settings.cardNumber = QStringLiteral("5555444433331111");
-        auto terminal = std::make_shared<SimulatedTerminal>(settings, dir.filePath(QStringLiteral("tx.jsonl")),
-                                                            [](int) {});
+        auto terminal =
+            std::make_shared<SimulatedTerminal>(settings, dir.filePath(QStringLiteral("tx.jsonl")), [](int) {});
         Wst00001::setPaymentTerminal(terminal);
         Wst00001::InstanciaFuncoes_Pgt00000();
         TerminalCall call;
