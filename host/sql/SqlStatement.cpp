@@ -3,6 +3,7 @@
 #include "DateTimeValue.h"
 #include "KioskError.h"
 #include "SqlConnection.h"
+#include "StatementFile.h"
 
 #include <QSqlError>
 
@@ -19,6 +20,14 @@ void SqlStatement::setSql(const QString& text)
 {
     m_sql = text;
     m_params.refreshFrom(text);
+}
+
+void SqlStatement::setStatement(const StatementFile& statement)
+{
+    m_sql = statement.text;
+    m_params = statement.parameters;
+    m_params.setOwner(objectName());
+    m_declaredOnly = true;
 }
 
 void SqlStatement::fail(const QString& databaseText) const
@@ -71,11 +80,14 @@ QSqlQuery& SqlStatement::execute(const QString& text, const SqlParameters* param
         m_placeholders = SqlParameters::placeholderNames(text);
         m_preparedGeneration = m_connection->generation();
     }
+    ++m_executions;
     const QString kind = m_connection->kind();
     for (const QString& name : std::as_const(m_placeholders)) {
         const SqlParameter* p = values.find(name);
         if (!p)
             fail(QStringLiteral("parameter %1 is not declared").arg(name));
+        if (m_declaredOnly && !params && p->direction == ParamDirection::Input && p->bound == ParamType::None)
+            fail(QStringLiteral("parameter %1 was never bound").arg(name));
         m_query.bindValue(QLatin1Char(':') + name, driverValue(*p, kind),
                           p->direction == ParamDirection::ReturnValue ? QSql::Out : QSql::In);
     }
