@@ -7,6 +7,7 @@
 #include "Packets.h"
 #include "SqlCommand.h"
 #include "SqlQuery.h"
+#include "StatementFile.h"
 #include "TdtmZelProxCodigo.h"
 
 #include <QProcess>
@@ -46,7 +47,7 @@ void evolve(SqlConnection& c, const QString& consumer)
 void insertLine(SqlConnection& c, const QString& consumer, double amount)
 {
     SqlCommand line(QStringLiteral("acmInsEXTRATOCONS"), &c);
-    line.setSql(TrdmRecSaldo::statementText(QStringLiteral("acmInsEXTRATOCONS.sql")));
+    line.setStatement(TrdmRecSaldo::statementFile(QStringLiteral("acmInsEXTRATOCONS.sql")));
     for (const char* n : {"CDCLIENTE", "CDCONSUMIDOR", "CDFAMILISALD", "NRSEQMOVEXT", "CDTIPORECE", "IDTPMOVEXT",
                           "DSOPEEXTCONS", "CDFILIAL", "CDCAIXA", "NRSEQVENDA", "NRDEPOSICONS", "NRSEQMOVCAIXA"})
         line.paramByName(QString::fromLatin1(n)).setAsString(QString());
