@@ -5,7 +5,8 @@
 
 #include <cmath>
 
-namespace StoreLimits {
+namespace StoreLimits
+{
 
 double money(double value, const QString& what)
 {
@@ -33,10 +34,8 @@ double quotation(double value, const QString& what)
 void text(const QString& value, int width, const QString& what)
 {
     if (value.size() > width)
-        throw KioskError(QStringLiteral("%1 has %2 characters; the store holds at most %3")
-                             .arg(what)
-                             .arg(value.size())
-                             .arg(width));
+        throw KioskError(
+            QStringLiteral("%1 has %2 characters; the store holds at most %3").arg(what).arg(value.size()).arg(width));
 }
 
 } // namespace StoreLimits

@@ -5,7 +5,8 @@
 // What the store's columns can hold, checked before a recording writes anything (not even a
 // reserved number), so that every engine refuses the same values with the same text. The
 // schemas enforce the same limits as a last guard.
-namespace StoreLimits {
+namespace StoreLimits
+{
 // Largest amount a NUMERIC(15,2) column holds.
 constexpr double maxMoney = 9999999999999.99;
 

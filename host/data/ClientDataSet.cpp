@@ -193,7 +193,8 @@ DataPacket ClientDataSet::withDeclaredTypes(const DataPacket& packet, const QStr
         if (i < 0 || fields[i].type == want.type)
             continue;
         const FieldType got = fields[i].type;
-        const bool convertible = got == FieldType::String || (want.type == FieldType::Float && got == FieldType::Integer) ||
+        const bool convertible = got == FieldType::String ||
+                                 (want.type == FieldType::Float && got == FieldType::Integer) ||
                                  (want.type == FieldType::DateTime && got == FieldType::Date);
         if (!convertible)
             throw DataSetError(QStringLiteral("%1: field %2 is %3, expected %4")

@@ -141,7 +141,8 @@ QString TdtmZelProxCodigo::reserve(const QString& key, int count)
     bool ok = false;
     const qint64 lastNumber = last.toLongLong(&ok);
     if (!ok || lastNumber < count || lastNumber > lastCounterNumber)
-        throw KioskError(QStringLiteral("counter %1 holds \"%2\", not a number from 1 to %3").arg(key, last).arg(lastCounterNumber));
+        throw KioskError(
+            QStringLiteral("counter %1 holds \"%2\", not a number from 1 to %3").arg(key, last).arg(lastCounterNumber));
     return Consiste::Ajusta(QString::number(lastNumber - count + 1), 10);
 }
 

@@ -15,7 +15,8 @@
 
 using namespace Srv_kvb52814;
 
-namespace {
+namespace
+{
 // 02:30 on this day does not exist in Europe/Berlin: clocks jump from 02:00 to 03:00.
 const QDate gapDay(2026, 3, 29);
 const QTime gapTime(2, 30);
@@ -64,7 +65,8 @@ private slots:
             tzset();
         }
         // Without a zone that skips 02:30 this run would prove nothing.
-        QVERIFY2(!QDateTime(gapDay, gapTime).isValid(), "the machine's zone has no daylight-saving gap at 2026-03-29 02:30");
+        QVERIFY2(!QDateTime(gapDay, gapTime).isValid(),
+                 "the machine's zone has no daylight-saving gap at 2026-03-29 02:30");
     }
     void init() { Clock::setInstance(&m_clock); }
     void cleanup()
@@ -90,10 +92,9 @@ private slots:
 
         // A decimal comma is the kiosk's way of writing, not the packet's: refused, nothing written.
         QLocale::setDefault(QLocale(QStringLiteral("pt_BR")));
-        const QString refused =
-            record(withTextField("VRMOVIVEND", QStringLiteral("1,25"), gapMoment - 1),
-                   DateTimeValue::fromDateTime(QDateTime(QDate(2026, 12, 1), QTime(6, 0))))
-                .toString();
+        const QString refused = record(withTextField("VRMOVIVEND", QStringLiteral("1,25"), gapMoment - 1),
+                                       DateTimeValue::fromDateTime(QDateTime(QDate(2026, 12, 1), QTime(6, 0))))
+                                    .toString();
         QVERIFY2(refused.contains(QStringLiteral("VRMOVIVEND")), qPrintable(refused));
         QCOMPARE(f.store->count(QStringLiteral("FROM MOVCAIXA")), 3);
     }
@@ -127,7 +128,8 @@ private slots:
         double parsed = 0;
         QVERIFY(DateTimeValue::parseIsoText(QStringLiteral("2026-03-29T02:30:00"), &parsed));
         QCOMPARE(DateTimeValue::toIsoText(parsed), gapText);
-        const DataPacket json = DataPacket::fromJson(Packets::movement({1.0}, gapMoment).toJson(), QStringLiteral("packet"));
+        const DataPacket json =
+            DataPacket::fromJson(Packets::movement({1.0}, gapMoment).toJson(), QStringLiteral("packet"));
         QCOMPARE(json.rows()[0][json.fieldIndex(QStringLiteral("DTHRINCMOV"))].toDouble(), gapMoment);
         QCOMPARE(DateTimeValue::fromDateTime(QDateTime(gapDay, gapTime)), gapMoment);
 
@@ -146,7 +148,9 @@ private slots:
         QCOMPARE(iso(q, "DTHRINCMOV"), gapText);
         QCOMPARE(iso(q, "DTMOVEXTCONS"), QStringLiteral("2026-03-29 02:30:05.000"));
         // The evolution started from that statement date, so the balance is there.
-        QCOMPARE(f.store->scalar(QStringLiteral("SELECT VRSALDCONFAM FROM SALDOCONS WHERE CDFAMILISALD = '002'")).toDouble(), 5.0);
+        QCOMPARE(
+            f.store->scalar(QStringLiteral("SELECT VRSALDCONFAM FROM SALDOCONS WHERE CDFAMILISALD = '002'")).toDouble(),
+            5.0);
     }
 };
 

@@ -19,7 +19,8 @@
 
 using namespace Srv_kvb52814;
 
-namespace {
+namespace
+{
 constexpr int kiosks = 16;
 const double turn = DateTimeValue::fromDateTime(QDateTime(QDate(2026, 12, 1), QTime(6, 0)));
 const double instant = DateTimeValue::fromDateTime(QDateTime(QDate(2026, 12, 8), QTime(10, 16, 0)));
@@ -66,9 +67,11 @@ void insertLine(SqlConnection& c, const QString& consumer, double amount)
 void verifyBalanceIsTheSumOfTheLines(TestStore& s, int lines, double each)
 {
     QCOMPARE(s.count(QStringLiteral("FROM EXTRATOCONS WHERE CDCONSUMIDOR = 'K1'")), lines);
-    QCOMPARE(s.count(QStringLiteral("FROM (SELECT DISTINCT DTMOVEXTCONS, NRSEQMOVEXT FROM EXTRATOCONS WHERE CDCONSUMIDOR = 'K1') D")),
+    QCOMPARE(s.count(QStringLiteral(
+                 "FROM (SELECT DISTINCT DTMOVEXTCONS, NRSEQMOVEXT FROM EXTRATOCONS WHERE CDCONSUMIDOR = 'K1') D")),
              lines);
-    const double sum = s.scalar(QStringLiteral("SELECT SUM(VRMOVEXTCONS) FROM EXTRATOCONS WHERE CDCONSUMIDOR = 'K1'")).toDouble();
+    const double sum =
+        s.scalar(QStringLiteral("SELECT SUM(VRMOVEXTCONS) FROM EXTRATOCONS WHERE CDCONSUMIDOR = 'K1'")).toDouble();
     QCOMPARE(sum, lines * each);
     QCOMPARE(s.scalar(QStringLiteral("SELECT VRSALDCONFAM FROM SALDOCONS WHERE CDCONSUMIDOR = 'K1'")).toDouble(), sum);
     // The running balance of the last line is the balance too.
@@ -100,14 +103,16 @@ private slots:
         QVERIFY(!record(Packets::movement({10.0}, instant)).isValid());
         const QVariant second = record(Packets::movement({1.0, 2.0}, instant)); // the same instant
         QVERIFY2(!second.isValid(), qPrintable(second.toString()));
-        QCOMPARE(f.store->scalar(QStringLiteral("SELECT STRING_AGG(NRSEQMOVEXT, ',' ORDER BY NRSEQMOVEXT) FROM EXTRATOCONS"))
-                     .toString(),
-                 QStringLiteral("001,002,003"));
+        QCOMPARE(
+            f.store->scalar(QStringLiteral("SELECT STRING_AGG(NRSEQMOVEXT, ',' ORDER BY NRSEQMOVEXT) FROM EXTRATOCONS"))
+                .toString(),
+            QStringLiteral("001,002,003"));
         QCOMPARE(f.store->scalar(QStringLiteral("SELECT VRSALDCONFAM FROM SALDOCONS")).toDouble(), 13.0);
         // Another consumer's first line of that instant is still "001".
         QVERIFY(!record(Packets::movement({4.0}, instant), QStringLiteral("K2")).isValid());
-        QCOMPARE(f.store->scalar(QStringLiteral("SELECT NRSEQMOVEXT FROM EXTRATOCONS WHERE CDCONSUMIDOR = 'K2'")).toString(),
-                 QStringLiteral("001"));
+        QCOMPARE(
+            f.store->scalar(QStringLiteral("SELECT NRSEQMOVEXT FROM EXTRATOCONS WHERE CDCONSUMIDOR = 'K2'")).toString(),
+            QStringLiteral("001"));
     }
 
     void sixteenConnectionsWriteTheSameLineAtOnce()
@@ -145,7 +150,8 @@ private slots:
         }
         QVERIFY2(failures == 0, qPrintable(failureTexts.join(QLatin1Char('\n'))));
         verifyBalanceIsTheSumOfTheLines(store, kiosks, 2.5);
-        QCOMPARE(store.scalar(QStringLiteral("SELECT MAX(NRSEQMOVEXT) FROM EXTRATOCONS")).toString(), QStringLiteral("016"));
+        QCOMPARE(store.scalar(QStringLiteral("SELECT MAX(NRSEQMOVEXT) FROM EXTRATOCONS")).toString(),
+                 QStringLiteral("016"));
     }
 
     void sixteenKioskProcessesRechargeOneConsumer()
@@ -164,7 +170,8 @@ private slots:
             p->start(QStringLiteral(KIOSKCTL_PATH),
                      {QStringLiteral("record"), packetFile, QStringLiteral("0001"), QStringLiteral("001"),
                       QStringLiteral("C1"), QStringLiteral("K1"), QStringLiteral("002"), QStringLiteral("2612081016"),
-                      QString(), QString(), QString(), QStringLiteral("2026-12-01T06:00:00"), QStringLiteral("2026-12-08")});
+                      QString(), QString(), QString(), QStringLiteral("2026-12-01T06:00:00"),
+                      QStringLiteral("2026-12-08")});
             processes << p;
         }
         QStringList failed;
@@ -201,7 +208,9 @@ private slots:
         evolve(other, QStringLiteral("K2")); // another consumer does not wait
         recording.commitTrans();
         evolve(other, QStringLiteral("K1"));
-        QCOMPARE(store.scalar(QStringLiteral("SELECT VRSALDCONFAM FROM SALDOCONS WHERE CDCONSUMIDOR = 'K1'")).toDouble(), 3.0);
+        QCOMPARE(
+            store.scalar(QStringLiteral("SELECT VRSALDCONFAM FROM SALDOCONS WHERE CDCONSUMIDOR = 'K1'")).toDouble(),
+            3.0);
     }
 };
 

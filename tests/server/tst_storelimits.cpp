@@ -13,12 +13,12 @@
 
 using namespace Srv_kvb52814;
 
-namespace {
+namespace
+{
 const double turn = DateTimeValue::fromDateTime(QDateTime(QDate(2026, 12, 1), QTime(6, 0)));
 const double purchaseTime = DateTimeValue::fromDateTime(QDateTime(QDate(2026, 12, 8), QTime(10, 15, 30)));
 
-struct Call
-{
+struct Call {
     QString branch = QStringLiteral("0001");
     QString till = QStringLiteral("001");
     QString consumer = QStringLiteral("K1");
@@ -130,10 +130,14 @@ private slots:
     {
         QTest::addColumn<QString>("what");
         QTest::addColumn<QString>("mentions");
-        QTest::newRow("300-character family") << "family" << "CDFAMILISALD has 300 characters";
-        QTest::newRow("5-character branch") << "branch" << "CDFILIAL has 5 characters";
-        QTest::newRow("11-character coupon number") << "coo" << "NRCOODOCNFIS has 11 characters";
-        QTest::newRow("card number in the row") << "card" << "row 1, NRCARTBANCO has 21 characters";
+        QTest::newRow("300-character family") << "family"
+                                              << "CDFAMILISALD has 300 characters";
+        QTest::newRow("5-character branch") << "branch"
+                                            << "CDFILIAL has 5 characters";
+        QTest::newRow("11-character coupon number") << "coo"
+                                                    << "NRCOODOCNFIS has 11 characters";
+        QTest::newRow("card number in the row") << "card"
+                                                << "row 1, NRCARTBANCO has 21 characters";
     }
     void textsLongerThanTheirColumnsAreRefusedUpFront()
     {
@@ -164,9 +168,11 @@ private slots:
         ModuleFixture f;
         TestStore& s = *f.store;
         QVERIFY(refusedByStore(s, QStringLiteral("INSERT INTO FAMSALDOFILI VALUES ('00001', '001')")));
-        QVERIFY(refusedByStore(s, QStringLiteral("INSERT INTO FAMILIASALDO VALUES ('%1', 'x')").arg(QString(300, QLatin1Char('7')))));
+        QVERIFY(refusedByStore(
+            s, QStringLiteral("INSERT INTO FAMILIASALDO VALUES ('%1', 'x')").arg(QString(300, QLatin1Char('7')))));
         QVERIFY(refusedByStore(s, QStringLiteral("INSERT INTO SALDOCONS VALUES ('C1', 'K1', '001', 10000000000000)")));
-        QVERIFY(!refusedByStore(s, QStringLiteral("INSERT INTO SALDOCONS VALUES ('C1', 'K1', '001', 9999999999999.99)")));
+        QVERIFY(
+            !refusedByStore(s, QStringLiteral("INSERT INTO SALDOCONS VALUES ('C1', 'K1', '001', 9999999999999.99)")));
         QVERIFY(!refusedByStore(s, QStringLiteral("INSERT INTO FAMILIASALDO VALUES ('001', 'x')")));
         QVERIFY(!refusedByStore(s, QStringLiteral("INSERT INTO FAMSALDOFILI VALUES ('0001', '001')")));
         QCOMPARE(s.count(QStringLiteral("FROM FAMSALDOFILI")), 1);
