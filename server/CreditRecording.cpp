@@ -3,6 +3,7 @@
 #include "ClientDataSet.h"
 #include "Consiste.h"
 #include "DateTimeValue.h"
+#include "FaultPoint.h"
 #include "KioskError.h"
 #include "Logging.h"
 #include "MoneyRounding.h"
@@ -165,7 +166,8 @@ QVariant setGravaCompCred(const QVariant& cdsMovCaixaData, const QString& CDFILI
             nrSeqMovExt = incremented(nrSeqMovExt, 3, "statement line number");
         }
 
-        // 8. Everything of the recording at once.
+        // 8. Everything of the recording at once. A crash test may stop the kiosk just before.
+        FaultPoint::hit("mid-recording");
         dm->CommitTrans();
 
         // 9-11. Balances from the consumer's earliest statement date.
