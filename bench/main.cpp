@@ -14,6 +14,7 @@
 #include "TdtmZelProxCodigo.h"
 #include "TrdmRecSaldo.h"
 
+#include <algorithm>
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDateTime>
@@ -284,6 +285,7 @@ int main(int argc, char* argv[])
         {QStringLiteral("calls"), QStringLiteral("Calls per measurement."), QStringLiteral("n"), QStringLiteral("300")},
         {QStringLiteral("kiosks"), QStringLiteral("Open-loop kiosks."), QStringLiteral("n"), QStringLiteral("16")},
         {QStringLiteral("closed-kiosks"), QStringLiteral("Closed-loop kiosks."), QStringLiteral("n"), QStringLiteral("8")},
+        {QStringLiteral("sqlite-writers"), QStringLiteral("Writer processes on one SQLite store (0: skip)."), QStringLiteral("n"), QStringLiteral("4")},
         {QStringLiteral("seconds"), QStringLiteral("Length of each load run."), QStringLiteral("s"), QStringLiteral("20")},
         {QStringLiteral("workdir"), QStringLiteral("Folder for SQLite stores."), QStringLiteral("dir"), QDir::tempPath() + QStringLiteral("/kiosk-bench")},
         {QStringLiteral("pg"), QStringLiteral("Admin connection string (default KIOSK_TEST_PG)."), QStringLiteral("cs")},
@@ -310,7 +312,7 @@ int main(int argc, char* argv[])
         const QStringList engines = cli.value(QStringLiteral("engines")).toUpper().split(QLatin1Char(','));
         QStringList report;
         report << QStringLiteral("Machine: %1 cores (QThread::idealThreadCount).").arg(QThread::idealThreadCount());
-        QString largePg;
+        QString largePg, largeSqlite;
         for (const QString& engine : engines) {
             if (engine == QLatin1String("POSTGRESQL") && pgAdmin.isEmpty()) {
                 say(QStringLiteral("skipping PostgreSQL: no admin connection (KIOSK_TEST_PG or --pg)"));
@@ -322,6 +324,8 @@ int main(int argc, char* argv[])
             big = measureSize(engine, large, bigCs, calls);
             if (engine == QLatin1String("POSTGRESQL"))
                 largePg = bigCs;
+            else if (engine == QLatin1String("SQLITE"))
+                largeSqlite = bigCs;
             const int mustCommit = 2 + 1 + tiny.families; // two number reservations, the recording, one per family
             report << QString() << QStringLiteral("### %1").arg(engine) << QString()
                    << QStringLiteral("| measurement (ms) | median | p99 | calls |") << QStringLiteral("|---|---|---|---|");
@@ -340,6 +344,23 @@ int main(int argc, char* argv[])
                           .arg(mustCommit)
                           .arg(big.record.median / (mustCommit * big.commit.median), 0, 'f', 2)
                           .arg(big.record.median / big.commit.median, 0, 'f', 1);
+        }
+        const int writers = cli.value(QStringLiteral("sqlite-writers")).toInt();
+        if (!largeSqlite.isEmpty() && writers > 0) {
+            // The embedded store admits one writer at a time: the others queue on its lock.
+            const int seconds = cli.value(QStringLiteral("seconds")).toInt();
+            say(QStringLiteral("SQLite: %1 writer processes on one store").arg(writers));
+            const LoadResult w = runKiosks(largeSqlite, writers, 0, seconds, large.consumers, turnOf(10 * 60));
+            const Summary sw = summarise(w.latencies);
+            const double longest = w.latencies.isEmpty() ? 0 : *std::max_element(w.latencies.begin(), w.latencies.end());
+            report << QString() << QStringLiteral("### %1 writer processes on one SQLite store (closed loop, one till)").arg(writers)
+                   << QString() << QStringLiteral("| recordings | failures | rec/s | p50 ms | p99 ms | longest ms |")
+                   << QStringLiteral("|---|---|---|---|---|---|")
+                   << QStringLiteral("| %1 | %2 | %3 | %4 | %5 | %6 |")
+                          .arg(sw.count).arg(w.failures).arg(sw.count / w.seconds, 0, 'f', 1)
+                          .arg(sw.median, 0, 'f', 2).arg(sw.p99, 0, 'f', 2).arg(longest, 0, 'f', 2);
+            for (const QString& f : w.firstFailures)
+                report << QStringLiteral("- failure seen: ") + f;
         }
         if (!largePg.isEmpty()) {
             const int seconds = cli.value(QStringLiteral("seconds")).toInt();
