@@ -195,13 +195,19 @@ private slots:
         QCOMPARE(f.store->scalar(QStringLiteral("SELECT VRSALDCONFAM FROM SALDOCONS")).toDouble(), 12.5);
     }
 
-    void embeddedWriteTransactionHoldsTheWriteLockFromBegin()
+    void embeddedStoreIsUnmappedAndWritersLockAtBegin()
     {
         TestStore s(QStringLiteral("SQLITE"));
         s.createSchema();
         SqlConnection c(QStringLiteral("writer"));
         c.setConnectionString(s.connectionString());
         c.open();
+        // A mapped file turns a disk error into a crash instead of a failed call.
+        {
+            QSqlQuery mmap(QStringLiteral("PRAGMA mmap_size"), c.database());
+            QVERIFY(mmap.next());
+            QCOMPARE(mmap.value(0).toLongLong(), 0);
+        }
 
         // A second writer that does not wait: it fails at once while the lock is held.
         QSqlDatabase other = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("other-writer"));
