@@ -8,6 +8,7 @@
 #include "HostConfig.h"
 #include "KioskError.h"
 #include "Measure.h"
+#include "ModuleInstances.h"
 #include "SqlConnection.h"
 #include "Srv_kvb52814.h"
 #include "SyntheticStore.h"
@@ -16,6 +17,7 @@
 
 #include <algorithm>
 #include <QCommandLineParser>
+#include <memory>
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
@@ -76,15 +78,14 @@ struct ModuleSession
     explicit ModuleSession(const QString& cs)
     {
         HostConfig::instance().setConnectionString(cs);
-        rdmRecSaldo = new TrdmRecSaldo(nullptr);
-        rdmRecSaldo->adcRecSaldo->open();
+        session = std::make_unique<ModuleInstances::ServerSession>();
     }
     ~ModuleSession()
     {
-        delete rdmRecSaldo;
-        rdmRecSaldo = nullptr;
+        session.reset();
         TdtmZelProxCodigo::releasePooledConnections();
     }
+    std::unique_ptr<ModuleInstances::ServerSession> session;
 };
 
 struct SizeResult

@@ -3,6 +3,7 @@
 #include "ClientDataSet.h"
 #include "HostConfig.h"
 #include "Logging.h"
+#include "ModuleInstances.h"
 #include "RecSaldoDataSets.h"
 #include "ScreenGeometry.h"
 #include "ServerModule.h"
@@ -88,9 +89,7 @@ void TfrmRecSaldo::InicializaForm()
     setMask(QRegion(outline.toFillPolygon().toPolygon()));
 
     // 2. Data module and its connection.
-    if (!Srv_kvb52814::rdmRecSaldo)
-        Srv_kvb52814::rdmRecSaldo = new TrdmRecSaldo(nullptr);
-    Srv_kvb52814::rdmRecSaldo->adcRecSaldo->open();
+    ModuleInstances::dataModule().adcRecSaldo->open();
 
     // 3-4. Parameters file.
     const QString parameters = parametersFilePath();

@@ -12,10 +12,6 @@ static void initModuleQrc()
     Q_INIT_RESOURCE(kiosk);
 }
 
-namespace Srv_kvb52814 {
-TrdmRecSaldo* rdmRecSaldo = nullptr;
-}
-
 namespace ServerModule {
 TrdmRecSaldo& instance()
 {

@@ -11,6 +11,7 @@
 #include "SqlStoredProc.h"
 #include "ServerModule.h"
 #include "SqliteBalanceProcedure.h"
+#include "StatementFile.h"
 #include "TADOSqlStorage.h"
 
 #include <QFile>
@@ -28,12 +29,6 @@ FieldDef number(const char* name, bool readOnly = false)
     return f;
 }
 
-void declareText(SqlStatement* s, std::initializer_list<const char*> names, int size = 16)
-{
-    for (const char* n : names)
-        s->parameters().declare(QString::fromLatin1(n), ParamType::String, size);
-}
-
 void declareProcedure(SqlStoredProc* p, const QString& prefix, int textSize, int familySize)
 {
     p->setProcedureName(QStringLiteral("ATUALIZA_SALDO_CONS_FKB"));
@@ -46,13 +41,27 @@ void declareProcedure(SqlStoredProc* p, const QString& prefix, int textSize, int
 }
 } // namespace
 
+StatementFile TrdmRecSaldo::statementFile(const QString& resourceName)
+{
+    const QString path = QStringLiteral(":/sql/") + resourceName;
+    if (!QFile::exists(path))
+        throw KioskError(QStringLiteral("statement text %1 is missing from the module").arg(resourceName));
+    return StatementFile::load(path);
+}
+
 QString TrdmRecSaldo::statementText(const QString& resourceName)
 {
-    QFile f(QStringLiteral(":/sql/") + resourceName);
-    if (!f.open(QIODevice::ReadOnly))
-        throw KioskError(QStringLiteral("statement text %1 is missing from the module").arg(resourceName));
-    return QString::fromUtf8(f.readAll());
+    return statementFile(resourceName).text;
 }
+
+namespace {
+// Gives a statement its text and the parameter declarations written beside it.
+template <class Statement> Statement* declared(Statement* statement, const QString& resourceName)
+{
+    statement->setStatement(TrdmRecSaldo::statementFile(resourceName));
+    return statement;
+}
+} // namespace
 
 TrdmRecSaldo::TrdmRecSaldo(QObject* owner) : QObject(owner)
 {
@@ -65,27 +74,26 @@ TrdmRecSaldo::TrdmRecSaldo(QObject* owner) : QObject(owner)
     adcRecSaldo->afterConnect = [this](SqlConnection& c) { adcRecSaldoAfterConnect(c); };
 
     adqSALDOCONS = new SqlQuery(QStringLiteral("adqSALDOCONS"), adcRecSaldo, this);
-    const QString saldoConsOracle = statementText(QStringLiteral("adqSALDOCONS.oracle.sql"));
-    adqSALDOCONS->setSql(saldoConsOracle); // the design-time text
-    declareText(adqSALDOCONS, {"P_CDFILIAL", "P_CDCLIENTE", "P_CDCONSUMIDOR"});
+    declared(adqSALDOCONS, QStringLiteral("adqSALDOCONS.oracle.sql")); // the design-time text
     adqSALDOCONS->setFieldDefs({text("NRBUTTON", 3), text("CDFAMILISALD", 3), text("NMFAMILISALD", 30),
                                 number("VRSALDCONFAM")});
     dspSALDOCONS = new DataSetProvider(QStringLiteral("dspSALDOCONS"), adqSALDOCONS, this);
     assSALDOCONS = new TADOSqlStorage(QStringLiteral("assSALDOCONS"), adqSALDOCONS, this);
-    assSALDOCONS->setText(QStringLiteral("SQLORACLE"), saldoConsOracle);
-    assSALDOCONS->setText(QStringLiteral("SQLMSSQL"), statementText(QStringLiteral("adqSALDOCONS.mssql.sql")));
-    assSALDOCONS->setText(QStringLiteral("SQLPOSTGRESQL"),
-                          statementText(QStringLiteral("adqSALDOCONS.postgresql.sql")));
-    assSALDOCONS->setText(QStringLiteral("SQLSQLITE"), statementText(QStringLiteral("adqSALDOCONS.sqlite.sql")));
+    // The LEFT JOIN text serves every engine but Oracle; its declarations must be the query's.
+    const StatementFile leftJoin = statementFile(QStringLiteral("adqSALDOCONS.leftjoin.sql"));
+    if (const QStringList problems = StatementFile::disagreements(leftJoin.text, adqSALDOCONS->parameters());
+        !problems.isEmpty())
+        throw KioskError(QStringLiteral("adqSALDOCONS.leftjoin.sql: ") + problems.join(QStringLiteral("; ")));
+    assSALDOCONS->setText(QStringLiteral("SQLORACLE"), adqSALDOCONS->sql());
+    for (const char* engine : {"SQLMSSQL", "SQLPOSTGRESQL", "SQLSQLITE"})
+        assSALDOCONS->setText(QString::fromLatin1(engine), leftJoin.text);
 
     adqCupomInicial = new SqlQuery(QStringLiteral("adqCupomInicial"), adcRecSaldo, this);
-    adqCupomInicial->setSql(statementText(QStringLiteral("adqCupomInicial.sql")));
-    declareText(adqCupomInicial, {"P_CDCONTADOR"});
+    declared(adqCupomInicial, QStringLiteral("adqCupomInicial.sql"));
     adqCupomInicial->setFieldDefs({text("NRSEQUENCIAL", 20)});
 
     acmInsCupomInicial = new SqlCommand(QStringLiteral("acmInsCupomInicial"), adcRecSaldo, this);
-    acmInsCupomInicial->setSql(statementText(QStringLiteral("acmInsCupomInicial.sql")));
-    declareText(acmInsCupomInicial, {"P_CDCONTADOR", "P_NRSEQUENCIAL"});
+    declared(acmInsCupomInicial, QStringLiteral("acmInsCupomInicial.sql"));
 
     cdsMovCaixa = new ClientDataSet(QStringLiteral("cdsMovCaixa"), this);
     cdsMovCaixa->addIndex(QStringLiteral("idxNRORDTROCO"), QStringLiteral("NRORDTROCO;DTHRINCMOV"),
@@ -95,51 +103,25 @@ TrdmRecSaldo::TrdmRecSaldo(QObject* owner) : QObject(owner)
     cdsMovCaixa->setIndexName(QStringLiteral("idxNRORDTROCO"));
 
     adqParaVend = new SqlQuery(QStringLiteral("adqParaVend"), adcRecSaldo, this);
-    adqParaVend->setSql(statementText(QStringLiteral("adqParaVend.sql")));
-    declareText(adqParaVend, {"P_CDFILIAL"});
+    declared(adqParaVend, QStringLiteral("adqParaVend.sql"));
 
     adqOperAber = new SqlQuery(QStringLiteral("adqOperAber"), adcRecSaldo, this);
-    adqOperAber->setSql(statementText(QStringLiteral("adqOperAber.sql")));
-    declareText(adqOperAber, {"P_CDFILIAL", "P_CDCAIXA"});
-    adqOperAber->parameters().declare(QStringLiteral("P_DTABERCAIX"), ParamType::DateTime);
+    declared(adqOperAber, QStringLiteral("adqOperAber.sql"));
 
     acmInsDocNFisECF = new SqlCommand(QStringLiteral("acmInsDocNFisECF"), adcRecSaldo, this);
-    acmInsDocNFisECF->setSql(statementText(QStringLiteral("acmInsDocNFisECF.sql")));
-    declareText(acmInsDocNFisECF, {"NRSERIEEFCDOCNF", "NRSEQECFDOCNF", "NRCOODOCNFIS", "NRGNFDOCNFIS", "NRGRGDOCNFIS",
-                                   "NRCDCDOCNFIS", "IDTPDENOMDOCNF"});
-    acmInsDocNFisECF->parameters().declare(QStringLiteral("DTHRFINEMISEFC"), ParamType::Float);
-    acmInsDocNFisECF->parameters().declare(QStringLiteral("DTMOVIDOCNFIS"), ParamType::Float);
+    declared(acmInsDocNFisECF, QStringLiteral("acmInsDocNFisECF.sql"));
 
     acmCriaMovCaixa = new SqlCommand(QStringLiteral("acmCriaMovCaixa"), adcRecSaldo, this);
-    acmCriaMovCaixa->setSql(statementText(QStringLiteral("acmCriaMovCaixa.sql")));
-    declareText(acmCriaMovCaixa, {"CDFILIAL", "CDCAIXA", "DTABERCAIX", "NRSEQUMOVI", "IDTIPOMOVIVE", "VRMOVIVEND",
-                                  "CDTIPORECE", "DTHRINCMOV", "NRCARTBANCO", "CDNSUHOSTTEF", "NRSERCAIXADOCNF",
-                                  "NRSEQCAIXADOCNF"});
-    acmCriaMovCaixa->parameters().declare(QStringLiteral("DSMOVIVEND"), ParamType::String, 250, true);
-    for (const char* n : {"NRSEQVENDA", "DTMOVIMCAIXA", "CDAGECHEQVEN", "CDBANCHEQVEN", "CDCNTCHEQVEN", "DTDEPCHEQVEN",
-                          "NRCHEQUEVEND"})
-        acmCriaMovCaixa->parameters().declare(QString::fromLatin1(n), ParamType::String, 16, true);
-    acmCriaMovCaixa->parameters().declare(QStringLiteral("CDCLIENTE"), ParamType::String, 21, true);
-    acmCriaMovCaixa->parameters().declare(QStringLiteral("VRMOVIVEOUT"), ParamType::Float, 16);
-    acmCriaMovCaixa->parameters().declare(QStringLiteral("VRCOTINDOUT"), ParamType::Float, 16);
+    declared(acmCriaMovCaixa, QStringLiteral("acmCriaMovCaixa.sql"));
 
     acmInsEXTRATOCONS = new SqlCommand(QStringLiteral("acmInsEXTRATOCONS"), adcRecSaldo, this);
-    acmInsEXTRATOCONS->setSql(statementText(QStringLiteral("acmInsEXTRATOCONS.sql")));
-    declareText(acmInsEXTRATOCONS, {"CDCLIENTE", "CDCONSUMIDOR", "CDFAMILISALD", "NRSEQMOVEXT", "CDTIPORECE",
-                                    "IDTPMOVEXT", "DSOPEEXTCONS", "CDFILIAL", "CDCAIXA", "NRSEQVENDA", "NRDEPOSICONS",
-                                    "NRSEQMOVCAIXA"});
-    for (const char* n : {"DTMOVEXTCONS", "DTABERCAIX"})
-        acmInsEXTRATOCONS->parameters().declare(QString::fromLatin1(n), ParamType::DateTime, 16);
-    for (const char* n : {"VRMOVEXTCONS", "VRSALDCONEXT"})
-        acmInsEXTRATOCONS->parameters().declare(QString::fromLatin1(n), ParamType::Float, 16);
+    declared(acmInsEXTRATOCONS, QStringLiteral("acmInsEXTRATOCONS.sql"));
 
     adqMinDtMovExtCons = new SqlQuery(QStringLiteral("adqMinDtMovExtCons"), adcRecSaldo, this);
-    adqMinDtMovExtCons->setSql(statementText(QStringLiteral("adqMinDtMovExtCons.sql")));
-    declareText(adqMinDtMovExtCons, {"P_CDCLIENTE", "P_CDCONSUMIDOR"});
+    declared(adqMinDtMovExtCons, QStringLiteral("adqMinDtMovExtCons.sql"));
 
     adqFamiliaSaldo = new SqlQuery(QStringLiteral("adqFamiliaSaldo"), adcRecSaldo, this);
-    adqFamiliaSaldo->setSql(statementText(QStringLiteral("adqFamiliaSaldo.sql")));
-    declareText(adqFamiliaSaldo, {"P_CDFILIAL"});
+    declared(adqFamiliaSaldo, QStringLiteral("adqFamiliaSaldo.sql"));
 
     ads_Atualiza_Saldo_Cons_Fkb_ORACLE =
         new SqlStoredProc(QStringLiteral("ads_Atualiza_Saldo_Cons_Fkb_ORACLE"), adcRecSaldo, this);
@@ -155,14 +137,12 @@ TrdmRecSaldo::TrdmRecSaldo(QObject* owner) : QObject(owner)
     declareProcedure(ads_Atualiza_Saldo_Cons_Fkb_SQLITE, QString(), 21, 3);
 
     adqTotSalCons = new SqlQuery(QStringLiteral("adqTotSalCons"), adcRecSaldo, this);
-    adqTotSalCons->setSql(statementText(QStringLiteral("adqTotSalCons.sql")));
-    declareText(adqTotSalCons, {"CDCLIENTE", "CDCONSUMIDOR"});
+    declared(adqTotSalCons, QStringLiteral("adqTotSalCons.sql"));
     adqTotSalCons->setFieldDefs({number("VRSALDCONFAM", true)});
     dspTotSalCons = new DataSetProvider(QStringLiteral("dspTotSalCons"), adqTotSalCons, this);
 
     adqBuscaPorta = new SqlQuery(QStringLiteral("adqBuscaPorta"), adcRecSaldo, this);
-    adqBuscaPorta->setSql(statementText(QStringLiteral("adqBuscaPorta.sql")));
-    declareText(adqBuscaPorta, {"P_CDFILIAL", "P_CDCAIXA"});
+    declared(adqBuscaPorta, QStringLiteral("adqBuscaPorta.sql"));
     dspBuscaPorta = new DataSetProvider(QStringLiteral("dspBuscaPorta"), adqBuscaPorta, this);
 }
 

@@ -11,6 +11,7 @@ class SqlConnection;
 class SqlQuery;
 class SqlStoredProc;
 class TADOSqlStorage;
+struct StatementFile;
 
 // The server half's state: the one connection and every statement, provider and
 // working data set the server functions use. Statement texts come from the
@@ -58,5 +59,7 @@ public:
     // "POSTGRESQL" and "SQLITE" their own, anything else the SQL Server one.
     SqlStoredProc* atualizaSaldoProc(const QString& usedDatabase) const;
 
+    // A statement file of the module's resources (":/sql/<name>"): its declarations and exact text.
+    static StatementFile statementFile(const QString& resourceName);
     static QString statementText(const QString& resourceName);
 };

@@ -4,6 +4,7 @@
 #include "DemoFiles.h"
 #include "HostConfig.h"
 #include "KioskError.h"
+#include "ModuleInstances.h"
 #include "SqlConnection.h"
 #include "StoreSchema.h"
 #include "Srv_kvb52814.h"
@@ -45,17 +46,8 @@ void print(const QByteArray& text)
 // Opens the data module the way the screen does and frees it on return.
 struct Module
 {
-    Module()
-    {
-        Srv_kvb52814::rdmRecSaldo = new TrdmRecSaldo(nullptr);
-        Srv_kvb52814::rdmRecSaldo->adcRecSaldo->open();
-    }
-    ~Module()
-    {
-        delete Srv_kvb52814::rdmRecSaldo;
-        Srv_kvb52814::rdmRecSaldo = nullptr;
-    }
-    SqlConnection& connection() { return *Srv_kvb52814::rdmRecSaldo->adcRecSaldo; }
+    ModuleInstances::ServerSession session;
+    SqlConnection& connection() { return *session.dataModule().adcRecSaldo; }
 };
 
 QByteArray packetOrFail(const QVariant& result, const char* what)

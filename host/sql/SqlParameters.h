@@ -18,6 +18,9 @@ struct HOST_EXPORT SqlParameter
     ParamType declared = ParamType::None;
     int size = 0;
     bool nullable = false;
+    bool isSigned = false;
+    int precision = 0; // 0: none declared
+    int scale = -1;    // -1: none declared
     ParamDirection direction = ParamDirection::Input;
     ParamType bound = ParamType::None; // type of the bound value
     QVariant value;                    // invalid: null

@@ -61,7 +61,7 @@ void SqlQuery::open()
     if (active())
         return;
     const QString text = effectiveSql();
-    if (text != m_sql) {
+    if (text != m_sql && !m_declaredOnly) {
         // The dialect text may name parameters the design text lacks: declare them too.
         for (const QString& n : SqlParameters::placeholderNames(text))
             if (!m_params.find(n))

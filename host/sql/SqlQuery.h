@@ -17,6 +17,7 @@ public:
     void setFieldDefs(QList<FieldDef> defs) { m_fieldDefs = std::move(defs); }
     // A dialect store that supplies the text for the engine in use.
     void setDialectStore(TADOSqlStorage* store) { m_store = store; }
+    TADOSqlStorage* dialectStore() const { return m_store; }
     // The text the query runs on the connection's engine.
     QString effectiveSql() const;
 

@@ -3,6 +3,7 @@
 #include "DateTimeValue.h"
 #include "KioskError.h"
 #include "SqlConnection.h"
+#include "StatementFile.h"
 
 #include <QSqlError>
 
@@ -25,6 +26,14 @@ void SqlStatement::setSql(const QString& text)
 {
     m_sql = text;
     m_params.refreshFrom(text);
+}
+
+void SqlStatement::setStatement(const StatementFile& statement)
+{
+    m_sql = statement.text;
+    m_params = statement.parameters;
+    m_params.setOwner(objectName());
+    m_declaredOnly = true;
 }
 
 void SqlStatement::fail(const QString& databaseText) const
@@ -63,6 +72,7 @@ QVariant SqlStatement::driverValue(const SqlParameter& p, const QString& kind)
 QSqlQuery& SqlStatement::execute(const QString& text, const SqlParameters* params)
 {
     const SqlParameters& values = params ? *params : m_params;
+    bool counted = false;
     // A session found lost outside a transaction is reopened once and the statement runs again.
     for (int attempt = 0;; ++attempt) {
         if (!m_connection || !m_connection->ensureOpen())
@@ -82,11 +92,17 @@ QSqlQuery& SqlStatement::execute(const QString& text, const SqlParameters* param
             m_placeholders = SqlParameters::placeholderNames(text);
             m_preparedGeneration = m_connection->generation();
         }
+        if (!counted) {
+            ++m_executions;
+            counted = true;
+        }
         const QString kind = m_connection->kind();
         for (const QString& name : std::as_const(m_placeholders)) {
             const SqlParameter* p = values.find(name);
             if (!p)
                 fail(QStringLiteral("parameter %1 is not declared").arg(name));
+            if (m_declaredOnly && !params && p->direction == ParamDirection::Input && p->bound == ParamType::None)
+                fail(QStringLiteral("parameter %1 was never bound").arg(name));
             m_query.bindValue(QLatin1Char(':') + name, driverValue(*p, kind),
                               p->direction == ParamDirection::ReturnValue ? QSql::Out : QSql::In);
         }

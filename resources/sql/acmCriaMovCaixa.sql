@@ -1,3 +1,26 @@
+--: CDFILIAL        text 16
+--: CDCAIXA         text 16
+--: DTABERCAIX      datetime precision 23,3
+--: NRSEQUMOVI      text 16
+--: IDTIPOMOVIVE    text 16
+--: DSMOVIVEND      text 250 nullable
+--: VRMOVIVEND      float 16 signed precision 15
+--: NRSEQVENDA      text 16 nullable
+--: CDTIPORECE      text 16
+--: DTHRINCMOV      datetime precision 23,3
+--: CDCLIENTE       text 21 nullable
+--: DTMOVIMCAIXA    datetime nullable precision 23,3
+--: CDAGECHEQVEN    text 16 nullable
+--: CDBANCHEQVEN    text 16 nullable
+--: CDCNTCHEQVEN    text 16 nullable
+--: DTDEPCHEQVEN    datetime nullable precision 23,3
+--: NRCHEQUEVEND    text 16 nullable
+--: NRCARTBANCO     text 16
+--: CDNSUHOSTTEF    text 16
+--: VRMOVIVEOUT     float 16
+--: VRCOTINDOUT     float 16
+--: NRSERCAIXADOCNF text 16
+--: NRSEQCAIXADOCNF text 16
 INSERT INTO MOVCAIXA
 (CDFILIAL    , CDCAIXA     , DTABERCAIX  , NRSEQUMOVI  , IDTIPOMOVIVE,
  DSMOVIVEND  , VRMOVIVEND  , NRSEQVENDA  , CDTIPORECE  , DTHRINCMOV  ,

@@ -1,3 +1,5 @@
+--: P_CDFILIAL text 16
+--: P_CDCAIXA  text 16
 SELECT 
    CDPORTAIMPNF 
 FROM 

@@ -1,3 +1,6 @@
+--: P_CDFILIAL   text 16
+--: P_CDCAIXA    text 16
+--: P_DTABERCAIX datetime
 SELECT
    CDOPERABER
 FROM

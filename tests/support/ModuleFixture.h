@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ModuleInstances.h"
 #include "SqlConnection.h"
 #include "Srv_kvb52814.h"
 #include "TestStore.h"
@@ -14,13 +15,7 @@ struct ModuleFixture
     ModuleFixture() : store(std::make_unique<TestStore>())
     {
         store->createSchema();
-        Srv_kvb52814::rdmRecSaldo = new TrdmRecSaldo(nullptr);
-        Srv_kvb52814::rdmRecSaldo->adcRecSaldo->open();
-    }
-    ~ModuleFixture()
-    {
-        delete Srv_kvb52814::rdmRecSaldo;
-        Srv_kvb52814::rdmRecSaldo = nullptr;
+        session = std::make_unique<ModuleInstances::ServerSession>();
     }
     TrdmRecSaldo& dm() { return *Srv_kvb52814::rdmRecSaldo; }
 
@@ -39,4 +34,5 @@ struct ModuleFixture
     }
 
     std::unique_ptr<TestStore> store;
+    std::unique_ptr<ModuleInstances::ServerSession> session; // freed before the store
 };
