@@ -166,7 +166,8 @@ void evolve(SqlConnection& c, const SqlParameters& params)
     const double start = param(params, "P_DTINIEVOLUCAO").toDouble();
 
     Statements& st = Statements::of(c);
-    for (SqlStatement* s : std::initializer_list<SqlStatement*>{&st.before, &st.lines, &st.update, &st.current, &st.store}) {
+    for (SqlStatement* s :
+         std::initializer_list<SqlStatement*>{&st.before, &st.lines, &st.update, &st.current, &st.store}) {
         s->paramByName(QStringLiteral("P_CDCLIENTE")).setAsString(client);
         s->paramByName(QStringLiteral("P_CDCONSUMIDOR")).setAsString(consumer);
         s->paramByName(QStringLiteral("P_CDFAMILISALD")).setAsString(family);

@@ -179,7 +179,8 @@ bool SqlConnection::sessionLost(const QSqlError& error)
     // statement it refused itself): the session is lost only if it no longer answers.
     // Inside a failed transaction the server still answers, with a state of its own.
     QSqlQuery probe(database());
-    if (probe.exec(m_kind == QLatin1String("ORACLE") ? QStringLiteral("SELECT 1 FROM DUAL") : QStringLiteral("SELECT 1")))
+    if (probe.exec(m_kind == QLatin1String("ORACLE") ? QStringLiteral("SELECT 1 FROM DUAL")
+                                                     : QStringLiteral("SELECT 1")))
         return false;
     const QString probeState = probe.lastError().nativeErrorCode();
     return probeState.isEmpty() || sessionGoneState(probeState);

@@ -73,6 +73,6 @@ private:
     QString m_qtName;
     quint64 m_generation = 0;
     bool m_inTransaction = false;
-    bool m_lost = false;
-    QElapsedTimer m_busyClock; // of the current wait for the embedded store's write lock // discarded after a loss: reopen at the next use
+    bool m_lost = false;       // discarded after a loss: reopen at the next use
+    QElapsedTimer m_busyClock; // of the current wait for the embedded store's write lock
 };

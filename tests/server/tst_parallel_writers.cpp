@@ -43,7 +43,8 @@ private slots:
                          {QStringLiteral("record"), packetFile, QStringLiteral("0001"), QStringLiteral("001"),
                           QStringLiteral("C1"), QStringLiteral("K%1").arg(w), QStringLiteral("001"),
                           QStringLiteral("D%1").arg(round), QStringLiteral("000123"), QStringLiteral("000045"),
-                          QStringLiteral("BE0912"), QStringLiteral("2026-12-01T06:00:00"), QStringLiteral("2026-12-08")});
+                          QStringLiteral("BE0912"), QStringLiteral("2026-12-01T06:00:00"),
+                          QStringLiteral("2026-12-08")});
                 procs.push_back(std::move(p));
             }
             for (auto& p : procs) {

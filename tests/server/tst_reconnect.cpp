@@ -27,7 +27,8 @@ void restartServer()
 {
     const QString bin = qEnvironmentVariable("KIOSK_PG_BIN");
     const QString data = qEnvironmentVariable("KIOSK_PG_DATA");
-    QVERIFY2(!bin.isEmpty() && !data.isEmpty(), "KIOSK_PG_BIN and KIOSK_PG_DATA come from scripts/throwaway-postgres.sh");
+    QVERIFY2(!bin.isEmpty() && !data.isEmpty(),
+             "KIOSK_PG_BIN and KIOSK_PG_DATA come from scripts/throwaway-postgres.sh");
     QStringList command = {bin + QStringLiteral("/pg_ctl"), QStringLiteral("-D"), data, QStringLiteral("-l"),
                            data + QStringLiteral("/../log"), QStringLiteral("-w"), QStringLiteral("-m"),
                            QStringLiteral("fast"), QStringLiteral("restart")};

@@ -155,7 +155,8 @@ private slots:
             QCOMPARE(f.store->count(QStringLiteral("FROM ") + QLatin1String(table)), 0);
 
         // The next recording starts a transaction of its own and goes through.
-        f.store->exec(QStringLiteral("DROP TRIGGER GUARD_LINE") + (sqlite(*f.store) ? QString() : QStringLiteral(" ON EXTRATOCONS")));
+        f.store->exec(QStringLiteral("DROP TRIGGER GUARD_LINE") +
+                      (sqlite(*f.store) ? QString() : QStringLiteral(" ON EXTRATOCONS")));
         const QVariant accepted = record(10);
         QVERIFY2(!accepted.isValid(), qPrintable(accepted.toString()));
         QCOMPARE(f.store->count(QStringLiteral("FROM EXTRATOCONS")), 1);
