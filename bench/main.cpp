@@ -51,8 +51,10 @@ DataPacket movementPacket(double amount)
         f << FieldDef::make(QString::fromLatin1(n), FieldType::Float);
     DataPacket p(f);
     const double now = DateTimeValue::now();
+    // Every card transaction has its own NSU: the store refuses a second movement with one on a till.
+    static qint64 sequence = QDateTime::currentMSecsSinceEpoch();
     p.appendRow({QString(), QStringLiteral("E"), QString(), QStringLiteral("010"), QString(), QString(), QString(),
-                 QString(), QStringLiteral("****4242"), QStringLiteral("NSU"), now, DateTimeValue::dateOnly(now),
+                 QString(), QStringLiteral("****4242"), QStringLiteral("NSU%1").arg(++sequence), now, DateTimeValue::dateOnly(now),
                  QVariant(), amount, 0.0, 0.0});
     return p;
 }

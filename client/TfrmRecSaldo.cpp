@@ -1,6 +1,7 @@
 #include "TfrmRecSaldo.h"
 
 #include "ClientDataSet.h"
+#include "FontSubstitutes.h"
 #include "HostConfig.h"
 #include "Logging.h"
 #include "ModuleInstances.h"
@@ -20,7 +21,7 @@
 #include <QTimer>
 
 namespace {
-// The short-path step of the original layout: the path when something is there, else empty.
+// A configuration file path as the screen uses it: the path when something is there, else empty.
 QString existingPath(const QString& path)
 {
     return QFileInfo::exists(path) ? path : QString();
@@ -30,6 +31,7 @@ QString existingPath(const QString& path)
 TfrmRecSaldo::TfrmRecSaldo(QWidget* owner) : QDialog(owner), m_ui(new Ui::TfrmRecSaldo)
 {
     ServerModule::initResources();
+    FontSubstitutes::install();
     setObjectName(QStringLiteral("frmRecSaldo"));
     m_ui->setupUi(this);
     setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
@@ -53,6 +55,7 @@ TfrmRecSaldo::TfrmRecSaldo(QWidget* owner) : QDialog(owner), m_ui(new Ui::TfrmRe
     cdsConfTipoRece = new ClientDataSet(QStringLiteral("cdsConfTipoRece"), this);
     cdsConfTipoRece->setFieldDefs(RecSaldoDataSets::confTipoReceFields());
 
+    wireControls();
     FormCreate(this);
 }
 

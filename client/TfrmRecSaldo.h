@@ -6,7 +6,11 @@
 #include <QDialog>
 #include <QScopedPointer>
 
+#include <functional>
+
 class ClientDataSet;
+class QAbstractButton;
+class QLabel;
 class QTimer;
 class TMessages;
 namespace Ui {
@@ -15,7 +19,7 @@ class TfrmRecSaldo;
 
 // The balance-recharge screen: its design comes from Cli_kvb52814.ui, its
 // controls are reached by object name; this class holds the screen's state,
-// its message table, idle timer and data sets.
+// its message table, idle timer and data sets, and the handlers of its controls.
 class KVB_EXPORT TfrmRecSaldo : public QDialog
 {
     Q_OBJECT
@@ -30,6 +34,47 @@ public:
     static QString parametersFilePath();
     // Receipt-type file path for a DSDIRCAD value, as the screen builds it.
     static QString receiptTypeFilePath(const QString& dsDirCad);
+
+    // Show and activation: balance evolution once, then balances, menu and printer port.
+    void FormShow(QObject* sender);
+    void FormActivate(QObject* sender);
+    // Reloads the balances and the family menu and clears the typed amount; with no
+    // family at all, locks the keypad and the keyboard for the rest of the screen's life.
+    void RecSaldo();
+    // Fills the five menu slots with the rows InicioMenu + 1 .. InicioMenu + 5.
+    void CarregaMenu();
+
+    // Keyboard: `key` is a virtual key code (8 Backspace, 13 Enter); FormKeyPress may
+    // swallow the character by setting it to the null character.
+    void FormKeyDown(QObject* sender, int& key);
+    void FormKeyPress(QObject* sender, QChar& key);
+
+    void dxbTeclado1Click(QObject* sender);
+    void dxbTclCorrigirClick(QObject* sender);
+    // The OK key; the purchase is built on this hook.
+    void dxbTclEnterClick(QObject* sender);
+    void blbMenu1Click(QObject* sender);
+    void bbbAcimaClick(QObject* sender);
+    void bbbAbaixoClick(QObject* sender);
+    void bbbVoltarClick(QObject* sender);
+    void tmrPadraoTimer(QObject* sender);
+    void blbCreditClick(QObject* sender);
+    void blbDebtClick(QObject* sender);
+    void BlendedBitBtn1Click(QObject* sender);
+
+    // Keeps the screen's events flowing until a card type button has answered
+    // (TipoCartao other than 0); sleeps between events.
+    void waitForCardType();
+    // Stops and starts the idle timer: a full 15 seconds from now.
+    void restartIdleCountdown();
+    // Ends the modal run; requested while a handler is still running, it takes
+    // effect when that handler has returned.
+    void closeScreen();
+    bool closePending() const { return m_closePending; }
+    bool keyHandlersAttached() const { return m_keyHandlersAttached; }
+
+    // The control of the design with that object name (nullptr when absent).
+    template <typename T = QWidget> T* control(const QString& name) const { return findChild<T*>(name); }
 
     TMessages* msgPadrao;
     QTimer* tmrPadrao;
@@ -50,10 +95,31 @@ public:
     bool TempoEsgotado = false;
     bool LiberaOK = false;
     QString PortaImpressora;
+    qint32 TipoCartao = 0;
+
+    // Runs a handler of the screen as the event loop would: a close it requests waits
+    // for its return, and an error leaving it is shown in a message box while the
+    // screen stays open.
+    void runHandler(const std::function<void()>& handler);
 
 protected:
     void changeEvent(QEvent* event) override;
+    bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     const QScopedPointer<Ui::TfrmRecSaldo> m_ui;
+    bool m_shown = false;
+    bool m_keyHandlersAttached = true;
+    bool m_closePending = false;
+    int m_handlerDepth = 0;
+
+    void wireControls();
+    void numberFamilyRows();
+    void showAmount();
+    void showFamilyBalance();
+    void moveMenu(int step);
+    void locateChosenFamily();
+    QString consumerField(const QString& name);
 };

@@ -25,6 +25,9 @@ KVB_EXPORT QVariant setGravaCompCred(const QVariant& cdsMovCaixaData, const QStr
                                      const QString& CDFAMILISALD, const QString& NRDEPOSICONS,
                                      const QString& NRCOODOCNFIS, const QString& NRGNFDOCNFIS,
                                      const QString& NRSERIEEFCDOCNF, double DTABERCAIX, double DTMOVIDOCNFIS);
+// The till's cash movements carrying a card transaction's NSU (field NRSEQUMOVI): at most one
+// row, since the store refuses a second movement with the same NSU for a till.
+KVB_EXPORT QVariant getMovCaixaNsu(const QString& CDFILIAL, const QString& CDCAIXA, const QString& CDNSUHOSTTEF);
 KVB_EXPORT void EvoluiSaldo(const QString& CDCLIENTE, const QString& CDCONSUMIDOR, const QString& CDFILIAL,
                             double DTINIEVOLUCAO);
 

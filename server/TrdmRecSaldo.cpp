@@ -144,6 +144,12 @@ TrdmRecSaldo::TrdmRecSaldo(QObject* owner) : QObject(owner)
     adqBuscaPorta = new SqlQuery(QStringLiteral("adqBuscaPorta"), adcRecSaldo, this);
     declared(adqBuscaPorta, QStringLiteral("adqBuscaPorta.sql"));
     dspBuscaPorta = new DataSetProvider(QStringLiteral("dspBuscaPorta"), adqBuscaPorta, this);
+
+    // The till's cash movement of a card transaction: how a paid purchase is known to be recorded.
+    adqMovCaixaNsu = new SqlQuery(QStringLiteral("adqMovCaixaNsu"), adcRecSaldo, this);
+    declared(adqMovCaixaNsu, QStringLiteral("adqMovCaixaNsu.sql"));
+    adqMovCaixaNsu->setFieldDefs({text("NRSEQUMOVI", 10)});
+    dspMovCaixaNsu = new DataSetProvider(QStringLiteral("dspMovCaixaNsu"), adqMovCaixaNsu, this);
 }
 
 TrdmRecSaldo::~TrdmRecSaldo()

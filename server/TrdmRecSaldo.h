@@ -45,6 +45,8 @@ public:
     DataSetProvider* dspTotSalCons;
     SqlQuery* adqBuscaPorta;
     DataSetProvider* dspBuscaPorta;
+    SqlQuery* adqMovCaixaNsu;
+    DataSetProvider* dspMovCaixaNsu;
 
     void adcRecSaldoBeforeConnect(SqlConnection& sender);
     void adcRecSaldoAfterConnect(SqlConnection& sender);

@@ -5,6 +5,8 @@
 #include "HostConfig.h"
 #include "KioskError.h"
 #include "ModuleInstances.h"
+#include "PurchaseRecovery.h"
+#include "SimulatedTerminal.h"
 #include "SqlConnection.h"
 #include "StoreSchema.h"
 #include "Srv_kvb52814.h"
@@ -27,6 +29,9 @@ const char* const usage =
     "  evolve CLIENT CONSUMER BRANCH DATE     re-compute a consumer's balances from DATE on\n"
     "  record PACKET.json BRANCH TILL CLIENT CONSUMER FAMILY DEPOSIT COO GNF SERIAL TURN-DATE FISCAL-DATE\n"
     "                                         record a credit purchase; prints the failure text on failure\n"
+    "  recover [DATA-FOLDER]                  settle the kiosk's purchase journal: confirm what the store holds,\n"
+    "                                         record once what it does not, undo what cannot be recorded\n"
+    "  terminal [DATA-FOLDER]                 list the simulated payment terminal's transactions and their states\n"
     "Dates are ISO text (2026-12-08 or 2026-12-08T06:00:00). The database comes from KIOSK_DB or the\n"
     "configuration file (KIOSK_CONFIG, default ~/.config/kiosk/kiosk.conf).\n";
 
@@ -55,6 +60,33 @@ QByteArray packetOrFail(const QVariant& result, const char* what)
     if (!PacketVariant::isPacket(result))
         throw KioskError(QStringLiteral("%1: %2").arg(QString::fromLatin1(what), result.toString()));
     return PacketVariant::packet(result).toJson(true);
+}
+
+// Settles the journal of the data folder; 0 when every purchase ended confirmed or undone.
+int recover()
+{
+    Module m;
+    const auto results =
+        PurchaseRecovery::settleJournal(HostConfig::instance().programFolder() + QStringLiteral("/purchase-journal.jsonl"));
+    int open = 0;
+    for (const auto& r : results) {
+        const bool settled = r.outcome == PurchaseSettlement::Outcome::Confirmed ||
+                             r.outcome == PurchaseSettlement::Outcome::Undone;
+        open += settled ? 0 : 1;
+        std::fprintf(stdout, "%s %s%s%s\n", qPrintable(r.nsu), qPrintable(PurchaseSettlement::outcomeName(r.outcome)),
+                     r.text.isEmpty() ? "" : ": ", qPrintable(r.text));
+    }
+    std::fprintf(stdout, "%lld purchase(s) settled, %d left open\n", qlonglong(results.size() - open), open);
+    return open == 0 ? 0 : 1;
+}
+
+int listTerminal()
+{
+    const SimulatedTerminal terminal(HostConfig::instance().terminal(), SimulatedTerminal::defaultFile());
+    for (const auto& t : terminal.transactions())
+        std::fprintf(stdout, "%s %-9s %10.2f %s %s\n", qPrintable(t.nsu), qPrintable(terminalStateName(t.state)),
+                     t.amount, qPrintable(t.cardNumber), qPrintable(t.changedAt.toString(Qt::ISODateWithMs)));
+    return 0;
 }
 
 int run(QStringList args)
@@ -117,6 +149,13 @@ int run(QStringList args)
             return 1;
         }
         return 0;
+    }
+    if (command == QLatin1String("recover") || command == QLatin1String("terminal")) {
+        if (args.size() > 1)
+            need(1);
+        if (!args.isEmpty())
+            HostConfig::instance().setDataFolder(args[0]);
+        return command == QLatin1String("recover") ? recover() : listTerminal();
     }
     throw KioskError(QStringLiteral("unknown command \"%1\"\n%2").arg(command, QString::fromLatin1(usage)));
 }

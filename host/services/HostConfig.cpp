@@ -27,6 +27,8 @@ void HostConfig::load(const QString& file)
 {
     const bool explicitFile = !file.isEmpty() || qEnvironmentVariableIsSet("KIOSK_CONFIG");
     m_file = file.isEmpty() ? defaultFile() : file;
+    m_terminal = TerminalSettings();
+    m_printer = PrinterSettings();
     QFile f(m_file);
     if (f.open(QIODevice::ReadOnly | QIODevice::Text)) {
         QString section;
@@ -51,6 +53,10 @@ void HostConfig::load(const QString& file)
                 m_dataFolder = value;
             else if (key == QLatin1String("kiosk.locale"))
                 m_locale = value;
+            else if (section == QLatin1String("terminal") && m_terminal.set(key.mid(9), value))
+                continue;
+            else if (section == QLatin1String("printer") && m_printer.set(key.mid(8), value))
+                continue;
             else
                 throw ConfigError(QStringLiteral("%1, line %2: unknown setting \"%3\"").arg(m_file).arg(lineNo).arg(key));
         }
@@ -63,6 +69,8 @@ void HostConfig::load(const QString& file)
         m_dataFolder = qEnvironmentVariable("KIOSK_DATA_DIR");
     if (qEnvironmentVariableIsSet("KIOSK_LOCALE"))
         m_locale = qEnvironmentVariable("KIOSK_LOCALE");
+    m_terminal.applyEnvironment();
+    m_printer.applyEnvironment();
     // Dates in counter keys and amounts on screen follow the installation's format.
     QLocale::setDefault(QLocale(m_locale));
 }

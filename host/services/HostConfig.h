@@ -1,5 +1,6 @@
 #pragma once
 
+#include "DeviceSettings.h"
 #include "HostExport.h"
 
 #include <QString>
@@ -12,6 +13,7 @@
 //   [kiosk]
 //   dataFolder = /var/lib/kiosk        folder of PARAMETROSZEL.CDS    (KIOSK_DATA_DIR)
 //   locale = pt_BR                     number/date format, language   (KIOSK_LOCALE)
+//   [terminal], [printer]              see DeviceSettings.h
 //
 // The file is KIOSK_CONFIG, else $XDG_CONFIG_HOME/kiosk/kiosk.conf.
 class HOST_EXPORT HostConfig
@@ -31,6 +33,10 @@ public:
     const QString& locale() const { return m_locale; }
     void setLocale(const QString& s) { m_locale = s; }
     const QString& file() const { return m_file; }
+    TerminalSettings& terminal() { return m_terminal; }
+    const TerminalSettings& terminal() const { return m_terminal; }
+    PrinterSettings& printer() { return m_printer; }
+    const PrinterSettings& printer() const { return m_printer; }
 
     // Folder where the host keeps PARAMETROSZEL.CDS: the data folder when one is
     // configured, else the folder of the running program.
@@ -41,4 +47,6 @@ private:
     QString m_connectionString;
     QString m_dataFolder;
     QString m_locale = QStringLiteral("pt_BR");
+    TerminalSettings m_terminal;
+    PrinterSettings m_printer;
 };

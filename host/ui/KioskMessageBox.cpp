@@ -5,11 +5,42 @@
 #include <QApplication>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPointer>
 #include <QPushButton>
 #include <QVBoxLayout>
 
+namespace {
+// Remembers whether the window that lost the activation last was a host message box,
+// so that the screen under a box can tell a box closing from a real re-activation.
+class ActivationTracker : public QObject
+{
+public:
+    using QObject::QObject;
+    bool lastDeactivatedWasBox = false;
+
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::WindowDeactivate && watched->isWidgetType()
+            && static_cast<QWidget*>(watched)->isWindow())
+            lastDeactivatedWasBox = watched->objectName() == QLatin1String("KioskMessageBox");
+        return false;
+    }
+};
+
+ActivationTracker* tracker()
+{
+    static QPointer<ActivationTracker> instance;
+    if (!instance && qApp) {
+        instance = new ActivationTracker(qApp);
+        qApp->installEventFilter(instance);
+    }
+    return instance;
+}
+} // namespace
+
 KioskMessageBox::KioskMessageBox(Kind kind, const QString& text, QWidget* parent) : QDialog(parent)
 {
+    tracker();
     setObjectName(QStringLiteral("KioskMessageBox"));
     setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
     setModal(true);
@@ -53,9 +84,7 @@ private:
     static bool run(KioskMessageBox::Kind kind, const QString& text)
     {
         KioskMessageBox box(kind, text, QApplication::activeWindow());
-        const bool yes = box.exec() == QDialog::Accepted;
-        MessagePresenter::noteClosed();
-        return yes;
+        return box.exec() == QDialog::Accepted;
     }
 };
 
@@ -78,8 +107,12 @@ void MessagePresenter::setInstance(MessagePresenter* presenter)
 
 bool MessagePresenter::takeReactivation()
 {
-    const bool pending = reactivationPending;
+    bool pending = reactivationPending;
     reactivationPending = false;
+    if (ActivationTracker* t = tracker()) {
+        pending = pending || t->lastDeactivatedWasBox;
+        t->lastDeactivatedWasBox = false;
+    }
     return pending;
 }
 

@@ -17,8 +17,10 @@ public:
     static void setInstance(MessagePresenter* presenter); // not owned; nullptr restores the default
 
     // A message box closing hands the activation back to the screen under it. The
-    // screen asks this on activation: true once after each message box closed, so
-    // that re-activation does not run the screen's activation work again.
+    // screen asks this on each activation: true when the window that lost the
+    // activation last was a host message box (or a presenter noted a close since), so
+    // that a box closing does not run the screen's activation work again.
     static bool takeReactivation();
+    // For presenters that show their messages in windows of their own.
     static void noteClosed();
 };

@@ -5,6 +5,20 @@
 TBlendedButton::TBlendedButton(QWidget* parent) : QAbstractButton(parent)
 {
     setFocusPolicy(Qt::NoFocus);
+    connect(this, &QAbstractButton::pressed, this, &TBlendedButton::holdDownInGroup);
+}
+
+void TBlendedButton::holdDownInGroup()
+{
+    if (m_groupIndex <= 0 || !parentWidget())
+        return;
+    const auto siblings = parentWidget()->findChildren<TBlendedButton*>(QString(), Qt::FindDirectChildrenOnly);
+    for (TBlendedButton* other : siblings) {
+        if (other->m_groupIndex == m_groupIndex && other->m_stuckDown != (other == this)) {
+            other->m_stuckDown = other == this;
+            other->update();
+        }
+    }
 }
 
 void TBlendedButton::setColor(const QColor& c)
@@ -16,7 +30,7 @@ void TBlendedButton::setColor(const QColor& c)
 void TBlendedButton::paintEvent(QPaintEvent*)
 {
     QPainter p(this);
-    const bool down = isDown() || isChecked();
+    const bool down = isDown() || m_stuckDown;
     const QColor fill = !isEnabled() ? m_disabledColor : down ? m_downColor : m_color;
     const QColor text = !isEnabled() ? m_disabledTextColor : down ? m_downTextColor : palette().color(QPalette::ButtonText);
     TBlendedShape::paintShape(p, QRectF(rect()), m_shape, fill);
@@ -51,13 +65,13 @@ void TBlendedBitBtn::paintContent(QPainter& p, const QRect& r, const QColor& tex
         p.drawPixmap(r.center() - QPoint(g.width() / 2, g.height() / 2), m_glyph);
     } else if (m_glyphAbove) {
         const int textH = p.fontMetrics().height();
-        const int top = r.top() + (r.height() - g.height() - textH) / 2;
+        const int top = r.top() + (r.height() - g.height() - m_spacing - textH) / 2;
         p.drawPixmap(r.left() + (r.width() - g.width()) / 2, top, m_glyph);
-        p.drawText(QRect(r.left(), top + g.height(), r.width(), textH), Qt::AlignCenter, text());
+        p.drawText(QRect(r.left(), top + g.height() + m_spacing, r.width(), textH), Qt::AlignCenter, text());
     } else {
         const int textW = p.fontMetrics().horizontalAdvance(text());
-        const int left = r.left() + (r.width() - g.width() - 4 - textW) / 2;
+        const int left = r.left() + (r.width() - g.width() - m_spacing - textW) / 2;
         p.drawPixmap(left, r.top() + (r.height() - g.height()) / 2, m_glyph);
-        p.drawText(QRect(left + g.width() + 4, r.top(), textW + 2, r.height()), Qt::AlignVCenter, text());
+        p.drawText(QRect(left + g.width() + m_spacing, r.top(), textW + 2, r.height()), Qt::AlignVCenter, text());
     }
 }

@@ -26,6 +26,9 @@ public:
     void setTag(int t) { m_tag = t; }
     int groupIndex() const { return m_groupIndex; }
     void setGroupIndex(int g) { m_groupIndex = g; }
+    // With a group index above 0 the last pressed button of its group (among its
+    // siblings) stays drawn down until another one of the group is pressed.
+    bool stuckDown() const { return m_stuckDown; }
     QColor downColor() const { return m_downColor; }
     void setDownColor(const QColor& c) { m_downColor = c; }
     QColor downTextColor() const { return m_downTextColor; }
@@ -51,6 +54,9 @@ private:
     TBlendedShape::Shape m_shape = TBlendedShape::RoundRect;
     int m_tag = 0;
     int m_groupIndex = 0;
+    bool m_stuckDown = false;
+
+    void holdDownInGroup();
 };
 
 // A drawn button with a picture (glyph) beside or above its caption.
@@ -59,12 +65,16 @@ class HOST_EXPORT TBlendedBitBtn : public TBlendedButton
     Q_OBJECT
     Q_PROPERTY(QPixmap glyph READ glyph WRITE setGlyph)
     Q_PROPERTY(bool glyphAbove READ glyphAbove WRITE setGlyphAbove)
+    Q_PROPERTY(int spacing READ spacing WRITE setSpacing)
 public:
     explicit TBlendedBitBtn(QWidget* parent = nullptr);
     QPixmap glyph() const { return m_glyph; }
     void setGlyph(const QPixmap& g);
     bool glyphAbove() const { return m_glyphAbove; }
     void setGlyphAbove(bool above) { m_glyphAbove = above; }
+    // Pixels between the glyph and the caption.
+    int spacing() const { return m_spacing; }
+    void setSpacing(int s) { m_spacing = s; update(); }
 
 protected:
     void paintContent(QPainter& p, const QRect& r, const QColor& textColor) override;
@@ -72,4 +82,5 @@ protected:
 private:
     QPixmap m_glyph;
     bool m_glyphAbove = false;
+    int m_spacing = 4;
 };

@@ -17,7 +17,7 @@ void TdxfColorButton::paintEvent(QPaintEvent*)
 {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
-    const QColor base = isEnabled() ? m_color : QColor(Qt::gray);
+    const QColor base = isEnabled() ? m_color : m_disabledColor;
     const QRectF r = QRectF(rect()).adjusted(1, 1, -1, -1);
     QLinearGradient g(r.topLeft(), r.bottomLeft());
     g.setColorAt(0, isDown() ? base.darker(130) : base.lighter(130));
@@ -25,7 +25,7 @@ void TdxfColorButton::paintEvent(QPaintEvent*)
     p.setPen(QPen(base.darker(160), 1));
     p.setBrush(g);
     p.drawRoundedRect(r, 6, 6);
-    p.setPen(isEnabled() ? palette().color(QPalette::ButtonText) : QColor(Qt::lightGray));
+    p.setPen(isEnabled() ? palette().color(QPalette::ButtonText) : m_disabledTextColor);
     p.setFont(font());
     p.drawText(rect(), Qt::AlignCenter, text());
 }

@@ -38,7 +38,8 @@ DataPacket movement(const QList<double>& amounts, double when)
         r[at("IDTIPORECE")] = QStringLiteral("1");
         r[at("CDFPIMPFIS")] = QStringLiteral("03");
         r[at("NRCARTBANCO")] = QStringLiteral("****1234");
-        r[at("CDNSUHOSTTEF")] = QStringLiteral("NSU42");
+        static int nsu = 41; // each card transaction has its own NSU; the store refuses a repeat on a till
+        r[at("CDNSUHOSTTEF")] = QStringLiteral("NSU%1").arg(++nsu);
         p.appendRow(r);
     }
     return p;

@@ -1,0 +1,12 @@
+#pragma once
+
+#include "ModuleExport.h"
+#include "PurchaseSettlement.h"
+
+// Settles a kiosk's purchase journal against the store and the payment terminal:
+// what the kiosk runs at start and what a technician runs with `kioskctl recover`.
+// Needs the data module (a server session) to be open.
+namespace PurchaseRecovery
+{
+KVB_EXPORT QList<PurchaseSettlement::Result> settleJournal(const QString& journalFile);
+} // namespace PurchaseRecovery

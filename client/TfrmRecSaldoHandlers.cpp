@@ -1,0 +1,402 @@
+// The recharge screen's handlers: wiring of the design's controls, show and
+// activation, family menu and paging, amount entry, idle timeout, card type panel.
+#include "TfrmRecSaldo.h"
+
+#include "AmountText.h"
+#include "ClientDataSet.h"
+#include "Consiste.h"
+#include "DateTimeValue.h"
+#include "EventWait.h"
+#include "KioskError.h"
+#include "Logging.h"
+#include "Mensagemzel.h"
+#include "MessagePresenter.h"
+#include "Srv_kvb52814.h"
+#include "TBlendedButton.h"
+#include "TMessages.h"
+#include "Clock.h"
+#include "ui_Cli_kvb52814.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QTimer>
+
+namespace {
+const QString caller = QStringLiteral("Cli_Kvb52814");
+const QString schemaCode = QStringLiteral("002");
+constexpr int menuSlots = 5;
+constexpr int maxDigits = 6;
+
+int tagOf(QObject* sender)
+{
+    return sender ? sender->property("tag").toInt() : 0;
+}
+
+// The virtual key code of a key the screen gives a meaning to (Backspace 8, Enter 13),
+// of Tab and Escape, and of digits and letters; 0 for any other key.
+int virtualKey(int qtKey)
+{
+    switch (qtKey) {
+    case Qt::Key_Backspace:
+        return 8;
+    case Qt::Key_Tab:
+        return 9;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        return 13;
+    case Qt::Key_Escape:
+        return 27;
+    default:
+        return (qtKey >= 0x20 && qtKey <= 0x5A) ? qtKey : 0;
+    }
+}
+} // namespace
+
+void TfrmRecSaldo::wireControls()
+{
+    auto onClick = [this](const QString& name, void (TfrmRecSaldo::*handler)(QObject*)) {
+        auto* button = control<QAbstractButton>(name);
+        if (!button) {
+            qCWarning(lcScreen) << "design has no control" << name;
+            return;
+        }
+        connect(button, &QAbstractButton::clicked, this,
+                [this, button, handler] { runHandler([&] { (this->*handler)(button); }); });
+    };
+    for (int digit = 0; digit <= 9; ++digit)
+        onClick(QStringLiteral("dxbTeclado%1").arg(digit), &TfrmRecSaldo::dxbTeclado1Click);
+    onClick(QStringLiteral("dxbTclCorrigir"), &TfrmRecSaldo::dxbTclCorrigirClick);
+    onClick(QStringLiteral("dxbTclEnter"), &TfrmRecSaldo::dxbTclEnterClick);
+    for (int slot = 1; slot <= 8; ++slot)
+        onClick(QStringLiteral("blbMenu%1").arg(slot), &TfrmRecSaldo::blbMenu1Click);
+    onClick(QStringLiteral("bbbAcima"), &TfrmRecSaldo::bbbAcimaClick);
+    onClick(QStringLiteral("bbbAbaixo"), &TfrmRecSaldo::bbbAbaixoClick);
+    onClick(QStringLiteral("bbbVoltar"), &TfrmRecSaldo::bbbVoltarClick);
+    onClick(QStringLiteral("BlendedBitBtn1"), &TfrmRecSaldo::BlendedBitBtn1Click);
+    onClick(QStringLiteral("blbCredit"), &TfrmRecSaldo::blbCreditClick);
+    onClick(QStringLiteral("blbDebt"), &TfrmRecSaldo::blbDebtClick);
+    connect(tmrPadrao, &QTimer::timeout, this, [this] { runHandler([this] { tmrPadraoTimer(tmrPadrao); }); });
+    // Key preview: the screen sees every key of its window before any control does.
+    qApp->installEventFilter(this);
+}
+
+void TfrmRecSaldo::runHandler(const std::function<void()>& handler)
+{
+    ++m_handlerDepth;
+    try {
+        handler();
+    } catch (const std::exception& error) {
+        const QString text = QString::fromUtf8(error.what());
+        qCWarning(lcScreen).noquote() << "screen handler failed:" << text;
+        MessagePresenter::instance().notify(text);
+    }
+    --m_handlerDepth;
+    if (m_handlerDepth == 0 && m_closePending) {
+        m_closePending = false;
+        done(QDialog::Rejected);
+    }
+}
+
+void TfrmRecSaldo::closeScreen()
+{
+    if (m_handlerDepth > 0)
+        m_closePending = true;
+    else
+        done(QDialog::Rejected);
+}
+
+bool TfrmRecSaldo::event(QEvent* event)
+{
+    const bool handled = QDialog::event(event);
+    if (event->type() == QEvent::Show && !m_shown) {
+        m_shown = true;
+        runHandler([this] { FormShow(this); });
+        // The kiosk page takes the focus, also where no window manager hands it over.
+        activateWindow();
+    } else if (event->type() == QEvent::WindowActivate) {
+        // A host message box closing hands the focus back without a new activation.
+        if (!MessagePresenter::takeReactivation())
+            runHandler([this] { FormActivate(this); });
+    }
+    return handled;
+}
+
+bool TfrmRecSaldo::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() != QEvent::KeyPress)
+        return false;
+    auto* widget = qobject_cast<QWidget*>(watched);
+    if (!widget || widget->window() != this)
+        return false;
+    auto* keyEvent = static_cast<QKeyEvent*>(event);
+    if (m_keyHandlersAttached) {
+        int key = virtualKey(keyEvent->key());
+        runHandler([&] { FormKeyDown(this, key); });
+        const QString text = keyEvent->text();
+        if (m_keyHandlersAttached && !text.isEmpty()) {
+            QChar character = text.front();
+            runHandler([&] { FormKeyPress(this, character); });
+        }
+    }
+    // Keys mean nothing to the controls of this screen; Escape in particular never closes it.
+    return true;
+}
+
+void TfrmRecSaldo::keyPressEvent(QKeyEvent* event)
+{
+    event->accept();
+}
+
+QString TfrmRecSaldo::consumerField(const QString& name)
+{
+    cdsConsumidor->first();
+    return cdsConsumidor->fieldByName(name).asString();
+}
+
+// ---- show and activation ----
+
+void TfrmRecSaldo::FormShow(QObject*)
+{
+    LiberaOK = true;
+    const QDate today = Clock::instance().now().date();
+    Srv_kvb52814::EvoluiSaldo(parametros.CDCLIENTE, consumerField(QStringLiteral("CDCONSUMIDOR")),
+                              parametros.CDFILIAL, DateTimeValue::fromDate(today.addDays(-120)));
+}
+
+void TfrmRecSaldo::FormActivate(QObject*)
+{
+    RecSaldo();
+    const QString branch = parametros.CDFILIAL;
+    const QString till = parametros.CDCAIXA;
+    cdsBuscaPorta->setData(Mensagemzel::MensagemMetodo(Srv_kvb52814::getBuscaPorta(branch, till), true, 0,
+                                                       QStringLiteral("getBuscaPorta"), caller,
+                                                       branch + QLatin1Char('-') + till, schemaCode));
+    cdsBuscaPorta->first();
+    PortaImpressora = cdsBuscaPorta->isEmpty() ? QString()
+                                               : cdsBuscaPorta->fieldByName(QStringLiteral("CDPORTAIMPNF")).asString();
+}
+
+void TfrmRecSaldo::RecSaldo()
+{
+    ValorDigitado.clear();
+    const QString reset = QStringLiteral("0,00");
+    m_ui->lblVrSaldo->setText(reset);
+    m_ui->lblVrSaldoCons->setText(reset);
+    m_ui->lblVrTotSalCons->setText(reset);
+    const QString name = consumerField(QStringLiteral("NMCONSUMIDOR"));
+    m_ui->lblCaption->setText(name);
+    m_ui->blsNome->setText(name);
+
+    const QString branch = parametros.CDFILIAL;
+    const QString client = consumerField(QStringLiteral("CDCLIENTE"));
+    const QString consumer = consumerField(QStringLiteral("CDCONSUMIDOR"));
+    cdsSALDOCONS->setData(Mensagemzel::MensagemMetodo(
+        Srv_kvb52814::getSaldoCons(branch, client, consumer), true, 0, QStringLiteral("getSaldoCons"), caller,
+        branch + QLatin1Char('-') + client + QLatin1Char('-') + consumer, schemaCode));
+
+    if (cdsSALDOCONS->isEmpty()) {
+        // No family to recharge: only the back button and the idle timeout remain.
+        for (int digit = 0; digit <= 9; ++digit)
+            if (auto* key = control(QStringLiteral("dxbTeclado%1").arg(digit)))
+                key->setEnabled(false);
+        m_ui->dxbTclCorrigir->setEnabled(false);
+        m_ui->dxbTclEnter->setEnabled(false);
+        m_keyHandlersAttached = false;
+        return;
+    }
+
+    const bool pages = cdsSALDOCONS->recordCount() > menuSlots;
+    m_ui->bbbAcima->setVisible(pages);
+    m_ui->bbbAbaixo->setVisible(pages);
+    // The reloaded rows arrive without their numbers; the menu finds its rows by them.
+    PrimeiraCarga = true;
+    CarregaMenu();
+
+    cdsTotSalCons->setData(Mensagemzel::MensagemMetodo(Srv_kvb52814::getTotSalCons(client, consumer), true, 0,
+                                                       QStringLiteral("getTotSalCons"), caller,
+                                                       client + QLatin1Char('-') + consumer, schemaCode));
+    cdsTotSalCons->first();
+    // A failed total query comes back as an empty set: the total then reads 0.
+    const double total =
+        cdsTotSalCons->isEmpty() ? 0.0 : cdsTotSalCons->fieldByName(QStringLiteral("VRSALDCONFAM")).asFloat();
+    m_ui->lblVrTotSalCons->setText(AmountText::money(total, AmountText::separator()));
+}
+
+// ---- family menu ----
+
+void TfrmRecSaldo::numberFamilyRows()
+{
+    int count = 0;
+    for (cdsSALDOCONS->first(); !cdsSALDOCONS->eof(); cdsSALDOCONS->next()) {
+        ++count;
+        cdsSALDOCONS->edit();
+        cdsSALDOCONS->fieldByName(QStringLiteral("NRBUTTON")).setAsString(Consiste::Ajusta(QString::number(count), 3));
+        cdsSALDOCONS->post();
+    }
+}
+
+void TfrmRecSaldo::CarregaMenu()
+{
+    if (PrimeiraCarga) {
+        numberFamilyRows();
+        PrimeiraCarga = false;
+    }
+    for (int slot = 1; slot <= menuSlots; ++slot) {
+        const QString key = Consiste::Ajusta(QString::number(InicioMenu + slot), 3);
+        if (!cdsSALDOCONS->locate(QStringLiteral("NRBUTTON"), key))
+            continue; // a slot without a row keeps what it shows
+        auto* button = control<TBlendedButton>(QStringLiteral("blbMenu%1").arg(slot));
+        button->setText(cdsSALDOCONS->fieldByName(QStringLiteral("NMFAMILISALD")).asString());
+        const QString code = cdsSALDOCONS->fieldByName(QStringLiteral("CDFAMILISALD")).asString();
+        bool whole = false;
+        const int tag = code.trimmed().toInt(&whole);
+        if (!whole)
+            throw DataSetError(QStringLiteral("'%1' is not a valid integer value (family code)").arg(code));
+        button->setTag(tag);
+        button->setVisible(true);
+        control(QStringLiteral("blsFundoMenu%1").arg(slot))->setVisible(true);
+    }
+}
+
+void TfrmRecSaldo::showFamilyBalance()
+{
+    const double balance = cdsSALDOCONS->fieldByName(QStringLiteral("VRSALDCONFAM")).asFloat();
+    m_ui->lblVrSaldoCons->setText(AmountText::money(balance, AmountText::separator()));
+}
+
+void TfrmRecSaldo::locateChosenFamily()
+{
+    if (!FamiliaSelecionada.isEmpty())
+        cdsSALDOCONS->locate(QStringLiteral("CDFAMILISALD"), FamiliaSelecionada);
+}
+
+void TfrmRecSaldo::blbMenu1Click(QObject* sender)
+{
+    if (TempoEsgotado)
+        return;
+    restartIdleCountdown();
+    FamiliaSelecionada = Consiste::Ajusta(QString::number(tagOf(sender)), 3);
+    locateChosenFamily();
+    showFamilyBalance();
+}
+
+void TfrmRecSaldo::moveMenu(int step)
+{
+    if (TempoEsgotado)
+        return;
+    restartIdleCountdown();
+    const bool canMove = step < 0 ? InicioMenu > 0 : InicioMenu + menuSlots < cdsSALDOCONS->recordCount();
+    if (!canMove)
+        return;
+    InicioMenu += step;
+    CarregaMenu();
+    locateChosenFamily();
+}
+
+void TfrmRecSaldo::bbbAcimaClick(QObject*)
+{
+    moveMenu(-1);
+}
+
+void TfrmRecSaldo::bbbAbaixoClick(QObject*)
+{
+    moveMenu(+1);
+}
+
+// ---- amount entry ----
+
+void TfrmRecSaldo::showAmount()
+{
+    m_ui->lblVrSaldo->setText(AmountText::fromDigits(ValorDigitado, AmountText::separator()));
+}
+
+void TfrmRecSaldo::dxbTeclado1Click(QObject* sender)
+{
+    if (!m_keyHandlersAttached)
+        return;
+    QChar character(ushort(tagOf(sender) & 0xFF));
+    FormKeyPress(sender, character);
+}
+
+void TfrmRecSaldo::FormKeyPress(QObject*, QChar& key)
+{
+    const qsizetype before = ValorDigitado.size();
+    if (key < QLatin1Char('0') || key > QLatin1Char('9') || TempoEsgotado)
+        return;
+    restartIdleCountdown();
+    if (before >= maxDigits) {
+        key = QChar(); // swallowed: the amount stays as it is
+        return;
+    }
+    ValorDigitado.append(key);
+    showAmount();
+}
+
+void TfrmRecSaldo::FormKeyDown(QObject*, int& key)
+{
+    if (key == 8)
+        dxbTclCorrigirClick(m_ui->dxbTclCorrigir);
+    if (key == 13)
+        dxbTclEnterClick(m_ui->dxbTclEnter);
+}
+
+void TfrmRecSaldo::dxbTclCorrigirClick(QObject*)
+{
+    if (TempoEsgotado)
+        return;
+    restartIdleCountdown();
+    ValorDigitado.chop(1);
+    showAmount();
+}
+
+void TfrmRecSaldo::dxbTclEnterClick(QObject*)
+{
+    // The purchase starts here once it is built; until then the OK key does nothing.
+}
+
+// ---- idle timeout and leaving ----
+
+void TfrmRecSaldo::restartIdleCountdown()
+{
+    tmrPadrao->stop();
+    tmrPadrao->start();
+}
+
+void TfrmRecSaldo::tmrPadraoTimer(QObject*)
+{
+    m_ui->lblMensagem->setText(msgPadrao->Msg(QStringLiteral("TEMP_ESG")));
+    TempoEsgotado = true;
+    // The message stays up for 3 seconds while the screen keeps painting and taking
+    // (and ignoring) input; leaving by the back button ends the wait.
+    EventWait::forMs(3000, [this] { return m_closePending; });
+    closeScreen();
+}
+
+void TfrmRecSaldo::bbbVoltarClick(QObject*)
+{
+    closeScreen();
+}
+
+// ---- card type panel ----
+
+void TfrmRecSaldo::blbCreditClick(QObject*)
+{
+    TipoCartao = 1;
+}
+
+void TfrmRecSaldo::blbDebtClick(QObject*)
+{
+    TipoCartao = 2;
+}
+
+void TfrmRecSaldo::BlendedBitBtn1Click(QObject*)
+{
+    TipoCartao = -1;
+    LiberaOK = true;
+}
+
+void TfrmRecSaldo::waitForCardType()
+{
+    EventWait::until([this] { return TipoCartao != 0; });
+}

@@ -1,0 +1,65 @@
+#include "CreditReceipt.h"
+
+#include "CardNumberMask.h"
+#include "ClientDataSet.h"
+#include "DateTimeValue.h"
+
+#include <QLocale>
+
+namespace
+{
+// Amounts read the way the kiosk shows them (its locale's decimal separator).
+QString money(double v)
+{
+    return QLocale().toString(v, 'f', 2);
+}
+
+QString centred(const QString& text, int width)
+{
+    const QString t = text.left(width);
+    return QString((width - int(t.size())) / 2, QLatin1Char(' ')) + t;
+}
+
+QString pair(const QString& label, const QString& value, int width)
+{
+    const int gap = width - int(label.size()) - int(value.size());
+    if (gap < 1)
+        return (label + QLatin1Char(' ') + value).left(width);
+    return label + QString(gap, QLatin1Char(' ')) + value;
+}
+} // namespace
+
+void CreditReceipt::takeMovement(ClientDataSet& movement)
+{
+    amount = movement.fieldByName(QStringLiteral("VRMOVIVEND")).asFloat();
+    cardType = movement.fieldByName(QStringLiteral("NMTIPORECE")).asString();
+    cardNumber = movement.fieldByName(QStringLiteral("NRCARTBANCO")).asString();
+    nsu = movement.fieldByName(QStringLiteral("CDNSUHOSTTEF")).asString();
+    at = DateTimeValue::toDateTime(movement.fieldByName(QStringLiteral("DTHRINCMOV")).asDateTime());
+}
+
+QStringList CreditReceipt::lines(int width) const
+{
+    const QString rule(width, QLatin1Char('-'));
+    QStringList out;
+    out << centred(QStringLiteral("RECIBO DE DEPÓSITO"), width) << centred(QStringLiteral("CRÉDITO EM SALDO"), width)
+        << rule;
+    out << pair(QStringLiteral("Filial"), branch, width);
+    if (!branchAddress.isEmpty())
+        out << branchAddress.left(width);
+    if (!municipalRegistration.isEmpty())
+        out << pair(QStringLiteral("Inscr. municipal"), municipalRegistration, width);
+    out << pair(QStringLiteral("Caixa"), tillName.isEmpty() ? till : till + QStringLiteral(" - ") + tillName, width);
+    out << pair(QStringLiteral("Data/hora"), at.toString(QStringLiteral("dd/MM/yyyy HH:mm:ss")), width) << rule;
+    out << pair(QStringLiteral("Consumidor"), consumerName, width);
+    if (!family.isEmpty())
+        out << pair(QStringLiteral("Família"), family, width);
+    out << pair(QStringLiteral("Saldo anterior"), money(balanceBefore), width)
+        << pair(QStringLiteral("Valor creditado"), money(amount), width)
+        << pair(QStringLiteral("Saldo após crédito"), money(balanceBefore + amount), width) << rule;
+    out << pair(QStringLiteral("Depósito"), depositNumber, width) << pair(QStringLiteral("Cartão"), cardType, width)
+        << pair(QStringLiteral("Número"), CardNumberMask::mask(cardNumber), width)
+        << pair(QStringLiteral("NSU"), nsu, width) << rule;
+    out << pair(QStringLiteral("COO"), coo, width) << pair(QStringLiteral("GNF"), gnf, width);
+    return out;
+}

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "HostExport.h"
+
+#include <QMap>
+#include <QString>
+
+// How the simulated payment terminal answers. The kiosk configuration's
+// [terminal] section, each overridable from the environment:
+//   mode = approve | decline | fail        KIOSK_TERMINAL_MODE
+//   error = text a failing terminal gives  KIOSK_TERMINAL_ERROR
+//   delayMs = 1500                         KIOSK_TERMINAL_DELAY_MS   (time the "card holder" takes)
+//   bankCode = 001  (empty: none returned) KIOSK_TERMINAL_BANK_CODE
+//   cardNumber = 4111111111111111          KIOSK_TERMINAL_CARD       (masked before it leaves the terminal)
+//   transactions = /path/file.jsonl        KIOSK_TERMINAL_FILE       (default: data folder/terminal-transactions.jsonl)
+struct HOST_EXPORT TerminalSettings {
+    QString mode = QStringLiteral("approve");
+    QString errorText = QStringLiteral("Terminal sem comunicação");
+    int delayMs = 0;
+    QString bankCode = QStringLiteral("001");
+    QString cardNumber = QStringLiteral("4111111111111111");
+    QString transactionsFile;
+
+    // Applies "key = value" of the [terminal] section; false for an unknown key. Throws ConfigError on a bad value.
+    bool set(const QString& key, const QString& value);
+    void applyEnvironment();
+};
+
+// The receipt printer. The [printer] section:
+//   port.COM1 = tcp://10.0.0.20:9100  where a port name of the parameters file really goes
+//                                      (a file, a device such as /dev/usb/lp0, or tcp://HOST:PORT)
+//   port = /path/receipts.txt         KIOSK_PRINTER_PORT: every port goes there (demo, tests)
+//   counters = /path/counters.json    KIOSK_PRINTER_COUNTERS (default: data folder/printer-counters.json)
+//   fiscalDate = 2026-12-08           KIOSK_FISCAL_DATE: the fiscal movement date instead of today
+//   timeoutMs = 5000                  network printer connect/write timeout
+struct HOST_EXPORT PrinterSettings {
+    QMap<QString, QString> ports;
+    QString allPorts;
+    QString countersFile;
+    QString fiscalDate;
+    int timeoutMs = 5000;
+
+    bool set(const QString& key, const QString& value);
+    void applyEnvironment();
+};

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "HostExport.h"
+#include "KioskError.h"
+
+#include <QString>
+#include <optional>
+
+// What the kiosk asks of a card-payment server. An approved transaction stays
+// pending until the kiosk confirms it (the purchase is recorded) or undoes it
+// (the purchase could not be recorded); only a confirmed one is settled with the bank.
+struct HOST_EXPORT TerminalRequest {
+    QString serverAddress;
+    double amount = 0;
+    QString date; // yyyyMMdd
+    QString time; // HHmmss
+    QString operatorId;
+    QString functionCodes;
+    QString description;
+    QString schema;
+};
+
+struct HOST_EXPORT TerminalAnswer {
+    bool approved = false;
+    QString nsu;           // the host's transaction number, set when approved
+    QString cardNumber;    // as the server gives it; callers mask it before keeping it
+    QString bankCode;      // empty when the server names no bank
+    QString authorisation; // authorisation code
+    QString network;       // card network / acquirer
+    int resultCode = 0;    // 0 approved, otherwise the server's refusal or failure code
+    QString text;          // the server's words on a refusal or a failure
+};
+
+enum class TerminalState { Pending, Confirmed, Undone, Declined };
+HOST_EXPORT QString terminalStateName(TerminalState state);
+HOST_EXPORT std::optional<TerminalState> terminalStateFromName(const QString& name);
+
+// A confirm or undo the terminal refused, or a terminal that cannot be reached.
+class HOST_EXPORT TerminalError : public KioskError
+{
+public:
+    using KioskError::KioskError;
+};
+
+class HOST_EXPORT PaymentTerminal
+{
+public:
+    virtual ~PaymentTerminal();
+    // Runs the card transaction; an approval leaves it pending. A terminal that cannot be
+    // reached answers "not approved" with its reason in `text`; it does not throw.
+    virtual TerminalAnswer authorise(const TerminalRequest& request) = 0;
+    // Settles a pending transaction; confirming a confirmed one again is harmless. Throws TerminalError.
+    virtual void confirm(const QString& nsu) = 0;
+    // Cancels a pending transaction; undoing an undone one again is harmless. Throws TerminalError.
+    virtual void undo(const QString& nsu) = 0;
+    // The transaction's state as the server knows it; nothing when unknown or unreachable.
+    virtual std::optional<TerminalState> status(const QString& nsu) = 0;
+};

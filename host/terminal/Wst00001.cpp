@@ -1,0 +1,154 @@
+#include "Wst00001.h"
+
+#include "CardNumberMask.h"
+#include "ClientDataSet.h"
+#include "Clock.h"
+#include "CouponCounters.h"
+#include "CreditReceipt.h"
+#include "DateTimeValue.h"
+#include "HostConfig.h"
+#include "KioskError.h"
+#include "PaymentTerminal.h"
+#include "PrinterPort.h"
+#include "SimulatedTerminal.h"
+#include "TerminalLogging.h"
+
+#include <cmath>
+
+namespace
+{
+std::shared_ptr<PaymentTerminal> backend;
+
+void instanciaFuncoes()
+{
+    Wst00001::paymentTerminal();
+}
+
+void finalizaFuncoes() {}
+
+bool criaDedicado(QString& nsuHost, QString& authorisation, QString& cardNumber, QString& bankCode, QString& network,
+                  qint32& resultCode, const QString& serverAddress, const QString&, const QString&, qint32, qint32,
+                  double amount, qint32, const QString& date, const QString& time, const QString& operatorId,
+                  const QString& functionCodes, qint32, qint32, double amountAgain, const QString&,
+                  const QString& schema, qint32, const QString& description)
+{
+    if (!std::isfinite(amount) || amount != amountAgain) {
+        qCWarning(lcTerminal) << "card transaction refused: the two amounts differ" << amount << amountAgain;
+        resultCode = -1;
+        return false;
+    }
+    const TerminalRequest request{serverAddress, amount, date, time, operatorId, functionCodes, description, schema};
+    TerminalAnswer answer;
+    try {
+        answer = Wst00001::paymentTerminal().authorise(request);
+    } catch (const std::exception& e) {
+        qCWarning(lcTerminal) << "card transaction failed:" << e.what();
+        resultCode = -1;
+        return false;
+    }
+    resultCode = answer.resultCode;
+    if (!answer.approved) {
+        qCInfo(lcTerminal) << "card transaction not approved:" << answer.resultCode << answer.text;
+        return false;
+    }
+    nsuHost = answer.nsu;
+    authorisation = answer.authorisation;
+    cardNumber = CardNumberMask::mask(answer.cardNumber);
+    bankCode = answer.bankCode;
+    network = answer.network;
+    return true;
+}
+
+double dataMoviFiscal(const QString&)
+{
+    const QString configured = HostConfig::instance().printer().fiscalDate;
+    if (!configured.isEmpty()) {
+        const QDate date = QDate::fromString(configured, Qt::ISODate);
+        if (!date.isValid())
+            throw KioskError(QStringLiteral("Data fiscal configurada inválida: \"%1\"").arg(configured));
+        return DateTimeValue::fromDate(date);
+    }
+    return DateTimeValue::fromDate(Clock::instance().now().date());
+}
+
+QString counterText(qint64 n)
+{
+    return QStringLiteral("%1").arg(n, 6, 10, QLatin1Char('0'));
+}
+
+void comprCredPessoal(const QString& port, const QString&, const QString&, const QString& branch, const QString& till,
+                      const QString&, QString& coo, QString& gnf, ClientDataSet* movement, double balanceBefore,
+                      const QString& consumerName, const QString& depositNumber, const QString&, const QString&,
+                      const QString&, const QString& productPrinterPort, qint32, const QString&,
+                      const QString& tillName, const QString& branchAddress, const QString&,
+                      const QString& municipalRegistration, const QString&, const QString&, bool usesFiscalPrinter,
+                      qint32, qint32)
+{
+    if (!movement || !movement->active() || movement->isEmpty())
+        throw KioskError(QStringLiteral("Comprovante não impresso: não há movimento de caixa para imprimir"));
+    // Without a fiscal printer the receipt goes to the till's other printer when it has one.
+    const QString portName = usesFiscalPrinter || productPrinterPort.trimmed().isEmpty() ? port : productPrinterPort;
+    const HostConfig& config = HostConfig::instance();
+    const QString target = PrinterPort::resolve(portName, config.printer(), config.programFolder());
+
+    CreditReceipt receipt;
+    receipt.takeMovement(*movement);
+    receipt.branch = branch;
+    receipt.branchAddress = branchAddress;
+    receipt.municipalRegistration = municipalRegistration;
+    receipt.till = till;
+    receipt.tillName = tillName;
+    receipt.consumerName = consumerName;
+    receipt.balanceBefore = balanceBefore;
+    receipt.depositNumber = depositNumber;
+
+    // The numbers are taken (and kept on disk) before printing: a crash may leave a gap, never a repeat.
+    CouponCounters counters(CouponCounters::defaultFile());
+    const CouponCounters::Values previous = counters.current(portName);
+    const CouponCounters::Values reserved = counters.advance(portName);
+    receipt.coo = counterText(reserved.coo);
+    receipt.gnf = counterText(reserved.gnf);
+    try {
+        PrinterPort::send(target, receipt.text(), config.printer().timeoutMs);
+    } catch (const KioskError& e) {
+        counters.giveBack(portName, reserved, previous);
+        throw KioskError(QStringLiteral("Comprovante não impresso. %1").arg(e.message()));
+    }
+    coo = receipt.coo;
+    gnf = receipt.gnf;
+}
+} // namespace
+
+namespace Wst00001
+{
+
+void (*InstanciaFuncoes_Pgt00000)() = instanciaFuncoes;
+decltype(CriaDedicado) CriaDedicado = criaDedicado;
+void (*FinalizaFuncoes_Pgt00000)() = finalizaFuncoes;
+double (*DataMoviFiscal)(const QString&) = dataMoviFiscal;
+decltype(Compr_CredPessoal) Compr_CredPessoal = comprCredPessoal;
+
+PaymentTerminal& paymentTerminal()
+{
+    if (!backend) {
+        const HostConfig& config = HostConfig::instance();
+        backend = std::make_shared<SimulatedTerminal>(config.terminal(), SimulatedTerminal::defaultFile());
+    }
+    return *backend;
+}
+
+void setPaymentTerminal(std::shared_ptr<PaymentTerminal> terminal)
+{
+    backend = std::move(terminal);
+}
+
+void restoreDefaults()
+{
+    InstanciaFuncoes_Pgt00000 = instanciaFuncoes;
+    CriaDedicado = criaDedicado;
+    FinalizaFuncoes_Pgt00000 = finalizaFuncoes;
+    DataMoviFiscal = dataMoviFiscal;
+    Compr_CredPessoal = comprCredPessoal;
+}
+
+} // namespace Wst00001

@@ -1,0 +1,62 @@
+#pragma once
+
+#include "HostExport.h"
+
+#include <QString>
+#include <memory>
+
+class ClientDataSet;
+class PaymentTerminal;
+
+// The payment terminal and receipt printing package. The five functions the
+// recharge module calls are procedure variables read at the moment of the call,
+// so a test can put a fake in their place; each starts out pointing at the
+// package's own implementation.
+namespace Wst00001
+{
+
+// Prepares the terminal functions for one card transaction.
+HOST_EXPORT extern void (*InstanciaFuncoes_Pgt00000)();
+
+// Runs the card transaction on the payment terminal. True when it was approved; then
+// NSU (1), authorisation code (2), the card number masked (3), the bank code or empty (4),
+// the card network (5) and the result code (6) are written back. The transaction stays
+// pending on the terminal until confirmed or undone (paymentTerminal()).
+HOST_EXPORT extern bool (*CriaDedicado)(QString& nsuHost, QString& authorisation, QString& cardNumber,
+                                        QString& bankCode, QString& network, qint32& resultCode,
+                                        const QString& serverAddress, const QString& store, const QString& terminalId,
+                                        qint32 arg10, qint32 arg11, double amount, qint32 arg13, const QString& date,
+                                        const QString& time, const QString& operatorId, const QString& functionCodes,
+                                        qint32 arg18, qint32 arg19, double amountAgain, const QString& arg21,
+                                        const QString& schema, qint32 arg23, const QString& description);
+
+// Releases what InstanciaFuncoes_Pgt00000 prepared.
+HOST_EXPORT extern void (*FinalizaFuncoes_Pgt00000)();
+
+// The fiscal movement date (days since 1899-12-30, no time): today, or the configured date.
+HOST_EXPORT extern double (*DataMoviFiscal)(const QString& schema);
+
+// Prints the credit receipt for the posted record of `movement` and the texts given,
+// on the printer named by `port`; writes the coupon's COO and GNF counters back.
+// Throws KioskError when the receipt could not be printed.
+HOST_EXPORT extern void (*Compr_CredPessoal)(const QString& port, const QString& totalizer, const QString& arg3,
+                                             const QString& branch, const QString& till, const QString& schema,
+                                             QString& coo, QString& gnf, ClientDataSet* movement, double balanceBefore,
+                                             const QString& consumerName, const QString& depositNumber,
+                                             const QString& printCreditReceipt, const QString& countryIntegration,
+                                             const QString& printerKind, const QString& productPrinterPort,
+                                             qint32 arg17, const QString& arg18, const QString& tillName,
+                                             const QString& branchAddress, const QString& arg21,
+                                             const QString& municipalRegistration, const QString& arg23,
+                                             const QString& arg24, bool usesFiscalPrinter, qint32 arg26, qint32 arg27);
+
+// The card-payment backend behind CriaDedicado, also used to confirm or undo a
+// pending transaction. Until one is set, the simulator configured in the kiosk
+// configuration is created on first use.
+HOST_EXPORT PaymentTerminal& paymentTerminal();
+HOST_EXPORT void setPaymentTerminal(std::shared_ptr<PaymentTerminal> terminal);
+
+// Restores the package's own implementations of the five procedure variables.
+HOST_EXPORT void restoreDefaults();
+
+} // namespace Wst00001

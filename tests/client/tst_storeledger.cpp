@@ -1,0 +1,101 @@
+// The journal's settlement against a real store: the look-up by NSU, the store
+// refusing a second movement with the same NSU on a till, and a journal left by a
+// killed kiosk settled with exactly one recording and the terminal confirmed.
+#include "DateTimeValue.h"
+#include "HostConfig.h"
+#include "KioskError.h"
+#include "ModuleFixture.h"
+#include "Packets.h"
+#include "PurchaseRecovery.h"
+#include "SimulatedTerminal.h"
+#include "StoreLedger.h"
+#include "Wst00001.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace
+{
+const double turn = DateTimeValue::fromDateTime(QDateTime(QDate(2026, 12, 1), QTime(6, 0)));
+const double day = DateTimeValue::fromDate(QDate(2026, 12, 8));
+
+PurchaseRecord purchase(const QString& nsu, double amount)
+{
+    PurchaseRecord p;
+    p.nsu = nsu;
+    p.CDFILIAL = QStringLiteral("0001");
+    p.CDCAIXA = QStringLiteral("001");
+    p.CDCLIENTE = QStringLiteral("C1");
+    p.CDCONSUMIDOR = QStringLiteral("K1");
+    p.CDFAMILISALD = QStringLiteral("001");
+    p.NRDEPOSICONS = QStringLiteral("2612081015");
+    p.DTABERCAIX = turn;
+    p.DTMOVIDOCNFIS = day;
+    p.packet = Packets::movement({amount}, day + 0.4);
+    p.packet.rows()[0][p.packet.fieldIndex(QStringLiteral("CDNSUHOSTTEF"))] = nsu;
+    return p;
+}
+} // namespace
+
+class TestStoreLedger : public QObject
+{
+    Q_OBJECT
+private slots:
+    void lookupAndNoSecondMovementForAnNsu()
+    {
+        ModuleFixture f;
+        f.seedBranch(1);
+        StoreLedger ledger;
+        QVERIFY(!ledger.hasMovement(QStringLiteral("000000000007"), QStringLiteral("0001"), QStringLiteral("001")));
+        QCOMPARE(ledger.record(purchase(QStringLiteral("000000000007"), 25)), QString());
+        QVERIFY(ledger.hasMovement(QStringLiteral("000000000007"), QStringLiteral("0001"), QStringLiteral("001")));
+        QVERIFY(!ledger.hasMovement(QStringLiteral("000000000007"), QStringLiteral("0001"), QStringLiteral("002")));
+
+        const QString again = ledger.record(purchase(QStringLiteral("000000000007"), 25));
+        QVERIFY2(!again.isEmpty(), "the same NSU was recorded twice on a till");
+        QCOMPARE(f.store->count(QStringLiteral("FROM MOVCAIXA")), 1);
+        QCOMPARE(f.store->count(QStringLiteral("FROM EXTRATOCONS")), 1);
+
+        // Movements without an NSU (cash, cheques) are not held to it.
+        PurchaseRecord cash = purchase(QString(), 3);
+        cash.packet.rows()[0][cash.packet.fieldIndex(QStringLiteral("CDNSUHOSTTEF"))] = QString();
+        QCOMPARE(ledger.record(cash), QString());
+        QCOMPARE(ledger.record(cash), QString());
+        QCOMPARE(f.store->count(QStringLiteral("FROM MOVCAIXA")), 3);
+    }
+
+    void killedKioskJournalIsSettledOnce()
+    {
+        ModuleFixture f;
+        f.seedBranch(1);
+        QTemporaryDir dir;
+        auto terminal = std::make_shared<SimulatedTerminal>(TerminalSettings(),
+                                                            dir.filePath(QStringLiteral("tx.jsonl")), [](int) {});
+        Wst00001::setPaymentTerminal(terminal);
+        TerminalRequest request;
+        const QString journalFile = dir.filePath(QStringLiteral("purchase-journal.jsonl"));
+        PurchaseJournal journal(journalFile);
+
+        request.amount = 25; // killed after approval: nothing in the store yet
+        const PurchaseRecord a = purchase(terminal->authorise(request).nsu, 25);
+        journal.write(a, PurchaseState::Authorised);
+        request.amount = 10; // killed after the recording committed, before the journal said so
+        const PurchaseRecord b = purchase(terminal->authorise(request).nsu, 10);
+        journal.write(b, PurchaseState::Authorised);
+        QCOMPARE(StoreLedger().record(b), QString());
+
+        const auto results = PurchaseRecovery::settleJournal(journalFile);
+        QCOMPARE(results.size(), 2);
+        for (const auto& r : results)
+            QCOMPARE(r.outcome, PurchaseSettlement::Outcome::Confirmed);
+        QCOMPARE(terminal->status(a.nsu), TerminalState::Confirmed);
+        QCOMPARE(terminal->status(b.nsu), TerminalState::Confirmed);
+        QCOMPARE(f.store->count(QStringLiteral("FROM MOVCAIXA")), 2);
+        QCOMPARE(f.store->count(QStringLiteral("FROM EXTRATOCONS WHERE CDFAMILISALD = '001'")), 2);
+        QVERIFY(PurchaseRecovery::settleJournal(journalFile).isEmpty()); // a second run finds nothing to do
+        Wst00001::setPaymentTerminal(nullptr);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestStoreLedger)
+#include "tst_storeledger.moc"

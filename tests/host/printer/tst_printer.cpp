@@ -1,0 +1,188 @@
+// Receipt printing: the credit receipt's content, the file and network printer
+// ports with their byte formats, the coupon counters across restarts and failed
+// prints, and the fiscal movement date.
+#include "ClientDataSet.h"
+#include "Clock.h"
+#include "CouponCounters.h"
+#include "DateTimeValue.h"
+#include "HostConfig.h"
+#include "KioskError.h"
+#include "Packets.h"
+#include "PrinterPort.h"
+#include "Wst00001.h"
+
+#include <QFile>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace
+{
+const double purchaseTime = DateTimeValue::fromDateTime(QDateTime(QDate(2026, 12, 8), QTime(10, 15, 30)));
+
+// The posted record of a purchase, as the screen hands it to the printing function.
+std::unique_ptr<ClientDataSet> movement(const QString& card)
+{
+    auto ds = std::make_unique<ClientDataSet>(QStringLiteral("cdsMovCaixa"));
+    DataPacket p = Packets::movement({25.0}, purchaseTime);
+    p.rows()[0][p.fieldIndex(QStringLiteral("NRCARTBANCO"))] = card;
+    p.rows()[0][p.fieldIndex(QStringLiteral("CDNSUHOSTTEF"))] = QStringLiteral("000000000042");
+    p.rows()[0][p.fieldIndex(QStringLiteral("NMTIPORECE"))] = QStringLiteral("Cartão Crédito");
+    ds->setData(p);
+    ds->first();
+    return ds;
+}
+
+struct Printed {
+    QString coo, gnf;
+};
+
+Printed print(const QString& port, ClientDataSet* ds, bool fiscal = true, const QString& otherPort = QString())
+{
+    Printed out;
+    Wst00001::Compr_CredPessoal(
+        port, QStringLiteral("S"), QString(), QStringLiteral("0001"), QStringLiteral("002"), QStringLiteral("002"),
+        out.coo, out.gnf, ds, 40.5, QStringLiteral("Maria da Silva"), QStringLiteral("2612081015"), QStringLiteral("S"),
+        QStringLiteral("N"), QStringLiteral("01"), otherPort, 0, QString(), QStringLiteral("Quiosque 1"),
+        QStringLiteral("Rua das Flores, 100"), QString(), QStringLiteral("123456"), QString(), QString(), fiscal, 0, 0);
+    return out;
+}
+
+QString readText(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+}
+} // namespace
+
+class TestPrinter : public QObject
+{
+    Q_OBJECT
+    QTemporaryDir m_dir;
+
+private slots:
+    void init()
+    {
+        HostConfig::instance().load(QStringLiteral("/dev/null"));
+        HostConfig::instance().setDataFolder(m_dir.path());
+        QFile::remove(m_dir.filePath(QStringLiteral("printer-counters.json")));
+        QLocale::setDefault(QLocale(QLocale::Portuguese, QLocale::Brazil));
+    }
+
+    void receiptToFileAndCountersAcrossRestarts()
+    {
+        const QString file = m_dir.filePath(QStringLiteral("receipts.txt"));
+        QFile::remove(file);
+        auto ds = movement(QStringLiteral("4111111111111111")); // even a full number is masked on paper
+        const Printed first = print(file, ds.get());
+        QCOMPARE(first.coo, QStringLiteral("000001"));
+        QCOMPARE(first.gnf, QStringLiteral("000001"));
+        const QString text = readText(file);
+        for (const char* expected :
+             {"Filial", "0001", "002 - Quiosque 1", "Maria da Silva", "25,00", "40,50", "65,50", "2612081015",
+              "Cartão Crédito", "4111**1111", "000000000042", "08/12/2026 10:15:30", "COO", "123456"})
+            QVERIFY2(text.contains(QString::fromUtf8(expected)), expected);
+        QVERIFY(!text.contains(QStringLiteral("4111111111111111")));
+
+        // A restarted kiosk (a fresh counters object reading the file) goes on from there.
+        const Printed second = print(file, ds.get());
+        QCOMPARE(second.coo, QStringLiteral("000002"));
+        QCOMPARE(CouponCounters(m_dir.filePath(QStringLiteral("printer-counters.json"))).current(file),
+                 (CouponCounters::Values{2, 2}));
+        QCOMPARE(readText(file).count(QStringLiteral("RECIBO DE DEPÓSITO")), 2);
+    }
+
+    void bareNamesAndNonFiscalPort()
+    {
+        auto ds = movement(QStringLiteral("4111**1111"));
+        print(QStringLiteral("COM1"), ds.get());
+        QVERIFY(readText(m_dir.filePath(QStringLiteral("receipts-COM1.txt"))).contains(QStringLiteral("4111**1111")));
+        // Without a fiscal printer the receipt goes to the till's other printer.
+        print(QStringLiteral("COM1"), ds.get(), false, QStringLiteral("COM2"));
+        QVERIFY(QFile::exists(m_dir.filePath(QStringLiteral("receipts-COM2.txt"))));
+
+        PrinterSettings s;
+        s.ports.insert(QStringLiteral("COM1"), QStringLiteral("tcp://10.0.0.20:9100"));
+        QCOMPARE(PrinterPort::resolve(QStringLiteral("com1"), s, QStringLiteral("/d")),
+                 QStringLiteral("tcp://10.0.0.20:9100"));
+        QCOMPARE(PrinterPort::resolve(QStringLiteral("/dev/usb/lp0"), s, QStringLiteral("/d")),
+                 QStringLiteral("/dev/usb/lp0"));
+        QCOMPARE(PrinterPort::resolve(QStringLiteral("LPT 1"), s, QStringLiteral("/d")),
+                 QStringLiteral("/d/receipts-LPT_1.txt"));
+        QVERIFY_THROWS_EXCEPTION(KioskError, PrinterPort::resolve(QStringLiteral("  "), s, QStringLiteral("/d")));
+    }
+
+    void receiptToNetworkPrinter()
+    {
+        QTcpServer server;
+        QVERIFY(server.listen(QHostAddress::LocalHost));
+        QByteArray received;
+        QList<QTcpSocket*> sockets;
+        connect(&server, &QTcpServer::newConnection, this, [&] {
+            QTcpSocket* s = server.nextPendingConnection();
+            sockets.append(s);
+            connect(s, &QTcpSocket::readyRead, this, [&received, s] { received += s->readAll(); });
+        });
+        const QString port = QStringLiteral("tcp://127.0.0.1:%1").arg(server.serverPort());
+        auto ds = movement(QStringLiteral("4111111111111111"));
+        const Printed printed = print(port, ds.get());
+        QCOMPARE(printed.coo, QStringLiteral("000001"));
+        QTRY_VERIFY(received.endsWith(QByteArray("\x1d\x56\x42\x00", 4)));
+        QVERIFY(received.startsWith(QByteArray("\x1b\x40\x1b\x74\x02", 5)));
+        QVERIFY(received.contains("Dep\xa2sito")); // CP850 ó
+        QVERIFY(received.contains("Cart\xc6o Cr\x82"
+                                  "dito")); // CP850 ã, é
+        QVERIFY(received.contains("4111**1111"));
+        QVERIFY(!received.contains("4111111111111111"));
+    }
+
+    void failedPrintRaisesAndGivesItsNumbersBack()
+    {
+        QTcpServer closed;
+        QVERIFY(closed.listen(QHostAddress::LocalHost));
+        const QString port = QStringLiteral("tcp://127.0.0.1:%1").arg(closed.serverPort());
+        closed.close(); // nobody listens there any more
+        auto ds = movement(QStringLiteral("4111**1111"));
+        Printed out;
+        try {
+            out = print(port, ds.get());
+            QFAIL("printed to a closed port");
+        } catch (const KioskError& e) {
+            QVERIFY2(e.message().contains(port), qPrintable(e.message()));
+        }
+        QVERIFY(out.coo.isEmpty());
+        const CouponCounters counters(m_dir.filePath(QStringLiteral("printer-counters.json")));
+        QCOMPARE(counters.current(port), (CouponCounters::Values{0, 0}));
+
+        ClientDataSet empty(QStringLiteral("cdsMovCaixa"));
+        QVERIFY_THROWS_EXCEPTION(KioskError, print(m_dir.filePath(QStringLiteral("r.txt")), &empty));
+        QVERIFY_THROWS_EXCEPTION(KioskError, print(m_dir.filePath(QStringLiteral("r.txt")), nullptr));
+    }
+
+    void unreadableCountersRefusePrinting()
+    {
+        const QString counters = m_dir.filePath(QStringLiteral("printer-counters.json"));
+        QFile f(counters);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("{\"printers\": {\"COM1\": {\"coo\": 12");
+        f.close();
+        auto ds = movement(QStringLiteral("4111**1111"));
+        QVERIFY_THROWS_EXCEPTION(KioskError, print(QStringLiteral("COM1"), ds.get()));
+    }
+
+    void fiscalMovementDate()
+    {
+        ManualClock clock(QDateTime(QDate(2026, 12, 8), QTime(23, 59, 59)));
+        Clock::setInstance(&clock);
+        QCOMPARE(Wst00001::DataMoviFiscal(QStringLiteral("002")), DateTimeValue::fromDate(QDate(2026, 12, 8)));
+        HostConfig::instance().printer().fiscalDate = QStringLiteral("2026-12-07");
+        QCOMPARE(Wst00001::DataMoviFiscal(QStringLiteral("002")), DateTimeValue::fromDate(QDate(2026, 12, 7)));
+        HostConfig::instance().printer().fiscalDate = QStringLiteral("07/12/2026");
+        QVERIFY_THROWS_EXCEPTION(KioskError, Wst00001::DataMoviFiscal(QStringLiteral("002")));
+        Clock::setInstance(nullptr);
+    }
+};
+
+QTEST_MAIN(TestPrinter)
+#include "tst_printer.moc"

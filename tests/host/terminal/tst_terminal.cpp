@@ -1,0 +1,284 @@
+// Payment terminal package: card number masking, the simulator's answers and the
+// durability of its transactions, CriaDedicado's outputs, the [terminal] settings,
+// and the module loading its sibling packages.
+#include "CardNumberMask.h"
+#include "DurableFile.h"
+#include "HostConfig.h"
+#include "KioskError.h"
+#include "SimulatedTerminal.h"
+#include "Wst00001.h"
+
+#include <QFile>
+#include <QLibrary>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <link.h>
+
+namespace
+{
+TerminalRequest request(double amount)
+{
+    TerminalRequest r;
+    r.amount = amount;
+    r.description = QStringLiteral("[Compra de Créd,00000000,1,25,00]");
+    return r;
+}
+
+struct TerminalCall {
+    QString nsu, authorisation, card, bank, network;
+    qint32 code = 99;
+    bool run(double amount, double again)
+    {
+        return Wst00001::CriaDedicado(
+            nsu, authorisation, card, bank, network, code, QStringLiteral("127.0.0.1"), QString(), QString(), 0, 0,
+            amount, 0, QStringLiteral("20261208"), QStringLiteral("101500"), QStringLiteral("0001"),
+            QStringLiteral("[10;15;24;27;28;29;31;32;33;40]"), 1, 0, again, QStringLiteral("N"), QStringLiteral("002"),
+            0, QStringLiteral("[Compra de Créd,00000000,1,25,00]"));
+    }
+};
+
+int loadedWst(struct dl_phdr_info* info, size_t, void* data)
+{
+    const QString name = QString::fromLocal8Bit(info->dlpi_name);
+    for (const char* lib : {"libWst00001.so", "libWst00002.so", "libWst00003.so"}) {
+        if (name.endsWith(QLatin1String(lib)))
+            static_cast<QStringList*>(data)->append(QString::fromLatin1(lib));
+    }
+    return 0;
+}
+} // namespace
+
+class TestTerminal : public QObject
+{
+    Q_OBJECT
+private slots:
+    void masking_data()
+    {
+        QTest::addColumn<QString>("card");
+        QTest::addColumn<QString>("masked");
+        QTest::newRow("16 digits") << "4111111111111111"
+                                   << "4111**1111";
+        QTest::newRow("19 digits") << "6062825624254001234"
+                                   << "6062**1234";
+        QTest::newRow("grouped") << "5555 4444-3333.1111"
+                                 << "5555**1111";
+        QTest::newRow("10 digits") << "1234567890"
+                                   << "1234**7890";
+        QTest::newRow("9 digits") << "123456789"
+                                  << "*****6789";
+        QTest::newRow("4 digits") << "1234"
+                                  << "****";
+        QTest::newRow("empty") << ""
+                               << "";
+        QTest::newRow("terminal's own mask") << "411111******1111"
+                                             << "4111**1111";
+        QTest::newRow("letters never shown") << "4111ABCD11112222"
+                                             << "4111**2222";
+    }
+    void masking()
+    {
+        QFETCH(QString, card);
+        QFETCH(QString, masked);
+        const QString once = CardNumberMask::mask(card);
+        QCOMPARE(once, masked);
+        QVERIFY(once.size() <= CardNumberMask::fieldWidth);
+        QCOMPARE(CardNumberMask::mask(once), once); // masking again changes nothing
+    }
+
+    void simulatorStatesSurviveReopening()
+    {
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("tx.jsonl"));
+        QList<int> waits;
+        TerminalSettings settings;
+        settings.delayMs = 1500;
+        SimulatedTerminal terminal(settings, file, [&](int ms) { waits.append(ms); });
+
+        const TerminalAnswer a = terminal.authorise(request(25));
+        const TerminalAnswer b = terminal.authorise(request(10));
+        const TerminalAnswer c = terminal.authorise(request(7.5));
+        QVERIFY(a.approved && b.approved && c.approved);
+        QCOMPARE(waits, QList<int>({1500, 1500, 1500}));
+        QVERIFY(a.nsu != b.nsu && b.nsu != c.nsu);
+        QCOMPARE(terminal.status(a.nsu), TerminalState::Pending);
+        terminal.confirm(a.nsu);
+        terminal.confirm(a.nsu); // repeated: harmless
+        terminal.undo(b.nsu);
+        QVERIFY_THROWS_EXCEPTION(TerminalError, terminal.undo(a.nsu));    // confirmed stays confirmed
+        QVERIFY_THROWS_EXCEPTION(TerminalError, terminal.confirm(b.nsu)); // undone stays undone
+        QVERIFY_THROWS_EXCEPTION(TerminalError, terminal.confirm(QStringLiteral("999")));
+
+        // A second process (the technician's tool) sees the same states, and carries on numbering.
+        SimulatedTerminal reopened(settings, file, [](int) {});
+        QCOMPARE(reopened.status(a.nsu), TerminalState::Confirmed);
+        QCOMPARE(reopened.status(b.nsu), TerminalState::Undone);
+        QCOMPARE(reopened.status(c.nsu), TerminalState::Pending);
+        QCOMPARE(reopened.status(QStringLiteral("999")), std::nullopt);
+        const auto list = reopened.transactions();
+        QCOMPARE(list.size(), 3);
+        QCOMPARE(list.at(0).amount, 25.0);
+        QCOMPARE(list.at(0).cardNumber, QStringLiteral("4111**1111"));
+        const TerminalAnswer d = reopened.authorise(request(1));
+        QVERIFY(d.nsu.toLongLong() > c.nsu.toLongLong());
+
+        // No full card number ever reaches the file.
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QVERIFY(!f.readAll().contains("4111111111111111"));
+    }
+
+    void tornLastLineIsIgnoredAndNextLineStandsAlone()
+    {
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("tx.jsonl"));
+        SimulatedTerminal terminal(TerminalSettings(), file, [](int) {});
+        const QString nsu = terminal.authorise(request(5)).nsu;
+        {
+            QFile f(file);
+            QVERIFY(f.open(QIODevice::Append));
+            f.write("{\"nsu\":\"" + nsu.toLatin1() + "\",\"state\":\"conf"); // killed mid-write
+        }
+        QCOMPARE(terminal.status(nsu), TerminalState::Pending);
+        terminal.undo(nsu);
+        QCOMPARE(SimulatedTerminal(TerminalSettings(), file).status(nsu), TerminalState::Undone);
+    }
+
+    void declinesAndFailures()
+    {
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("tx.jsonl"));
+        TerminalSettings settings;
+        settings.mode = QStringLiteral("decline");
+        SimulatedTerminal declining(settings, file, [](int) {});
+        const TerminalAnswer declined = declining.authorise(request(25));
+        QVERIFY(!declined.approved);
+        QCOMPARE(declining.transactions().size(), 1);
+        QCOMPARE(declining.transactions().at(0).state, TerminalState::Declined);
+
+        settings.mode = QStringLiteral("approve");
+        SimulatedTerminal approving(settings, file, [](int) {});
+        QVERIFY(!approving.authorise(request(0)).approved); // nothing to charge
+        QVERIFY(!approving.authorise(request(-3)).approved);
+
+        settings.mode = QStringLiteral("fail");
+        settings.errorText = QStringLiteral("Sem conexão com o servidor");
+        SimulatedTerminal failing(settings, file, [](int) {});
+        const TerminalAnswer failed = failing.authorise(request(25));
+        QVERIFY(!failed.approved);
+        QCOMPARE(failed.text, settings.errorText);
+        QCOMPARE(failing.transactions().size(), 3); // a failure never reached the server
+    }
+
+    void criaDedicadoOutputs_data()
+    {
+        QTest::addColumn<QString>("mode");
+        QTest::addColumn<QString>("bankCode");
+        QTest::addColumn<double>("amount");
+        QTest::addColumn<double>("again");
+        QTest::addColumn<bool>("approved");
+        QTest::newRow("approved with bank") << "approve"
+                                            << "237" << 25.0 << 25.0 << true;
+        QTest::newRow("approved without bank") << "approve"
+                                               << "" << 25.0 << 25.0 << true;
+        QTest::newRow("declined") << "decline"
+                                  << "237" << 25.0 << 25.0 << false;
+        QTest::newRow("failed") << "fail"
+                                << "237" << 25.0 << 25.0 << false;
+        QTest::newRow("amounts differ") << "approve"
+                                        << "237" << 25.0 << 2.5 << false;
+    }
+    void criaDedicadoOutputs()
+    {
+        QFETCH(QString, mode);
+        QFETCH(QString, bankCode);
+        QFETCH(double, amount);
+        QFETCH(double, again);
+        QFETCH(bool, approved);
+        QTemporaryDir dir;
+        TerminalSettings settings;
+        settings.mode = mode;
+        settings.bankCode = bankCode;
+        settings.cardNumber = QStringLiteral("5555444433331111");
+        auto terminal =
+            std::make_shared<SimulatedTerminal>(settings, dir.filePath(QStringLiteral("tx.jsonl")), [](int) {});
+        Wst00001::setPaymentTerminal(terminal);
+        Wst00001::InstanciaFuncoes_Pgt00000();
+        TerminalCall call;
+        QCOMPARE(call.run(amount, again), approved);
+        if (approved) {
+            Wst00001::FinalizaFuncoes_Pgt00000();
+            QVERIFY(!call.nsu.isEmpty());
+            QCOMPARE(call.card, QStringLiteral("5555**1111"));
+            QCOMPARE(call.bank, bankCode);
+            QCOMPARE(call.code, 0);
+            QCOMPARE(terminal->status(call.nsu), TerminalState::Pending);
+            QCOMPARE(terminal->transactions().at(0).description, QStringLiteral("[Compra de Créd,00000000,1,25,00]"));
+        } else {
+            QVERIFY(call.nsu.isEmpty());
+            QVERIFY(call.card.isEmpty());
+            QVERIFY(call.code != 0);
+        }
+        Wst00001::setPaymentTerminal(nullptr);
+    }
+
+    void proceduresCanBeReplaced()
+    {
+        static int calls = 0;
+        Wst00001::InstanciaFuncoes_Pgt00000 = [] { ++calls; };
+        Wst00001::InstanciaFuncoes_Pgt00000();
+        QCOMPARE(calls, 1);
+        Wst00001::restoreDefaults();
+        QTemporaryDir dir;
+        Wst00001::setPaymentTerminal(
+            std::make_shared<SimulatedTerminal>(TerminalSettings(), dir.filePath(QStringLiteral("t")), [](int) {}));
+        Wst00001::InstanciaFuncoes_Pgt00000();
+        QCOMPARE(calls, 1);
+        Wst00001::setPaymentTerminal(nullptr);
+    }
+
+    void settingsFromFileAndEnvironment()
+    {
+        QTemporaryDir dir;
+        const QString conf = dir.filePath(QStringLiteral("kiosk.conf"));
+        QFile f(conf);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("[terminal]\nmode = decline\ndelayMs = 800\nbankCode =\ncardNumber = 6062825624254001\n"
+                "[printer]\nport.COM1 = tcp://10.0.0.20:9100\nfiscalDate = 2026-12-07\n");
+        f.close();
+        qputenv("KIOSK_TERMINAL_DELAY_MS", "50");
+        HostConfig::instance().load(conf);
+        qunsetenv("KIOSK_TERMINAL_DELAY_MS");
+        const TerminalSettings& t = HostConfig::instance().terminal();
+        QCOMPARE(t.mode, QStringLiteral("decline"));
+        QCOMPARE(t.delayMs, 50);
+        QCOMPARE(t.bankCode, QString());
+        QCOMPARE(t.cardNumber, QStringLiteral("6062825624254001"));
+        QCOMPARE(HostConfig::instance().printer().ports.value(QStringLiteral("COM1")),
+                 QStringLiteral("tcp://10.0.0.20:9100"));
+
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write("[terminal]\nmode = maybe\n");
+        f.close();
+        QVERIFY_THROWS_EXCEPTION(ConfigError, HostConfig::instance().load(conf));
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write("[terminal]\ndelayMs = soon\n");
+        f.close();
+        QVERIFY_THROWS_EXCEPTION(ConfigError, HostConfig::instance().load(conf));
+        HostConfig::instance().load(QStringLiteral("/dev/null"));
+        QCOMPARE(HostConfig::instance().terminal().mode, QStringLiteral("approve"));
+    }
+
+    void moduleLoadsItsSiblingPackages()
+    {
+        QLibrary module(QStringLiteral(KIOSK_MODULE_FILE));
+        QVERIFY2(module.load(), qPrintable(module.errorString()));
+        QStringList loaded;
+        dl_iterate_phdr(loadedWst, &loaded);
+        loaded.removeDuplicates();
+        loaded.sort();
+        QCOMPARE(loaded, QStringList({"libWst00001.so", "libWst00002.so", "libWst00003.so"}));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestTerminal)
+#include "tst_terminal.moc"
