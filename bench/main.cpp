@@ -52,9 +52,11 @@ DataPacket movementPacket(double amount)
     DataPacket p(f);
     const double now = DateTimeValue::now();
     // Every card transaction has its own NSU: the store refuses a second movement with one on a till.
+    // Kiosk processes start within the same milliseconds: the process id keeps theirs apart.
+    static const QString prefix = QStringLiteral("NSU%1-").arg(QCoreApplication::applicationPid());
     static qint64 sequence = QDateTime::currentMSecsSinceEpoch();
     p.appendRow({QString(), QStringLiteral("E"), QString(), QStringLiteral("010"), QString(), QString(), QString(),
-                 QString(), QStringLiteral("****4242"), QStringLiteral("NSU%1").arg(++sequence), now, DateTimeValue::dateOnly(now),
+                 QString(), QStringLiteral("****4242"), prefix + QString::number(++sequence), now, DateTimeValue::dateOnly(now),
                  QVariant(), amount, 0.0, 0.0});
     return p;
 }

@@ -23,9 +23,7 @@ private slots:
         f.store->connection().close();
 
         QTemporaryDir dir;
-        const QString packetFile = dir.filePath(QStringLiteral("packet.json"));
-        Packets::movement({7.25, 2.75}, DateTimeValue::fromDateTime(QDateTime(QDate(2026, 12, 8), QTime(10, 0))))
-            .saveFile(packetFile);
+        const double purchaseTime = DateTimeValue::fromDateTime(QDateTime(QDate(2026, 12, 8), QTime(10, 0)));
 
         constexpr int writers = 4;
         constexpr int rounds = 8;
@@ -35,6 +33,9 @@ private slots:
         for (int round = 0; round < rounds; ++round) {
             std::vector<std::unique_ptr<QProcess>> procs;
             for (int w = 0; w < writers; ++w) {
+                // Every purchase is a card transaction of its own (its own NSU).
+                const QString packetFile = dir.filePath(QStringLiteral("packet-%1-%2.json").arg(round).arg(w));
+                Packets::movement({7.25, 2.75}, purchaseTime).saveFile(packetFile);
                 auto p = std::make_unique<QProcess>();
                 p->setProcessEnvironment(env);
                 p->setProcessChannelMode(QProcess::MergedChannels);
