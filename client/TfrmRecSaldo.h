@@ -133,6 +133,7 @@ protected:
 private:
     const QScopedPointer<Ui::TfrmRecSaldo> m_ui;
     bool m_shown = false;
+    bool m_activatedOnce = false;
     bool m_keyHandlersAttached = true;
     bool m_closePending = false;
     int m_handlerDepth = 0;

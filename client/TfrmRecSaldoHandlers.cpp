@@ -115,9 +115,13 @@ bool TfrmRecSaldo::event(QEvent* event)
         // The kiosk page takes the focus, also where no window manager hands it over.
         activateWindow();
     } else if (event->type() == QEvent::WindowActivate) {
-        // A host message box closing hands the focus back without a new activation.
-        if (!MessagePresenter::takeReactivation())
+        // A host message box closing hands the focus back without a new activation;
+        // the first activation always runs, also after a box the show handler opened.
+        const bool fromBox = MessagePresenter::takeReactivation();
+        if (!fromBox || !m_activatedOnce) {
+            m_activatedOnce = true;
             runHandler([this] { FormActivate(this); });
+        }
     }
     return handled;
 }

@@ -2,6 +2,7 @@
 // and its paging, the amount entry from keypad and keyboard, the idle timeout and
 // leaving, the card type panel, activation and message boxes.
 #include "ScreenUnderTest.h"
+#include "StoreTriggers.h"
 
 #include "MessagePresenter.h"
 
@@ -258,6 +259,35 @@ private slots:
         // ... and the next real re-activation clears it again.
         QVERIFY(refocus());
         QCOMPARE(s.text("lblVrSaldo"), QStringLiteral("0,00"));
+    }
+
+    void aFailingEvolutionOnShowStillLoadsTheBalances()
+    {
+        ScreenUnderTest s(3);
+        s.balance(QStringLiteral("001"), 12.5);
+        // A statement line the balance does not reflect yet: the evolution must write it, and fails.
+        s.fixture.store->exec(QStringLiteral(
+            "INSERT INTO EXTRATOCONS (CDCLIENTE, CDCONSUMIDOR, CDFAMILISALD, DTMOVEXTCONS, NRSEQMOVEXT, IDTPMOVEXT,"
+            " VRMOVEXTCONS, VRSALDCONEXT) VALUES ('C1', 'K1', '001', '2026-12-01 09:00:00.000', '001', 'C', 5, 5)"));
+        StoreTriggers::failBalanceWriteOf(*s.fixture.store, "001");
+        MessagePresenter::setInstance(nullptr); // the real host box, closed as a consumer would
+        QString boxText;
+        QTimer::singleShot(0, [&] {
+            QWidget* box = QApplication::activeModalWidget();
+            if (box) {
+                boxText = box->findChild<QLabel*>(QStringLiteral("lblText"))
+                              ? box->findChild<QLabel*>(QStringLiteral("lblText"))->text()
+                              : box->objectName();
+                box->findChild<QAbstractButton*>(QStringLiteral("btnOk"))->click();
+            }
+        });
+        const bool active = s.open();
+        MessagePresenter::setInstance(&s.messages);
+        QVERIFY(!boxText.isEmpty()); // the failure was shown
+        QVERIFY(active || QTest::qWaitForWindowActive(s.screen.get()));
+        QTRY_COMPARE(s.text("lblVrTotSalCons"), QStringLiteral("12,50"));
+        QVERIFY(s.menu(1)->isVisible());
+        QVERIFY(s.screen->LiberaOK);
     }
 
     void timeoutShowsTheMessageIgnoresInputForThreeSecondsThenCloses()
