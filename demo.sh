@@ -2,6 +2,9 @@
 # Installs what is missing, builds, creates the SQLite demo store and the kiosk's
 # two local files in ./demo-data, and opens the recharge screen for the demo
 # consumer. Without a display it runs under Xvfb and saves a screenshot instead.
+# Run again, it repairs a demo-data left half-made: a store that is missing,
+# empty or without the demo branch is built afresh (the old file is kept as
+# store.db.broken), and the two local files are written again.
 set -euo pipefail
 cd "$(dirname "$0")"
 scripts/install-deps.sh xvfb xauth
@@ -9,10 +12,23 @@ cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build --target kiosk kioskctl Pkg_kvb52814
 
 data="$PWD/demo-data"
+store="$data/store.db"
 export KIOSK_DATA_DIR="$data"
-export KIOSK_DB="Provider=SQLITE;Data Source=$data/store.db"
-if [[ ! -f "$data/store.db" ]]; then
-    mkdir -p "$data"
+export KIOSK_DB="Provider=SQLITE;Data Source=$store"
+mkdir -p "$data"
+
+# The demo store is whole when the demo consumer's balances can be read from it.
+demo_store_whole() {
+    [[ -s "$store" ]] &&
+        build/bin/kioskctl balances 0001 000000000000001 000000000000101 2>/dev/null | grep -q '"Lanche"'
+}
+if ! demo_store_whole; then
+    if [[ -e "$store" ]]; then
+        echo "demo-data/store.db is incomplete: building it afresh (the old one is kept as store.db.broken)"
+        for suffix in "" -wal -shm -journal; do
+            if [[ -e "$store$suffix" ]]; then mv -f "$store$suffix" "$data/store.db.broken$suffix"; fi
+        done
+    fi
     build/bin/kioskctl init-db
     build/bin/kioskctl demo-data
 fi

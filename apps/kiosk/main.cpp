@@ -3,81 +3,152 @@
 #include "ConsumerDirectory.h"
 #include "HostConfig.h"
 #include "KioskError.h"
+#include "KioskScript.h"
+#include "ScreenSession.h"
+#include "StoreLocator.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
 #include <QLibrary>
-#include <QPixmap>
-#include <QTimer>
-#include <QWidget>
 #include <cstdio>
+#include <cstring>
 
 namespace {
 const char* const demoConsumer = "000000000000101";
 
-// Saves a picture of the recharge screen once it is up, then closes it.
-class ScreenshotTaker : public QObject
+// Exit statuses, as the help text lists them.
+constexpr int exitFailedCheck = 1;
+constexpr int exitCannotStart = 2;
+
+QString description()
 {
-public:
-    explicit ScreenshotTaker(QString file) : m_file(std::move(file)) {}
+    return QStringLiteral(
+               "Self-service kiosk: balance recharge for one consumer.\n"
+               "\n"
+               "Configuration file: --config FILE, else $KIOSK_CONFIG, else ~/.config/kiosk/kiosk.conf\n"
+               "($XDG_CONFIG_HOME/kiosk/kiosk.conf); here: %1. None is needed: every setting\n"
+               "can come from the environment.\n"
+               "Environment, overriding the file:\n"
+               "  KIOSK_DB        store connection string, e.g. Provider=SQLITE;Data Source=/var/lib/kiosk/store.db\n"
+               "  KIOSK_DATA_DIR  folder of PARAMETROSZEL.CDS\n"
+               "  KIOSK_LOCALE    number and date format and language: pt_BR (default), en_US, es_ES\n"
+               "  KIOSK_CONFIG    the configuration file\n"
+               "--demo uses the demo store that ./demo.sh creates in the project's demo-data folder.\n"
+               "\n"
+               "Exit status: 0 done; 1 a script line or the screenshot failed; 2 the kiosk could not start.")
+        .arg(HostConfig::defaultFile());
+}
 
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
-        if (event->type() == QEvent::Show && watched->objectName() == QLatin1String("frmRecSaldo") && !m_done) {
-            m_done = true;
-            auto* screen = static_cast<QWidget*>(watched);
-            QTimer::singleShot(300, screen, [this, screen] {
-                const bool ok = screen->grab().save(m_file, "PNG");
-                std::fprintf(stderr, ok ? "screenshot saved to %s\n" : "could not write %s\n", qPrintable(m_file));
-                m_saved = ok;
-                screen->close();
-            });
-        }
-        return false;
-    }
-    bool saved() const { return m_saved; }
-
-private:
-    QString m_file;
-    bool m_done = false;
-    bool m_saved = false;
-};
-} // namespace
-
-int main(int argc, char* argv[])
+void describe(QCommandLineParser& cli)
 {
-    QApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("kiosk"));
-
-    QCommandLineParser cli;
-    cli.setApplicationDescription(QStringLiteral("Self-service kiosk: balance recharge for one consumer."));
+    cli.setApplicationDescription(description());
     cli.addHelpOption();
     cli.addOption({QStringLiteral("config"), QStringLiteral("Configuration file."), QStringLiteral("file")});
     cli.addOption({QStringLiteral("consumer"), QStringLiteral("Consumer code to open the screen for."),
                    QStringLiteral("code")});
     cli.addOption({QStringLiteral("demo"), QStringLiteral("Use the demo store and its demo consumer.")});
-    cli.addOption({QStringLiteral("screenshot"), QStringLiteral("Save the screen to a PNG after start-up and exit."),
+    cli.addOption({QStringLiteral("script"),
+                   QStringLiteral("Play a check script against the screen, then close it (see the README)."),
                    QStringLiteral("file")});
+    cli.addOption({QStringLiteral("screenshot"),
+                   QStringLiteral("Save the screen to a PNG once it is up (after the script), then close it."),
+                   QStringLiteral("file")});
+    cli.addOption({QStringLiteral("measure-first-paint"),
+                   QStringLiteral("Benchmark: print the time to the first paint showing the balances and the "
+                                  "resident memory, then close.")});
+    cli.addOption({QStringLiteral("measure-idle"),
+                   QStringLiteral("Benchmark: print the CPU time used over SECONDS with the screen untouched "
+                                  "(after the script), then close."),
+                   QStringLiteral("seconds")});
+}
+
+bool wantsHelp(int argc, char* argv[])
+{
+    for (int i = 1; i < argc; ++i) {
+        if (!std::strcmp(argv[i], "--help") || !std::strcmp(argv[i], "-h") || !std::strcmp(argv[i], "-?") ||
+            !std::strcmp(argv[i], "--help-all"))
+            return true;
+    }
+    return false;
+}
+
+// --demo: the demo store beside the project unless the configuration names one.
+void useDemoStore(HostConfig& config)
+{
+    const QString programFolder = QCoreApplication::applicationDirPath();
+    if (config.dataFolder().isEmpty()) {
+        const QString folder = StoreLocator::findDemoFolder(programFolder, QDir::currentPath());
+        if (folder.isEmpty() && config.connectionString().isEmpty())
+            throw ConfigError(StoreLocator::demoStoreMissing(programFolder, QDir::currentPath()));
+        config.setDataFolder(folder);
+    }
+    if (config.connectionString().isEmpty())
+        config.setConnectionString(QStringLiteral("Provider=SQLITE;Data Source=") + config.dataFolder() +
+                                   QStringLiteral("/store.db"));
+}
+
+ScreenSession::Options sessionOptions(const QCommandLineParser& cli)
+{
+    ScreenSession::Options options;
+    options.firstPaint = cli.isSet(QStringLiteral("measure-first-paint"));
+    if (cli.isSet(QStringLiteral("script"))) {
+        options.scriptName = cli.value(QStringLiteral("script"));
+        options.script = KioskScript::load(options.scriptName);
+    }
+    options.screenshot = cli.value(QStringLiteral("screenshot"));
+    if (cli.isSet(QStringLiteral("measure-idle"))) {
+        bool ok = false;
+        options.idleSeconds = cli.value(QStringLiteral("measure-idle")).toInt(&ok);
+        if (!ok || options.idleSeconds <= 0)
+            throw ConfigError(QStringLiteral("--measure-idle takes a number of seconds"));
+    }
+    return options;
+}
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    // Help needs neither a display nor a configuration.
+    if (wantsHelp(argc, argv)) {
+        QCoreApplication core(argc, argv);
+        QCommandLineParser cli;
+        describe(cli);
+        cli.process(core);
+        return 0;
+    }
+    QApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("kiosk"));
+    QCommandLineParser cli;
+    describe(cli);
     cli.process(app);
 
     try {
+        const ScreenSession::Options options = sessionOptions(cli);
         HostConfig& config = HostConfig::instance();
         config.load(cli.value(QStringLiteral("config")));
         QString consumer = cli.value(QStringLiteral("consumer"));
-        if (cli.isSet(QStringLiteral("demo"))) {
-            if (config.dataFolder().isEmpty())
-                config.setDataFolder(QDir::currentPath() + QStringLiteral("/demo-data"));
-            if (config.connectionString().isEmpty())
-                config.setConnectionString(QStringLiteral("Provider=SQLITE;Data Source=") + config.dataFolder() +
-                                           QStringLiteral("/store.db"));
+        const bool demo = cli.isSet(QStringLiteral("demo"));
+        if (demo) {
+            useDemoStore(config);
             if (consumer.isEmpty())
                 consumer = QString::fromLatin1(demoConsumer);
         }
         if (consumer.isEmpty())
             throw ConfigError(QStringLiteral("no consumer given (use --consumer CODE or --demo)"));
+        if (config.connectionString().isEmpty())
+            throw ConfigError(QStringLiteral("no store configured (KIOSK_DB or [database] connection in %1)")
+                                  .arg(config.file()));
+        StoreLocator::requireExistingStore(config.connectionString());
 
-        const DataPacket packet = ConsumerDirectory::consumerPacket(config.connectionString(), consumer);
+        DataPacket packet;
+        try {
+            packet = ConsumerDirectory::consumerPacket(config.connectionString(), consumer);
+        } catch (const KioskError& e) {
+            if (!demo)
+                throw;
+            throw KioskError(e.message() + QStringLiteral("; the demo store is incomplete: ./demo.sh repairs it"));
+        }
 
         QLibrary module(QCoreApplication::applicationDirPath() + QStringLiteral("/libPkg_kvb52814.so"));
         if (!module.load())
@@ -87,15 +158,19 @@ int main(int argc, char* argv[])
         if (!entry)
             throw KioskError(QStringLiteral("the recharge module has no entry CriaRecSaldo"));
 
-        ScreenshotTaker screenshot(cli.value(QStringLiteral("screenshot")));
-        if (cli.isSet(QStringLiteral("screenshot")))
-            app.installEventFilter(&screenshot);
+        ScreenSession session(options);
         entry(PacketVariant::of(packet));
-        if (cli.isSet(QStringLiteral("screenshot")) && !screenshot.saved())
-            return 1;
+        session.screenGone();
+        if (!session.succeeded()) {
+            std::fprintf(stderr, "kiosk: %s\n", qPrintable(session.failure()));
+            return exitFailedCheck;
+        }
         return 0;
+    } catch (const ScriptError& e) {
+        std::fprintf(stderr, "kiosk: %s\n", e.what());
+        return exitFailedCheck;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "kiosk: %s\n", e.what());
-        return 2;
+        return exitCannotStart;
     }
 }

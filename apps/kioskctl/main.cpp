@@ -16,6 +16,7 @@
 #include <QFile>
 #include <QLoggingCategory>
 #include <QStringList>
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 
@@ -28,12 +29,31 @@ const char* const usage =
     "  balances BRANCH CLIENT CONSUMER        print the balance packets as JSON\n"
     "  evolve CLIENT CONSUMER BRANCH DATE     re-compute a consumer's balances from DATE on\n"
     "  record PACKET.json BRANCH TILL CLIENT CONSUMER FAMILY DEPOSIT COO GNF SERIAL TURN-DATE FISCAL-DATE\n"
-    "                                         record a credit purchase; prints the failure text on failure\n"
+    "                                         record a credit purchase (packet format in the README);\n"
+    "                                         prints the failure text on failure\n"
     "  recover [DATA-FOLDER]                  settle the kiosk's purchase journal: confirm what the store holds,\n"
     "                                         record once what it does not, undo what cannot be recorded\n"
     "  terminal [DATA-FOLDER]                 list the simulated payment terminal's transactions and their states\n"
-    "Dates are ISO text (2026-12-08 or 2026-12-08T06:00:00). The database comes from KIOSK_DB or the\n"
-    "configuration file (KIOSK_CONFIG, default ~/.config/kiosk/kiosk.conf).\n";
+    "Dates are ISO text (2026-12-08 or 2026-12-08T06:00:00).\n"
+    "\n"
+    "Configuration file: --config FILE, else $KIOSK_CONFIG, else ~/.config/kiosk/kiosk.conf\n"
+    "($XDG_CONFIG_HOME/kiosk/kiosk.conf); here: %1. None is needed: every setting\n"
+    "can come from the environment.\n"
+    "Environment, overriding the file:\n"
+    "  KIOSK_DB        store connection string, e.g. Provider=SQLITE;Data Source=/var/lib/kiosk/store.db\n"
+    "  KIOSK_LOCALE    date format of the counter keys: pt_BR (default), en_US, es_ES\n"
+    "  KIOSK_CONFIG    the configuration file\n"
+    "  KIOSK_VERBOSE   set to log informational messages too (only warnings otherwise)\n";
+
+QString usageText()
+{
+    return QString::fromLatin1(usage).arg(HostConfig::defaultFile());
+}
+
+bool isHelp(const QString& arg)
+{
+    return arg == QLatin1String("--help") || arg == QLatin1String("-h");
+}
 
 double isoDate(const QString& text)
 {
@@ -91,20 +111,25 @@ int listTerminal()
 
 int run(QStringList args)
 {
+    // Help before the configuration is read: it must work where none exists yet.
+    if (std::any_of(args.cbegin(), args.cend(), isHelp)) {
+        std::fputs(qPrintable(usageText()), stdout);
+        return 0;
+    }
     if (args.size() >= 2 && args[0] == QLatin1String("--config")) {
         HostConfig::instance().load(args[1]);
         args = args.mid(2);
     } else {
         HostConfig::instance().load();
     }
-    if (args.isEmpty() || args[0] == QLatin1String("--help") || args[0] == QLatin1String("-h")) {
-        std::fputs(usage, args.isEmpty() ? stderr : stdout);
-        return args.isEmpty() ? 2 : 0;
+    if (args.isEmpty()) {
+        std::fputs(qPrintable(usageText()), stderr);
+        return 2;
     }
     const QString command = args.takeFirst();
     const auto need = [&](int n) {
         if (args.size() != n)
-            throw KioskError(QStringLiteral("%1 takes %2 arguments\n%3").arg(command).arg(n).arg(QString::fromLatin1(usage)));
+            throw KioskError(QStringLiteral("%1 takes %2 arguments\n%3").arg(command).arg(n).arg(usageText()));
     };
     if (command == QLatin1String("demo-files")) {
         need(1);
@@ -157,7 +182,7 @@ int run(QStringList args)
             HostConfig::instance().setDataFolder(args[0]);
         return command == QLatin1String("recover") ? recover() : listTerminal();
     }
-    throw KioskError(QStringLiteral("unknown command \"%1\"\n%2").arg(command, QString::fromLatin1(usage)));
+    throw KioskError(QStringLiteral("unknown command \"%1\"\n%2").arg(command, usageText()));
 }
 } // namespace
 

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The host program end to end on a fresh SQLite store: it looks the consumer up,
 # loads the module, calls its entry and saves an 800 x 600 picture of the screen.
-# An unknown consumer is refused with a clear message.
+# An unknown consumer is refused with a clear message; a store that is not there
+# is named and never created; help works without a configuration or a display.
 set -euo pipefail
 bin=$1
 work=$(mktemp -d)
@@ -20,4 +21,29 @@ if out=$("$bin/kiosk" --consumer 999 --screenshot "$work/none.png" 2>&1); then
 fi
 grep -q "consumer 999 is not in the store" <<<"$out"
 [[ ! -e "$work/none.png" ]]
+
+# A store file that does not exist is named, not created empty.
+for args in "--consumer 000000000000101" "--demo"; do
+    status=0
+    out=$(KIOSK_DB="Provider=SQLITE;Data Source=$work/missing/store.db" KIOSK_DATA_DIR="$work/missing" \
+        "$bin/kiosk" $args 2>&1) || status=$?
+    [[ $status == 2 ]] || { echo "kiosk $args on a missing store exited with $status"; exit 1; }
+    grep -qF "the store $work/missing/store.db does not exist; create it with kioskctl init-db" <<<"$out" \
+        || { echo "$out"; exit 1; }
+    [[ ! -e "$work/missing/store.db" ]]
+done
+# A demo store without tables is named with the command that repairs it.
+: > "$work/empty.db"
+if out=$(KIOSK_DB="Provider=SQLITE;Data Source=$work/empty.db" "$bin/kiosk" --demo 2>&1); then
+    echo "the kiosk opened an empty store"; exit 1
+fi
+grep -q "the demo store is incomplete: ./demo.sh repairs it" <<<"$out" || { echo "$out"; exit 1; }
+
+# Help needs no configuration and no display, and names both.
+for program in kiosk kioskctl; do
+    help=$(env -u DISPLAY -u QT_QPA_PLATFORM KIOSK_CONFIG="$work/no-such.conf" "$bin/$program" --help)
+    for word in KIOSK_CONFIG KIOSK_DB KIOSK_LOCALE kiosk.conf; do
+        grep -q "$word" <<<"$help" || { echo "$program --help does not mention $word"; exit 1; }
+    done
+done
 echo "kiosk ok"

@@ -1,0 +1,124 @@
+#include "ScreenSession.h"
+
+#include "FirstPaintProbe.h"
+#include "ScreenCloser.h"
+#include "ScreenPicture.h"
+#include "ScreenWatcher.h"
+#include "ScriptPlayer.h"
+
+ScreenSession::ScreenSession(Options options, QObject* parent) : QObject(parent), m_options(std::move(options))
+{
+    if (!hasWork())
+        return;
+    m_watcher = std::make_unique<ScreenWatcher>(QString::fromLatin1(screenName), true);
+    connect(m_watcher.get(), &ScreenWatcher::ready, this, &ScreenSession::onReady);
+}
+
+ScreenSession::~ScreenSession() = default;
+
+bool ScreenSession::hasWork() const
+{
+    return m_options.firstPaint || m_options.script || !m_options.screenshot.isEmpty() || m_options.idleSeconds > 0;
+}
+
+void ScreenSession::onReady(QWidget* screen)
+{
+    m_screen = screen;
+    if (!m_options.firstPaint) {
+        runScript();
+        return;
+    }
+    m_stage = Stage::FirstPaint;
+    m_paint = std::make_unique<FirstPaintProbe>();
+    connect(m_paint.get(), &FirstPaintProbe::painted, this, &ScreenSession::runScript);
+    m_paint->start(screen);
+}
+
+void ScreenSession::runScript()
+{
+    if (!m_options.script) {
+        saveScreenshot();
+        return;
+    }
+    m_stage = Stage::Script;
+    m_player = std::make_unique<ScriptPlayer>(*m_options.script);
+    connect(m_player.get(), &ScriptPlayer::finished, this, [this](bool ok) {
+        if (ok) {
+            saveScreenshot();
+        } else {
+            m_failure = scriptFailure();
+            closeScreen();
+        }
+    });
+    m_player->start(m_screen);
+}
+
+void ScreenSession::saveScreenshot()
+{
+    if (!m_options.screenshot.isEmpty()) {
+        m_stage = Stage::Screenshot;
+        if (!m_screen || !m_screen->isVisible())
+            return; // reported by screenGone
+        if (!ScreenPicture::save(m_screen, m_options.screenshot)) {
+            m_failure = QStringLiteral("cannot write %1").arg(m_options.screenshot);
+            closeScreen();
+            return;
+        }
+        qInfo("screenshot saved to %s", qPrintable(m_options.screenshot));
+    }
+    measureIdle();
+}
+
+void ScreenSession::measureIdle()
+{
+    if (m_options.idleSeconds <= 0) {
+        closeScreen();
+        return;
+    }
+    m_stage = Stage::Idle;
+    m_idle = std::make_unique<IdleProbe>();
+    connect(m_idle.get(), &IdleProbe::measured, this, &ScreenSession::closeScreen);
+    m_idle->start(m_options.idleSeconds);
+}
+
+QString ScreenSession::scriptFailure() const
+{
+    const QString& failure = m_player->failure();
+    return m_options.scriptName.isEmpty() ? failure : m_options.scriptName + QStringLiteral(", ") + failure;
+}
+
+void ScreenSession::closeScreen()
+{
+    if (m_failure.isEmpty())
+        m_stage = Stage::Done;
+    if (m_screen)
+        ScreenCloser::close(m_screen);
+}
+
+void ScreenSession::screenGone()
+{
+    if (!hasWork() || m_stage == Stage::Done || !m_failure.isEmpty())
+        return;
+    switch (m_stage) {
+    case Stage::Waiting:
+    case Stage::FirstPaint:
+        m_failure = QStringLiteral("the screen closed before it was up");
+        return;
+    case Stage::Script:
+        // A script may end by closing the screen (the back button, a timeout).
+        m_player->abandon();
+        if (!m_player->succeeded())
+            m_failure = scriptFailure();
+        else if (!m_options.screenshot.isEmpty() || m_options.idleSeconds > 0)
+            m_failure = QStringLiteral("the screen closed with the script");
+        return;
+    case Stage::Screenshot:
+        m_failure = QStringLiteral("the screen closed before the screenshot");
+        return;
+    case Stage::Idle:
+        m_failure = QStringLiteral("the screen closed while its idle time was measured");
+        return;
+    case Stage::Done:
+        return;
+    }
+}

@@ -1,0 +1,291 @@
+#include "ScriptPlayer.h"
+
+#include "ScreenPicture.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLoggingCategory>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QTimer>
+#include <memory>
+
+Q_LOGGING_CATEGORY(lcScript, "kiosk.script", QtInfoMsg)
+
+namespace {
+// An unmet expectation or a line that cannot be carried out; caught per line.
+struct LineFailure
+{
+    QString reason;
+};
+
+QString captionOf(const QWidget* w)
+{
+    const QVariant text = w->property("text");
+    if (text.isValid())
+        return text.toString();
+    if (w->isWindow())
+        return w->windowTitle();
+    throw LineFailure{QStringLiteral("%1 has no caption").arg(w->objectName())};
+}
+
+QString shown(const QString& text)
+{
+    return KioskScript::quoted(text);
+}
+} // namespace
+
+ScriptPlayer::ScriptPlayer(KioskScript script, QObject* parent) : QObject(parent), m_script(std::move(script)) {}
+
+void ScriptPlayer::start(QWidget* screen)
+{
+    if (m_started)
+        return;
+    m_started = true;
+    m_screen = screen;
+    QTimer::singleShot(0, this, &ScriptPlayer::playNext);
+}
+
+void ScriptPlayer::abandon()
+{
+    if (m_finished)
+        return;
+    if (m_next < m_script.commands().size())
+        fail(m_script.commands()[m_next], QStringLiteral("the screen closed before this line"));
+    else
+        finish(QString());
+}
+
+void ScriptPlayer::playNext()
+{
+    if (m_finished)
+        return;
+    if (m_next >= m_script.commands().size()) {
+        finish(QString());
+        return;
+    }
+    const KioskScript::Command c = m_script.commands()[m_next++];
+    if (!m_screen || !m_screen->isVisible()) {
+        fail(c, QStringLiteral("the screen closed before this line"));
+        return;
+    }
+    qCDebug(lcScript).noquote() << "line" << c.lineNumber << c.line;
+    try {
+        play(c);
+    } catch (const LineFailure& f) {
+        fail(c, f.reason);
+    }
+}
+
+// Two hops through the event queue: whatever the last line posted (repaints,
+// deferred handlers) runs before the next line looks at the screen.
+void ScriptPlayer::playAfterEvents()
+{
+    QTimer::singleShot(0, this, [this] { QTimer::singleShot(0, this, &ScriptPlayer::playNext); });
+}
+
+// A press or a key may open a message box or start a wait that runs its own event
+// loop and returns only when it ends. The next line is queued before the action:
+// if it comes up while the action is still running, the script goes on inside
+// that loop (to answer the box); otherwise it waits for the action's own events.
+void ScriptPlayer::act(const std::function<void()>& action)
+{
+    auto running = std::make_shared<bool>(true);
+    QTimer::singleShot(0, this, [this, running] {
+        if (*running)
+            playNext();
+        else
+            playAfterEvents();
+    });
+    action();
+    *running = false;
+}
+
+void ScriptPlayer::play(const KioskScript::Command& c)
+{
+    using Op = KioskScript::Op;
+    switch (c.op) {
+    case Op::Click: {
+        QWidget* target = requireControl(c.name);
+        if (!target->isVisible())
+            throw LineFailure{QStringLiteral("%1 is not visible").arg(c.name)};
+        if (!target->isEnabled())
+            throw LineFailure{QStringLiteral("%1 is disabled").arg(c.name)};
+        QWidget* box = openMessageBox();
+        if (box && box != target && !box->isAncestorOf(target))
+            throw LineFailure{QStringLiteral("a message box is open over %1 (answer it first)").arg(c.name)};
+        QPointer<QWidget> guarded = target;
+        act([this, guarded] {
+            if (guarded)
+                press(guarded);
+        });
+        return;
+    }
+    case Op::Key:
+        act([this, key = c.name] { typeKey(key); });
+        return;
+    case Op::Answer:
+        answer(c.name);
+        break;
+    case Op::Wait:
+        QTimer::singleShot(c.milliseconds, Qt::PreciseTimer, this, &ScriptPlayer::playNext);
+        return;
+    case Op::Expect: {
+        const QString caption = captionOf(requireControl(c.name));
+        if (caption != c.text)
+            throw LineFailure{QStringLiteral("caption is %1").arg(shown(caption))};
+        break;
+    }
+    case Op::ExpectVisible:
+        if (requireControl(c.name)->isVisible() != c.flag)
+            throw LineFailure{QStringLiteral("%1 is %2").arg(c.name, c.flag ? QStringLiteral("hidden")
+                                                                            : QStringLiteral("visible"))};
+        break;
+    case Op::ExpectEnabled:
+        if (requireControl(c.name)->isEnabled() != c.flag)
+            throw LineFailure{QStringLiteral("%1 is %2").arg(c.name, c.flag ? QStringLiteral("disabled")
+                                                                            : QStringLiteral("enabled"))};
+        break;
+    case Op::Screenshot:
+        screenshot(c.name);
+        break;
+    }
+    playAfterEvents();
+}
+
+void ScriptPlayer::fail(const KioskScript::Command& c, const QString& reason)
+{
+    finish(QStringLiteral("line %1: %2: %3").arg(c.lineNumber).arg(c.line, reason));
+}
+
+void ScriptPlayer::finish(const QString& failure)
+{
+    if (m_finished)
+        return;
+    m_finished = true;
+    m_failure = failure;
+    emit finished(failure.isEmpty());
+}
+
+// The open message box, not the screen (which runs modally itself).
+QWidget* ScriptPlayer::openMessageBox() const
+{
+    QWidget* modal = QApplication::activeModalWidget();
+    return modal && modal != m_screen ? modal : nullptr;
+}
+
+// Looked up where a person would look: the open message box first, then the
+// screen, then any other window that is showing.
+QWidget* ScriptPlayer::control(const QString& name) const
+{
+    if (!m_screen)
+        return nullptr;
+    if (m_screen->objectName() == name)
+        return m_screen;
+    if (QWidget* box = openMessageBox()) {
+        if (box->objectName() == name)
+            return box;
+        if (auto* w = box->findChild<QWidget*>(name))
+            return w;
+    }
+    if (auto* w = m_screen->findChild<QWidget*>(name))
+        return w;
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+        if (!top->isVisible())
+            continue;
+        if (top->objectName() == name)
+            return top;
+        if (auto* w = top->findChild<QWidget*>(name))
+            return w;
+    }
+    return nullptr;
+}
+
+QWidget* ScriptPlayer::requireControl(const QString& name) const
+{
+    QWidget* w = control(name);
+    if (!w)
+        throw LineFailure{QStringLiteral("no control named %1").arg(name)};
+    return w;
+}
+
+// A left-button press and release in the middle of the control, as a touch gives.
+void ScriptPlayer::press(QWidget* target) const
+{
+    QPointer<QWidget> guarded = target;
+    const QPointF local = QRectF(target->rect()).center();
+    const QPointF global = target->mapToGlobal(local);
+    QMouseEvent down(QEvent::MouseButtonPress, local, global, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &down);
+    if (!guarded)
+        return;
+    QMouseEvent up(QEvent::MouseButtonRelease, local, global, Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(guarded, &up);
+}
+
+// Goes to the focused control of the window in front (the message box when one is
+// open), or to that window itself, so that the screen's key preview sees it.
+void ScriptPlayer::typeKey(const QString& key) const
+{
+    int code = 0;
+    QString text;
+    Qt::KeyboardModifiers modifiers = Qt::NoModifier;
+    if (key == QLatin1String("Backspace")) {
+        code = Qt::Key_Backspace;
+        text = QStringLiteral("\b");
+    } else if (key == QLatin1String("Enter")) {
+        code = Qt::Key_Return;
+        text = QStringLiteral("\r");
+    } else if (key == QLatin1String("Escape")) {
+        code = Qt::Key_Escape;
+        text = QStringLiteral("\x1b");
+    } else {
+        const QChar c = key[0];
+        code = c.isDigit() ? Qt::Key_0 + c.digitValue() : Qt::Key_A + (c.toUpper().unicode() - 'A');
+        if (c.isUpper())
+            modifiers = Qt::ShiftModifier;
+        text = key;
+    }
+    QWidget* window = openMessageBox();
+    if (!window)
+        window = m_screen;
+    if (!window)
+        return;
+    QPointer<QWidget> target = window->focusWidget() ? window->focusWidget() : window;
+    QKeyEvent down(QEvent::KeyPress, code, modifiers, text);
+    QCoreApplication::sendEvent(target, &down);
+    if (!target)
+        return;
+    QKeyEvent up(QEvent::KeyRelease, code, modifiers, text);
+    QCoreApplication::sendEvent(target, &up);
+}
+
+void ScriptPlayer::answer(const QString& button) const
+{
+    QWidget* box = openMessageBox();
+    if (!box)
+        throw LineFailure{QStringLiteral("no message box is open")};
+    QAbstractButton* target = nullptr;
+    if (auto* standard = qobject_cast<QMessageBox*>(box)) {
+        target = standard->button(button == QLatin1String("yes")  ? QMessageBox::Yes
+                                  : button == QLatin1String("no") ? QMessageBox::No
+                                                                   : QMessageBox::Ok);
+    } else {
+        const QString name = button == QLatin1String("yes")  ? QStringLiteral("btnYes")
+                             : button == QLatin1String("no") ? QStringLiteral("btnNo")
+                                                              : QStringLiteral("btnOk");
+        target = box->findChild<QAbstractButton*>(name);
+    }
+    if (!target || !target->isVisible())
+        throw LineFailure{QStringLiteral("the open message box has no %1 button").arg(button)};
+    // Pressing a message box button only closes the box; its loop returns after this line.
+    press(target);
+}
+
+void ScriptPlayer::screenshot(const QString& file) const
+{
+    if (!ScreenPicture::save(m_screen, file))
+        throw LineFailure{QStringLiteral("cannot write %1").arg(file)};
+    qCInfo(lcScript).noquote() << "screenshot saved to" << file;
+}

@@ -1,0 +1,55 @@
+#pragma once
+
+#include "KioskScript.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QWidget>
+#include <functional>
+
+// Plays a KioskScript against a live modal screen, one line after the other,
+// with the screen's own event handling running in between, as a person at the
+// kiosk would: controls are pressed with mouse events, keys go to the focused
+// window so the screen's key preview sees them. Stops at the first unmet
+// expectation; failure() then names the line and what was found instead.
+class ScriptPlayer : public QObject
+{
+    Q_OBJECT
+public:
+    explicit ScriptPlayer(KioskScript script, QObject* parent = nullptr);
+
+    // Starts from a zero-timer, so call it once the screen is up.
+    void start(QWidget* screen);
+    // The screen went away with lines left: the first line not yet begun fails.
+    void abandon();
+
+    bool isFinished() const { return m_finished; }
+    bool succeeded() const { return m_finished && m_failure.isEmpty(); }
+    const QString& failure() const { return m_failure; }
+
+signals:
+    void finished(bool ok);
+
+private:
+    void playNext();
+    void playAfterEvents();
+    void play(const KioskScript::Command& c);
+    void act(const std::function<void()>& action);
+    void fail(const KioskScript::Command& c, const QString& reason);
+    void finish(const QString& failure);
+
+    QWidget* control(const QString& name) const;
+    QWidget* requireControl(const QString& name) const;
+    QWidget* openMessageBox() const;
+    void press(QWidget* target) const;
+    void typeKey(const QString& key) const;
+    void answer(const QString& button) const;
+    void screenshot(const QString& file) const;
+
+    KioskScript m_script;
+    QPointer<QWidget> m_screen;
+    int m_next = 0;
+    bool m_started = false;
+    bool m_finished = false;
+    QString m_failure;
+};
