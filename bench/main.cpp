@@ -175,10 +175,11 @@ int runWorker(const QCommandLineParser& cli)
     const int firstConsumer = cli.value(QStringLiteral("first-consumer")).toInt();
     const int consumers = cli.value(QStringLiteral("consumers")).toInt();
     const double turn = cli.value(QStringLiteral("turn")).toDouble();
+    const int same = cli.value(QStringLiteral("same-consumer")).toInt(); // 0: each kiosk its own consumers
     const QString till = QStringLiteral("001"); // every kiosk on one till: the counters are shared
     // Warm up (connections, prepared statements) before the measured run.
     const int firstConsumerOfRun = firstConsumer + 1;
-    recordOnce(SyntheticStore::consumerCode(firstConsumer), till, turn);
+    recordOnce(SyntheticStore::consumerCode(same > 0 ? same : firstConsumer), till, turn);
     // Kiosks are not synchronised: each starts at its own phase within the first period.
     const qint64 phaseMs = rate > 0 ? qint64(1000.0 / rate * id / qMax(1, cli.value(QStringLiteral("kiosks")).toInt())) : 0;
     const qint64 start = cli.value(QStringLiteral("start-ms")).toLongLong() + phaseMs;
@@ -198,8 +199,8 @@ int runWorker(const QCommandLineParser& cli)
             if (ahead > 0)
                 QThread::usleep(quint64(ahead * 1000));
         }
-        const QString failure =
-            recordOnce(SyntheticStore::consumerCode(firstConsumerOfRun + n % qMax(1, consumers - 1)), till, turn);
+        const int consumer = same > 0 ? same : firstConsumerOfRun + n % qMax(1, consumers - 1);
+        const QString failure = recordOnce(SyntheticStore::consumerCode(consumer), till, turn);
         const double latency = clock.nsecsElapsed() / 1e6 - scheduled; // from when it was due
         if (failure.isEmpty())
             std::printf("ok %.3f\n", latency);
@@ -211,7 +212,9 @@ int runWorker(const QCommandLineParser& cli)
     return 0;
 }
 
-LoadResult runKiosks(const QString& cs, int kiosks, double rate, int seconds, int consumers, double turn)
+// With `sameConsumer` > 0 every kiosk recharges that one consumer.
+LoadResult runKiosks(const QString& cs, int kiosks, double rate, int seconds, int consumers, double turn,
+                     int sameConsumer = 0)
 {
     QList<QProcess*> procs;
     const qint64 start = QDateTime::currentMSecsSinceEpoch() + 3000 + kiosks * 200;
@@ -224,7 +227,8 @@ LoadResult runKiosks(const QString& cs, int kiosks, double rate, int seconds, in
                   QStringLiteral("--rate"), QString::number(rate), QStringLiteral("--seconds"), QString::number(seconds),
                   QStringLiteral("--first-consumer"), QString::number(1 + k * perKiosk), QStringLiteral("--consumers"),
                   QString::number(perKiosk), QStringLiteral("--turn"), QString::number(turn, 'f', 10),
-                  QStringLiteral("--start-ms"), QString::number(start), QStringLiteral("--kiosks"), QString::number(kiosks)});
+                  QStringLiteral("--start-ms"), QString::number(start), QStringLiteral("--kiosks"), QString::number(kiosks),
+                  QStringLiteral("--same-consumer"), QString::number(sameConsumer)});
         procs << p;
     }
     LoadResult r;
@@ -293,6 +297,7 @@ int main(int argc, char* argv[])
         QCommandLineOption(QStringLiteral("worker")), {QStringLiteral("conn"), {}, QStringLiteral("cs")}, {QStringLiteral("id"), {}, QStringLiteral("n")},
         {QStringLiteral("rate"), {}, QStringLiteral("r")}, {QStringLiteral("first-consumer"), {}, QStringLiteral("n")},
         {QStringLiteral("turn"), {}, QStringLiteral("d")}, {QStringLiteral("start-ms"), {}, QStringLiteral("ms")},
+        {QStringLiteral("same-consumer"), {}, QStringLiteral("n"), QStringLiteral("0")},
     };
     cli.addOptions(options);
     cli.process(app);
@@ -353,6 +358,8 @@ int main(int argc, char* argv[])
             const double turnOpen = turnOf(8 * 60);
             const LoadResult many = runKiosks(largePg, kiosks, 1.0, seconds, large.consumers, turnOpen);
             const LoadResult sat = runKiosks(largePg, closed, 0, seconds, large.consumers, turnOf(9 * 60));
+            const double turnSame = turnOf(10 * 60);
+            const LoadResult same = runKiosks(largePg, kiosks, 1.0, seconds, large.consumers, turnSame, 1);
             SqlConnection check(QStringLiteral("check"));
             check.setConnectionString(largePg);
             check.open();
@@ -361,7 +368,20 @@ int main(int argc, char* argv[])
             q.bindValue(QStringLiteral(":T"), DateTimeValue::toIsoText(turnOpen));
             q.exec();
             q.next();
-            const Summary s1 = summarise(one.latencies), sk = summarise(many.latencies), ss = summarise(sat.latencies);
+            const Summary s1 = summarise(one.latencies), sk = summarise(many.latencies), ss = summarise(sat.latencies),
+                          sc = summarise(same.latencies);
+            // Every credit of the same-consumer run is a statement line, and the balance is their sum.
+            QSqlQuery lines(check.database());
+            lines.prepare(QStringLiteral("SELECT COUNT(*), (SELECT VRSALDCONFAM FROM SALDOCONS S WHERE S.CDCLIENTE = :C AND "
+                                         "S.CDCONSUMIDOR = :K AND S.CDFAMILISALD = '001') - (SELECT SUM(CASE IDTPMOVEXT "
+                                         "WHEN 'C' THEN VRMOVEXTCONS ELSE -VRMOVEXTCONS END) FROM EXTRATOCONS A WHERE "
+                                         "A.CDCLIENTE = :C AND A.CDCONSUMIDOR = :K AND A.CDFAMILISALD = '001') "
+                                         "FROM EXTRATOCONS WHERE CDCLIENTE = :C AND CDCONSUMIDOR = :K AND DTABERCAIX = :T"));
+            lines.bindValue(QStringLiteral(":C"), QString::fromLatin1(SyntheticStore::client));
+            lines.bindValue(QStringLiteral(":K"), SyntheticStore::consumerCode(1));
+            lines.bindValue(QStringLiteral(":T"), DateTimeValue::toIsoText(turnSame));
+            lines.exec();
+            lines.next();
             report << QString() << QStringLiteral("### Kiosks on one PostgreSQL (one till, shared counters)") << QString()
                    << QStringLiteral("| run | recordings | failures | rec/s | p50 ms | p99 ms |") << QStringLiteral("|---|---|---|---|---|---|");
             const auto loadRow = [](const QString& name, const LoadResult& r, const Summary& s) {
@@ -372,14 +392,20 @@ int main(int argc, char* argv[])
             report << loadRow(QStringLiteral("1 kiosk, 1/s (open loop)"), one, s1)
                    << loadRow(QStringLiteral("%1 kiosks, 1/s each (open loop)").arg(kiosks), many, sk)
                    << loadRow(QStringLiteral("%1 kiosks, saturation (closed loop)").arg(closed), sat, ss)
+                   << loadRow(QStringLiteral("%1 kiosks, 1/s each, all the same consumer").arg(kiosks), same, sc)
                    << QString()
                    << QStringLiteral("- open loop: p99 with %1 kiosks / single-kiosk p50 = %2x (target <= 3x)")
                           .arg(kiosks).arg(sk.p99 / s1.median, 0, 'f', 2)
                    << QStringLiteral("- movement numbers of the %1-kiosk turn: %2 rows, %3 distinct (%4 measured recordings plus one warm-up per kiosk)")
                           .arg(kiosks).arg(q.value(0).toInt()).arg(q.value(1).toInt()).arg(sk.count)
+                   << QStringLiteral("- same consumer from %1 kiosks: p99 %2 ms (%3x single p50); %4 statement lines for "
+                                     "%5 measured recordings plus %1 warm-ups, %6 failures; balance minus sum of lines: %7")
+                          .arg(kiosks).arg(sc.p99, 0, 'f', 2).arg(sc.p99 / s1.median, 0, 'f', 2)
+                          .arg(lines.value(0).toInt()).arg(sc.count).arg(same.failures)
+                          .arg(lines.value(1).toDouble(), 0, 'f', 2)
                    << QStringLiteral("- pgbench default script, %1 clients, same cluster: %2 tps")
                           .arg(closed).arg(pgbenchTps(pgAdmin, closed, seconds));
-            for (const QString& f : many.firstFailures + sat.firstFailures)
+            for (const QString& f : many.firstFailures + sat.firstFailures + same.firstFailures)
                 report << QStringLiteral("- failure seen: ") + f;
         }
         std::printf("%s\n", qPrintable(report.join(QLatin1Char('\n'))));

@@ -7,8 +7,10 @@
 #include <QScopedPointer>
 
 #include <functional>
+#include <memory>
 
 class ClientDataSet;
+class Ledger;
 class QAbstractButton;
 class QLabel;
 class QTimer;
@@ -51,7 +53,8 @@ public:
 
     void dxbTeclado1Click(QObject* sender);
     void dxbTclCorrigirClick(QObject* sender);
-    // The OK key; the purchase is built on this hook.
+    // The OK key: the whole purchase (card type, confirmation, card transaction,
+    // receipt, recording, new balance).
     void dxbTclEnterClick(QObject* sender);
     void blbMenu1Click(QObject* sender);
     void bbbAcimaClick(QObject* sender);
@@ -96,6 +99,25 @@ public:
     bool LiberaOK = false;
     QString PortaImpressora;
     qint32 TipoCartao = 0;
+    QString CodigosFuncao;
+    // What the payment terminal writes back for the purchase under way.
+    QString NsuHostTef;
+    QString NrCartaoTef;
+    QString BancoCartaoTef;
+    QString AutorizacaoTef;
+    QString RedeTef;
+
+    // What a paid purchase relies on to be recorded or undone, never lost: the
+    // purchase journal, the store as ledger and the waits before each further
+    // recording attempt. Empty members mean the kiosk's own (journal in the data
+    // folder, the store through the data module, a wait that keeps the screen alive).
+    struct PurchaseSupport
+    {
+        QString journalFile;
+        std::shared_ptr<Ledger> ledger;
+        std::function<void(int ms)> sleeper;
+        QList<int> retryDelaysMs{1000, 2000, 4000};
+    } purchaseSupport;
 
     // Runs a handler of the screen as the event loop would: a close it requests waits
     // for its return, and an error leaving it is shown in a message box while the

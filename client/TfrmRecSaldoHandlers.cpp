@@ -350,11 +350,6 @@ void TfrmRecSaldo::dxbTclCorrigirClick(QObject*)
     showAmount();
 }
 
-void TfrmRecSaldo::dxbTclEnterClick(QObject*)
-{
-    // The purchase starts here once it is built; until then the OK key does nothing.
-}
-
 // ---- idle timeout and leaving ----
 
 void TfrmRecSaldo::restartIdleCountdown()

@@ -3,6 +3,7 @@
 #include "ClientDataSet.h"
 #include "Consiste.h"
 #include "DateTimeValue.h"
+#include "FaultPoint.h"
 #include "KioskError.h"
 #include "Logging.h"
 #include "MoneyRounding.h"
@@ -10,6 +11,7 @@
 #include "SqlCommand.h"
 #include "SqlQuery.h"
 #include "Srv_kvb52814.h"
+#include "StoreLimits.h"
 #include "TdtmZelProxCodigo.h"
 
 namespace Srv_kvb52814 {
@@ -31,6 +33,36 @@ void rollbackQuietly(TrdmRecSaldo* dm)
         dm->RollbackTrans();
     } catch (const std::exception& e) {
         qCWarning(lcServer).noquote() << "setGravaCompCred: rollback failed too:" << e.what();
+    }
+}
+
+// Refuses, before any number is reserved or any row written, a call whose codes, texts or amounts
+// the store's columns cannot hold; the database would refuse them later, each engine differently.
+struct Argument
+{
+    const char* name;
+    const QString& value;
+    int width;
+};
+
+void refuseWhatTheStoreCannotHold(ClientDataSet& mov, std::initializer_list<Argument> arguments)
+{
+    for (const Argument& a : arguments)
+        StoreLimits::text(a.value, a.width, QString::fromLatin1(a.name));
+    static const std::pair<const char*, int> rowTexts[] = {
+        {"IDTIPOMOVIVE", 1},  {"DSMOVIVEND", 250}, {"CDTIPORECE", 3},   {"CDAGECHEQVEN", 5}, {"CDBANCHEQVEN", 3},
+        {"CDCNTCHEQVEN", 16}, {"NRCHEQUEVEND", 6}, {"NRCARTBANCO", 20}, {"CDNSUHOSTTEF", 50}};
+    int rowNo = 0;
+    for (mov.first(); !mov.eof(); mov.next()) {
+        ++rowNo;
+        const auto what = [&](const char* field) {
+            return QStringLiteral("row %1, %2").arg(rowNo).arg(QLatin1String(field));
+        };
+        for (const auto& [field, w] : rowTexts)
+            StoreLimits::text(mov.fieldByName(QString::fromLatin1(field)).asString(), w, what(field));
+        StoreLimits::money(mov.fieldByName(QStringLiteral("VRMOVIVEND")).asFloat(), what("VRMOVIVEND"));
+        StoreLimits::money(mov.fieldByName(QStringLiteral("VRMOVIVEOUT")).asFloat(), what("VRMOVIVEOUT"));
+        StoreLimits::quotation(mov.fieldByName(QStringLiteral("VRCOTINDOUT")).asFloat(), what("VRCOTINDOUT"));
     }
 }
 
@@ -57,6 +89,15 @@ QVariant setGravaCompCred(const QVariant& cdsMovCaixaData, const QString& CDFILI
 
         // 1. The packet, visited in the order of idxNRORDTROCO.
         mov.setData(cdsMovCaixaData);
+        refuseWhatTheStoreCannotHold(mov, {{"CDFILIAL", CDFILIAL, 4},
+                                           {"CDCAIXA", CDCAIXA, 10},
+                                           {"CDCLIENTE", CDCLIENTE, 21},
+                                           {"CDCONSUMIDOR", CDCONSUMIDOR, 21},
+                                           {"CDFAMILISALD", CDFAMILISALD, 3},
+                                           {"NRDEPOSICONS", NRDEPOSICONS, 20},
+                                           {"NRCOODOCNFIS", NRCOODOCNFIS, 10},
+                                           {"NRGNFDOCNFIS", NRGNFDOCNFIS, 10},
+                                           {"NRSERIEEFCDOCNF", NRSERIEEFCDOCNF, 30}});
 
         // 2. Movement numbers for every row, reserved before the transaction.
         QString nrSequMovi;
@@ -119,7 +160,9 @@ QVariant setGravaCompCred(const QVariant& cdsMovCaixaData, const QString& CDFILI
             cash.paramByName(QStringLiteral("NRSEQUMOVI")).setAsString(nrSequMovi);
             cash.paramByName(QStringLiteral("IDTIPOMOVIVE")).setAsString(row("IDTIPOMOVIVE").asString());
             cash.paramByName(QStringLiteral("DSMOVIVEND")).setAsString(row("DSMOVIVEND").asString());
-            cash.paramByName(QStringLiteral("VRMOVIVEND")).setAsFloat(row("VRMOVIVEND").asFloat());
+            // Cents, as the NUMERIC(15,2) column keeps them on every engine.
+            cash.paramByName(QStringLiteral("VRMOVIVEND"))
+                .setAsFloat(MoneyRounding::roundTo2(row("VRMOVIVEND").asFloat()));
             cash.paramByName(QStringLiteral("NRSEQVENDA")).setAsString(QString());
             cash.paramByName(QStringLiteral("CDTIPORECE")).setAsString(row("CDTIPORECE").asString());
             cash.paramByName(QStringLiteral("DTHRINCMOV")).setAsDateTime(row("DTHRINCMOV").asDateTime());
@@ -131,7 +174,8 @@ QVariant setGravaCompCred(const QVariant& cdsMovCaixaData, const QString& CDFILI
             cash.paramByName(QStringLiteral("NRCHEQUEVEND")).setAsString(row("NRCHEQUEVEND").asString());
             cash.paramByName(QStringLiteral("NRCARTBANCO")).setAsString(row("NRCARTBANCO").asString());
             cash.paramByName(QStringLiteral("CDNSUHOSTTEF")).setAsString(row("CDNSUHOSTTEF").asString());
-            cash.paramByName(QStringLiteral("VRMOVIVEOUT")).setAsFloat(row("VRMOVIVEOUT").asFloat());
+            cash.paramByName(QStringLiteral("VRMOVIVEOUT"))
+                .setAsFloat(MoneyRounding::roundTo2(row("VRMOVIVEOUT").asFloat()));
             cash.paramByName(QStringLiteral("VRCOTINDOUT")).setAsFloat(row("VRCOTINDOUT").asFloat());
             if (!Srv_consiste::EmptyString(row("DTDEPCHEQVEN").asString()))
                 cash.paramByName(QStringLiteral("DTDEPCHEQVEN")).setAsDateTime(row("DTDEPCHEQVEN").asDateTime());
@@ -165,7 +209,8 @@ QVariant setGravaCompCred(const QVariant& cdsMovCaixaData, const QString& CDFILI
             nrSeqMovExt = incremented(nrSeqMovExt, 3, "statement line number");
         }
 
-        // 8. Everything of the recording at once.
+        // 8. Everything of the recording at once. A crash test may stop the kiosk just before.
+        FaultPoint::hit("mid-recording");
         dm->CommitTrans();
 
         // 9-11. Balances from the consumer's earliest statement date.

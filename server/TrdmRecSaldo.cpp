@@ -101,6 +101,12 @@ TrdmRecSaldo::TrdmRecSaldo(QObject* owner) : QObject(owner)
     cdsMovCaixa->addIndex(QStringLiteral("idxDTHRINCMOV"), QStringLiteral("DTHRINCMOV"));
     cdsMovCaixa->addIndex(QStringLiteral("idxVRMOVIVEND"), QStringLiteral("VRMOVIVEND"), QStringLiteral("VRMOVIVEND"));
     cdsMovCaixa->setIndexName(QStringLiteral("idxNRORDTROCO"));
+    // The amounts and dates the recording reads are typed here, so a packet that carries them as
+    // text is read in its own format (C locale, ISO) and never with the kiosk's locale.
+    cdsMovCaixa->setFieldTypes({number("VRMOVIVEND"), number("VRMOVIVEOUT"), number("VRCOTINDOUT"),
+                                FieldDef::make(QStringLiteral("DTHRINCMOV"), FieldType::DateTime),
+                                FieldDef::make(QStringLiteral("DTMOVIMCAIXA"), FieldType::DateTime),
+                                FieldDef::make(QStringLiteral("DTDEPCHEQVEN"), FieldType::DateTime)});
 
     adqParaVend = new SqlQuery(QStringLiteral("adqParaVend"), adcRecSaldo, this);
     declared(adqParaVend, QStringLiteral("adqParaVend.sql"));

@@ -88,6 +88,25 @@ void useDemoStore(HostConfig& config)
                                    QStringLiteral("/store.db"));
 }
 
+// Paid purchases a previous run left unfinished (the kiosk died, the store was down)
+// are recorded and confirmed, or undone, before a new consumer is served.
+void settlePurchaseJournal(QLibrary& module)
+{
+    using Settle = int (*)();
+    const auto settle = reinterpret_cast<Settle>(module.resolve("SettlePurchaseJournal"));
+    if (!settle) {
+        std::fprintf(stderr, "kiosk: the recharge module cannot settle the purchase journal\n");
+        return;
+    }
+    const int left = settle();
+    if (left < 0)
+        std::fprintf(stderr, "kiosk: the purchase journal could not be settled now; it is tried again at the next "
+                             "start (or with kioskctl recover)\n");
+    else if (left > 0)
+        std::fprintf(stderr, "kiosk: %d paid purchase(s) still unsettled in the purchase journal; see kioskctl "
+                             "recover\n", left);
+}
+
 ScreenSession::Options sessionOptions(const QCommandLineParser& cli)
 {
     ScreenSession::Options options;
@@ -157,6 +176,7 @@ int main(int argc, char* argv[])
         const auto entry = reinterpret_cast<Entry>(module.resolve("CriaRecSaldo"));
         if (!entry)
             throw KioskError(QStringLiteral("the recharge module has no entry CriaRecSaldo"));
+        settlePurchaseJournal(module);
 
         ScreenSession session(options);
         entry(PacketVariant::of(packet));

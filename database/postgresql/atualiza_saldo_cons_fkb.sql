@@ -19,6 +19,9 @@ DECLARE
     V_ATUAL   NUMERIC(15,2);
     R         RECORD;
 BEGIN
+    -- Queue behind any recording or evolution of this consumer still open, then read what it committed.
+    PERFORM BLOQUEIA_SALDO_CONS(P_CDCLIENTE, P_CDCONSUMIDOR);
+
     SELECT E.VRSALDCONEXT INTO V_SALDO
       FROM EXTRATOCONS E
      WHERE E.CDCLIENTE = P_CDCLIENTE

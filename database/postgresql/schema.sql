@@ -120,6 +120,63 @@ CREATE TABLE IF NOT EXISTS EXTRATOCONS (
 -- Earliest statement date of a consumer over all families.
 CREATE INDEX IF NOT EXISTS EXTRATOCONS_CONS_DATA ON EXTRATOCONS (CDCLIENTE, CDCONSUMIDOR, DTMOVEXTCONS);
 
+-- Work on one consumer's balances is serialised per consumer: the statement lines a recording
+-- writes and every run of the balance procedure take one transaction-scoped lock keyed on the
+-- client and consumer. It is the only lock held for long on the consumer's rows and a transaction
+-- takes it for one consumer only, so two kiosks (or two families of one consumer) cannot deadlock:
+-- they queue. The key is a 64-bit hash; two consumers sharing one only queue behind each other.
+CREATE OR REPLACE FUNCTION BLOQUEIA_SALDO_CONS(
+    P_CDCLIENTE     VARCHAR,
+    P_CDCONSUMIDOR  VARCHAR)
+RETURNS VOID
+LANGUAGE plpgsql
+AS $$
+BEGIN
+    PERFORM pg_advisory_xact_lock(
+        hashtextextended('SALDOCONS' || chr(31) || COALESCE(P_CDCLIENTE, '') || chr(31) || COALESCE(P_CDCONSUMIDOR, ''), 0));
+END;
+$$;
+
+-- A new statement line takes the consumer's lock, then the next free line number of its
+-- instant when the one it carries is taken: kiosks recording for one consumer at the same
+-- moment each get a line of their own ("001" stays the first). More than 999 lines in one
+-- instant are refused, never wrapped.
+CREATE OR REPLACE FUNCTION EXTRATOCONS_NOVA_LINHA()
+RETURNS TRIGGER
+LANGUAGE plpgsql
+AS $$
+DECLARE
+    V_PROXIMA  INTEGER;
+BEGIN
+    PERFORM BLOQUEIA_SALDO_CONS(NEW.CDCLIENTE, NEW.CDCONSUMIDOR);
+    IF EXISTS (SELECT 1
+                 FROM EXTRATOCONS E
+                WHERE E.CDCLIENTE = NEW.CDCLIENTE
+                  AND E.CDCONSUMIDOR = NEW.CDCONSUMIDOR
+                  AND E.CDFAMILISALD = NEW.CDFAMILISALD
+                  AND E.DTMOVEXTCONS = NEW.DTMOVEXTCONS
+                  AND E.NRSEQMOVEXT = NEW.NRSEQMOVEXT) THEN
+        SELECT COALESCE(MAX(CAST(E.NRSEQMOVEXT AS INTEGER)), 0) + 1 INTO V_PROXIMA
+          FROM EXTRATOCONS E
+         WHERE E.CDCLIENTE = NEW.CDCLIENTE
+           AND E.CDCONSUMIDOR = NEW.CDCONSUMIDOR
+           AND E.CDFAMILISALD = NEW.CDFAMILISALD
+           AND E.DTMOVEXTCONS = NEW.DTMOVEXTCONS
+           AND E.NRSEQMOVEXT ~ '^[0-9]{1,3}$';
+        IF V_PROXIMA > 999 THEN
+            RAISE EXCEPTION 'statement lines of consumer % family % at % are exhausted (999)',
+                NEW.CDCONSUMIDOR, NEW.CDFAMILISALD, NEW.DTMOVEXTCONS;
+        END IF;
+        NEW.NRSEQMOVEXT := LPAD(CAST(V_PROXIMA AS VARCHAR), 3, '0');
+    END IF;
+    RETURN NEW;
+END;
+$$;
+
+CREATE OR REPLACE TRIGGER EXTRATOCONS_NOVA_LINHA
+    BEFORE INSERT ON EXTRATOCONS
+    FOR EACH ROW EXECUTE FUNCTION EXTRATOCONS_NOVA_LINHA();
+
 -- Consumers known to the kiosk host (the host's own table).
 CREATE TABLE IF NOT EXISTS CONSUMIDOR (
     CDCLIENTE     VARCHAR(21) NOT NULL,

@@ -4,7 +4,6 @@
 #include "FilterExpression.h"
 #include "KioskError.h"
 
-#include <QLocale>
 #include <algorithm>
 
 namespace {
@@ -44,16 +43,15 @@ QString Field::asString() const
     const QVariant v = value();
     if (!v.isValid())
         return QString();
+    // Text read from a number or a date-time is in the packet's own format (C locale, ISO), never the
+    // kiosk's: it may well be written to the store.
     switch (def().type) {
     case FieldType::Float:
-        return QLocale().toString(v.toDouble(), 'g', 15);
-    case FieldType::DateTime: {
-        const QDateTime dt = DateTimeValue::toDateTime(v.toDouble());
-        return QLocale().toString(dt.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
-               dt.time().toString(QStringLiteral("HH:mm:ss"));
-    }
+        return QString::number(v.toDouble(), 'g', 15);
+    case FieldType::DateTime:
+        return DateTimeValue::toDateTime(v.toDouble()).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
     case FieldType::Date:
-        return QLocale().toString(DateTimeValue::toDateTime(v.toDouble()).date(), QLocale::ShortFormat);
+        return DateTimeValue::toDateTime(v.toDouble()).date().toString(Qt::ISODate);
     case FieldType::Boolean:
         return v.toBool() ? QStringLiteral("True") : QStringLiteral("False");
     default:
@@ -89,10 +87,9 @@ double Field::asFloat() const
     if (!v.isValid())
         return 0.0;
     if (def().type == FieldType::String) {
+        // C locale only: "1.250" is one and a quarter whatever the kiosk's language.
         bool ok = false;
-        double d = QLocale().toDouble(v.toString().trimmed(), &ok);
-        if (!ok)
-            d = v.toString().trimmed().toDouble(&ok);
+        const double d = v.toString().trimmed().toDouble(&ok);
         if (!ok)
             cannotRead("a float");
         return d;
@@ -137,11 +134,9 @@ double Field::asDateTime() const
         double days = 0;
         if (v.toString().trimmed().isEmpty())
             return 0.0;
+        // ISO text only: a regional short date ("12/8/26") reads differently in every locale.
         if (DateTimeValue::parseIsoText(v.toString(), &days))
             return days;
-        const QDate d = QLocale().toDate(v.toString().trimmed(), QLocale::ShortFormat);
-        if (d.isValid())
-            return DateTimeValue::fromDate(d);
         cannotRead("a date-time");
     }
     default:
@@ -188,8 +183,35 @@ void ClientDataSet::setData(const QVariant& packet)
     setData(packet.value<DataPacket>());
 }
 
-void ClientDataSet::setData(const DataPacket& packet, const QString& origin)
+DataPacket ClientDataSet::withDeclaredTypes(const DataPacket& packet, const QString& origin) const
 {
+    DataPacket typed(packet);
+    QList<FieldDef> fields = packet.fields();
+    const QString where = origin.isEmpty() ? objectName() : QStringLiteral("%1 (%2)").arg(objectName(), origin);
+    for (const FieldDef& want : m_declaredTypes) {
+        const int i = packet.fieldIndex(want.name);
+        if (i < 0 || fields[i].type == want.type)
+            continue;
+        const FieldType got = fields[i].type;
+        const bool convertible = got == FieldType::String ||
+                                 (want.type == FieldType::Float && got == FieldType::Integer) ||
+                                 (want.type == FieldType::DateTime && got == FieldType::Date);
+        if (!convertible)
+            throw DataSetError(QStringLiteral("%1: field %2 is %3, expected %4")
+                                   .arg(where, fields[i].name, fieldTypeName(got), fieldTypeName(want.type)));
+        fields[i].type = want.type;
+        fields[i].size = 0;
+        for (QVariantList& row : typed.rows())
+            row[i] = DataPacket::normalise(row[i], fields[i], where);
+    }
+    DataPacket out(fields);
+    out.rows() = typed.rows();
+    return out;
+}
+
+void ClientDataSet::setData(const DataPacket& incoming, const QString& origin)
+{
+    const DataPacket packet = m_declaredTypes.isEmpty() ? incoming : withDeclaredTypes(incoming, origin);
     m_origin = origin;
     for (const FieldDef& want : m_persistent) {
         const int i = packet.fieldIndex(want.name);

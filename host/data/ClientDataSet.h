@@ -56,6 +56,10 @@ public:
     // into it must carry each of them (by name and type).
     void setFieldDefs(QList<FieldDef> defs) { m_persistent = std::move(defs); }
     const QList<FieldDef>& fieldDefs() const { return m_persistent; }
+    // Declared types of fields the data set reads, which a packet need not carry: a field of one
+    // of these names arriving as text (or as a narrower kind) is converted on arrival, read in the
+    // packet's own format (C locale, ISO); a value that does not convert refuses the packet.
+    void setFieldTypes(QList<FieldDef> defs) { m_declaredTypes = std::move(defs); }
     const QList<FieldDef>& fields() const { return m_content.fields(); }
     int fieldCount() const { return int(m_content.fields().size()); }
 
@@ -110,12 +114,14 @@ private:
     };
 
     void requireActive(const char* what) const;
+    DataPacket withDeclaredTypes(const DataPacket& packet, const QString& origin) const;
     void rebuildView(int keepRow = -1);
     QVariant currentValue(int index) const;
     void setCurrentValue(int index, const QVariant& v);
     [[noreturn]] void fail(const QString& what) const;
 
     QList<FieldDef> m_persistent;
+    QList<FieldDef> m_declaredTypes;
     DataPacket m_content;
     QString m_origin;
     State m_state = State::Inactive;

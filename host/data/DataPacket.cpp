@@ -224,12 +224,20 @@ DataPacket DataPacket::fromJson(const QByteArray& json, const QString& origin)
             fail(origin, QStringLiteral("field %1 appears twice").arg(f.name));
         p.m_fields.append(f);
     }
-    const QJsonArray rows = root.value(QStringLiteral("rows")).toArray();
+    // A packet without its record list is damaged, not empty: reading it as empty would lose its records.
+    const QJsonValue rowsValue = root.value(QStringLiteral("rows"));
+    if (rowsValue.isUndefined())
+        fail(origin, QStringLiteral("data packet without a record list (\"rows\" missing)"));
+    if (!rowsValue.isArray())
+        fail(origin, QStringLiteral("data packet whose record list (\"rows\") is not a list"));
+    const QJsonArray rows = rowsValue.toArray();
     int rowNo = 0;
     for (const QJsonValue& rv : rows) {
         ++rowNo;
+        if (!rv.isArray())
+            fail(origin, QStringLiteral("record %1 is not a list of values").arg(rowNo));
         const QJsonArray cells = rv.toArray();
-        if (!rv.isArray() || cells.size() != p.m_fields.size())
+        if (cells.size() != p.m_fields.size())
             fail(origin, QStringLiteral("record %1 has %2 values for %3 fields")
                              .arg(rowNo)
                              .arg(cells.size())

@@ -2,6 +2,7 @@
 
 #include "Clock.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -18,10 +19,22 @@ double fromDate(const QDate& d)
 
 double fromDateTime(const QDateTime& dt)
 {
-    if (!dt.isValid())
+    // Only the wall-clock fields count. A local time that the machine's zone skips (the hour a
+    // daylight-saving change jumps over) makes the QDateTime invalid, yet its date and time still
+    // hold what was stored; the zone must not turn that into "no date".
+    const QDate date = dt.date();
+    const QTime time = dt.time();
+    if (!date.isValid() || !time.isValid())
         return 0.0;
-    const double day = fromDate(dt.date());
-    const double frac = dt.time().msecsSinceStartOfDay() / msPerDay;
+    return fromWallClock(date, time);
+}
+
+double fromWallClock(const QDate& date, const QTime& time)
+{
+    if (!date.isValid())
+        return 0.0;
+    const double day = fromDate(date);
+    const double frac = (time.isValid() ? time.msecsSinceStartOfDay() : 0) / msPerDay;
     // Days before the epoch keep the time as a positive fraction of a negative day count.
     return day >= 0 ? day + frac : day - frac;
 }
@@ -54,28 +67,46 @@ QString toIsoText(double days)
 
 bool parseIsoText(const QString& text, double* days)
 {
+    // Date and time are read apart, never as one local QDateTime: the text is a wall-clock
+    // time and must read the same in every zone (also in an hour a daylight-saving change skips).
     QString t = text.trimmed();
-    if (t.isEmpty())
+    if (t.size() < 10)
         return false;
-    t.replace(QLatin1Char('T'), QLatin1Char(' '));
+    const QDate date = QDate::fromString(t.left(10), QStringLiteral("yyyy-MM-dd"));
+    if (!date.isValid())
+        return false;
+    if (t.size() == 10) {
+        *days = fromDate(date);
+        return true;
+    }
+    if (t[10] != QLatin1Char('T') && t[10] != QLatin1Char(' '))
+        return false;
+    t = t.mid(11);
+    // A zone suffix is dropped: the store keeps wall-clock times.
     if (t.endsWith(QLatin1Char('Z')))
         t.chop(1);
-    const int plus = t.indexOf(QLatin1Char('+'), 10);
-    if (plus > 0)
-        t.truncate(plus);
-    static const char* const formats[] = {"yyyy-MM-dd HH:mm:ss.zzz", "yyyy-MM-dd HH:mm:ss", "yyyy-MM-dd HH:mm",
-                                          "yyyy-MM-dd"};
-    for (const char* f : formats) {
-        const QDateTime dt = QDateTime::fromString(t, QString::fromLatin1(f));
-        if (dt.isValid()) {
-            *days = fromDateTime(dt);
+    const qsizetype zone = std::max(t.indexOf(QLatin1Char('+')), t.indexOf(QLatin1Char('-')));
+    if (zone > 0)
+        t.truncate(zone);
+    // The fraction of a second, of any length, is kept to milliseconds (PostgreSQL gives up to six
+    // digits and drops trailing zeros).
+    int ms = 0;
+    const qsizetype dot = t.indexOf(QLatin1Char('.'));
+    if (dot > 0) {
+        const QString fraction = t.mid(dot + 1);
+        if (fraction.isEmpty() || fraction.size() > 9 ||
+            std::any_of(fraction.begin(), fraction.end(), [](QChar c) { return !c.isDigit(); }))
+            return false;
+        ms = fraction.left(3).leftJustified(3, QLatin1Char('0')).toInt();
+        t.truncate(dot);
+    }
+    for (const char* f : {"HH:mm:ss", "HH:mm"}) {
+        const QTime time = QTime::fromString(t, QString::fromLatin1(f));
+        if (time.isValid()) {
+            *days = fromWallClock(date, time.addMSecs(ms));
             return true;
         }
     }
-    // More than three fractional digits (PostgreSQL microseconds): keep milliseconds.
-    const int dot = t.lastIndexOf(QLatin1Char('.'));
-    if (dot > 0 && t.size() - dot > 4)
-        return parseIsoText(t.left(dot + 4), days);
     return false;
 }
 

@@ -11,6 +11,8 @@
 namespace DateTimeValue {
 HOST_EXPORT double fromDateTime(const QDateTime& dt);
 HOST_EXPORT double fromDate(const QDate& d);
+// The day count of a wall-clock date and time, whatever the machine's time zone.
+HOST_EXPORT double fromWallClock(const QDate& date, const QTime& time);
 HOST_EXPORT QDateTime toDateTime(double days);
 HOST_EXPORT double dateOnly(double days);
 HOST_EXPORT double now();

@@ -14,26 +14,33 @@
 #include <memory>
 
 namespace {
-// The counter holds the last number issued, as 10-digit text.
+// The counter holds the last number issued, as 10-digit text. A counter that does not hold a
+// number, or has fewer than the requested numbers left before 9999999999, is not touched and
+// returns no row: it never wraps to 0000000000 nor loses its leading digit.
 const char* const upsertPostgres =
     "INSERT INTO NOVOCODIGO (CDCONTADOR, NRSEQUENCIAL) VALUES (:P_CDCONTADOR, :P_PRIMEIRO)\n"
     "ON CONFLICT (CDCONTADOR) DO UPDATE\n"
     "   SET NRSEQUENCIAL = LPAD(CAST(CAST(NOVOCODIGO.NRSEQUENCIAL AS BIGINT) + :P_QUANTIDADE AS VARCHAR), 10, '0')\n"
-    " WHERE NOVOCODIGO.NRSEQUENCIAL ~ '^[0-9]{1,18}$'\n"
+    " WHERE CASE WHEN NOVOCODIGO.NRSEQUENCIAL ~ '^[0-9]{1,18}$'\n"
+    "            THEN CAST(NOVOCODIGO.NRSEQUENCIAL AS BIGINT) <= :P_MAXIMO ELSE FALSE END\n"
     "RETURNING NRSEQUENCIAL";
 const char* const upsertSqlite =
     "INSERT INTO NOVOCODIGO (CDCONTADOR, NRSEQUENCIAL) VALUES (:P_CDCONTADOR, :P_PRIMEIRO)\n"
     "ON CONFLICT (CDCONTADOR) DO UPDATE\n"
     "   SET NRSEQUENCIAL = substr('0000000000' || (CAST(NRSEQUENCIAL AS INTEGER) + :P_QUANTIDADE), -10, 10)\n"
-    " WHERE NRSEQUENCIAL <> '' AND NRSEQUENCIAL NOT GLOB '*[^0-9]*'\n"
+    " WHERE NRSEQUENCIAL <> '' AND NRSEQUENCIAL NOT GLOB '*[^0-9]*' AND length(NRSEQUENCIAL) <= 18\n"
+    "   AND CAST(NRSEQUENCIAL AS INTEGER) <= :P_MAXIMO\n"
     "RETURNING NRSEQUENCIAL";
 const char* const upsertMssql =
     "MERGE NOVOCODIGO WITH (HOLDLOCK) AS T USING (SELECT :P_CDCONTADOR AS CDCONTADOR) AS S\n"
     "   ON T.CDCONTADOR = S.CDCONTADOR\n"
-    "WHEN MATCHED THEN UPDATE SET NRSEQUENCIAL =\n"
+    "WHEN MATCHED AND TRY_CAST(T.NRSEQUENCIAL AS BIGINT) <= :P_MAXIMO THEN UPDATE SET NRSEQUENCIAL =\n"
     "   RIGHT('0000000000' + CAST(CAST(T.NRSEQUENCIAL AS BIGINT) + :P_QUANTIDADE AS VARCHAR(20)), 10)\n"
     "WHEN NOT MATCHED THEN INSERT (CDCONTADOR, NRSEQUENCIAL) VALUES (S.CDCONTADOR, :P_PRIMEIRO)\n"
     "OUTPUT inserted.NRSEQUENCIAL;";
+
+// Counters are 10-digit numbers.
+constexpr qint64 lastCounterNumber = 9999999999;
 
 struct Pool
 {
@@ -88,7 +95,7 @@ void TdtmZelProxCodigo::releasePooledConnections()
 
 QString TdtmZelProxCodigo::reserve(const QString& key, int count)
 {
-    if (count < 1)
+    if (count < 1 || count > lastCounterNumber)
         throw KioskError(QStringLiteral("counter %1: cannot reserve %2 numbers").arg(key).arg(count));
     const QString cs = m_caller ? m_caller->connectionString() : Geralzel::_GetStringConexZel(QString());
     const QString kind = ConnectionString(cs).kind();
@@ -101,6 +108,7 @@ QString TdtmZelProxCodigo::reserve(const QString& key, int count)
     upsert.paramByName(QStringLiteral("P_CDCONTADOR")).setAsString(key);
     upsert.paramByName(QStringLiteral("P_PRIMEIRO")).setAsString(Consiste::Ajusta(QString::number(count), 10));
     upsert.paramByName(QStringLiteral("P_QUANTIDADE")).setAsInteger(count);
+    upsert.paramByName(QStringLiteral("P_MAXIMO")).setAsInteger(lastCounterNumber - count);
 
     const bool ownTransaction = !conn.inTransaction();
     if (ownTransaction)
@@ -108,9 +116,13 @@ QString TdtmZelProxCodigo::reserve(const QString& key, int count)
     QString last;
     try {
         upsert.open();
-        // A counter that does not hold a number is left alone and returns no row.
+        // A counter that does not hold a number, or is too near its end, is left alone and returns no row.
         if (upsert.eof())
-            throw KioskError(QStringLiteral("counter %1 holds a value that is not a number").arg(key));
+            throw KioskError(QStringLiteral("counter %1 cannot issue %2 more number(s): it holds a value that is not a "
+                                            "number or has fewer left before %3")
+                                 .arg(key)
+                                 .arg(count)
+                                 .arg(lastCounterNumber));
         last = upsert.fieldByName(QStringLiteral("NRSEQUENCIAL")).asString();
         upsert.close();
         if (ownTransaction)
@@ -128,8 +140,9 @@ QString TdtmZelProxCodigo::reserve(const QString& key, int count)
     }
     bool ok = false;
     const qint64 lastNumber = last.toLongLong(&ok);
-    if (!ok)
-        throw KioskError(QStringLiteral("counter %1 holds \"%2\", not a number").arg(key, last));
+    if (!ok || lastNumber < count || lastNumber > lastCounterNumber)
+        throw KioskError(
+            QStringLiteral("counter %1 holds \"%2\", not a number from 1 to %3").arg(key, last).arg(lastCounterNumber));
     return Consiste::Ajusta(QString::number(lastNumber - count + 1), 10);
 }
 

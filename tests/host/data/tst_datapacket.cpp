@@ -79,6 +79,19 @@ private slots:
         QTest::newRow("short record")
             << QByteArray(R"({"format":"kiosk-datapacket","fields":[{"name":"A","type":"string"},{"name":"B","type":"string"}],"rows":[["x"]]})")
             << QStringLiteral("record 1 has 1 values for 2 fields");
+        // A damaged record list is an error, never an empty packet.
+        QTest::newRow("rows missing")
+            << QByteArray(R"({"format":"kiosk-datapacket","fields":[{"name":"A","type":"string"}]})")
+            << QStringLiteral("\"rows\" missing");
+        QTest::newRow("rows not a list")
+            << QByteArray(R"({"format":"kiosk-datapacket","fields":[{"name":"A","type":"string"}],"rows":{"0":["x"]}})")
+            << QStringLiteral("is not a list");
+        QTest::newRow("record not a list")
+            << QByteArray(R"({"format":"kiosk-datapacket","fields":[],"rows":[["x"],"y"]})")
+            << QStringLiteral("record 1 has 1 values for 0 fields");
+        QTest::newRow("record not a list, no fields")
+            << QByteArray(R"({"format":"kiosk-datapacket","fields":[],"rows":["y"]})")
+            << QStringLiteral("record 1 is not a list");
         QTest::newRow("bad date")
             << QByteArray(R"({"format":"kiosk-datapacket","fields":[{"name":"DT","type":"datetime"}],"rows":[["31/02/2024"]]})")
             << QStringLiteral("field DT");

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+
+// What the store's columns can hold, checked before a recording writes anything (not even a
+// reserved number), so that every engine refuses the same values with the same text. The
+// schemas enforce the same limits as a last guard.
+namespace StoreLimits
+{
+// Largest amount a NUMERIC(15,2) column holds.
+constexpr double maxMoney = 9999999999999.99;
+
+// The amount rounded to cents as the store keeps it; refuses a value that is not a finite
+// number or whose rounded value does not fit NUMERIC(15,2). `what` names the value in the text.
+double money(double value, const QString& what);
+// The same for a NUMERIC(15,6) quotation: finite and below 10^9 once rounded to 6 decimals.
+double quotation(double value, const QString& what);
+// Refuses a text with more characters than its column holds. The text itself is not quoted
+// in the failure: it may be long, or a card's number.
+void text(const QString& value, int width, const QString& what);
+} // namespace StoreLimits
