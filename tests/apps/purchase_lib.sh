@@ -95,6 +95,18 @@ run_kiosk() {
         kiosk_status=$?
 }
 
+# The same in the background, for a test that sets up a fault while the kiosk runs.
+start_kiosk() {
+    local name=$1
+    shift
+    "$bin/kiosk" --consumer "$consumer" --script "$work/$name.kscript" "$@" >"$work/$name.log" 2>&1 &
+    kiosk_pid=$!
+}
+finish_kiosk() {
+    kiosk_status=0
+    wait "$kiosk_pid" || kiosk_status=$?
+}
+
 require_kiosk_ok() {
     [[ $kiosk_status == 0 ]] || { cat "$work/$1.log" >&2; fail "kiosk run $1 ended with status $kiosk_status"; }
 }
