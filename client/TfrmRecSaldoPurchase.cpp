@@ -39,8 +39,8 @@ const QString debitCodes = QStringLiteral("[10;17;18;19;25;31;32;33;40]");
 const QString creditFilter = QStringLiteral("(CDFPIMPFIS <> '') AND (IDTIPORECE = '1')");
 const QString debitFilter = QStringLiteral("(CDFPIMPFIS <> '') AND (IDTIPORECE = '2')");
 
-const QString textUndone =
-    QStringLiteral("Não foi possível registrar o crédito. A compra no cartão foi cancelada; nenhum valor será cobrado.");
+const QString textUndone = QStringLiteral(
+    "Não foi possível registrar o crédito. A compra no cartão foi cancelada; nenhum valor será cobrado.");
 const QString textRecordedLate = QStringLiteral("O crédito foi registrado.");
 const QString textUnsettled =
     QStringLiteral("Não foi possível concluir o registro do crédito agora. A compra será concluída ou cancelada "
@@ -76,8 +76,8 @@ QString shortDate(double days)
 
 // How a run of the purchase ended, for the final reset.
 enum class RunEnd {
-    Reset,     // step 31 follows: message line cleared, OK key freed
-    LeaveAsIs  // the screen is closing after a timeout: nothing more to do
+    Reset,    // step 31 follows: message line cleared, OK key freed
+    LeaveAsIs // the screen is closing after a timeout: nothing more to do
 };
 
 // One card purchase the terminal approved: its journal entry and how it ends.
@@ -88,7 +88,7 @@ public:
     PaidPurchase(TfrmRecSaldo& screen, PurchaseRecord record)
         : m_screen(screen), m_record(std::move(record)),
           m_journal(screen.purchaseSupport.journalFile.isEmpty() ? PurchaseJournal::defaultFile()
-                                                                  : screen.purchaseSupport.journalFile),
+                                                                 : screen.purchaseSupport.journalFile),
           m_ledger(screen.purchaseSupport.ledger ? screen.purchaseSupport.ledger : std::make_shared<StoreLedger>())
     {
     }
@@ -135,8 +135,8 @@ public:
         try {
             recorded = m_ledger->hasMovement(m_record.nsu, m_record.CDFILIAL, m_record.CDCAIXA);
         } catch (const std::exception& e) {
-            qCWarning(lcScreen).noquote() << "purchase" << m_record.nsu << ": the store cannot say whether it is recorded:"
-                                          << e.what();
+            qCWarning(lcScreen).noquote()
+                << "purchase" << m_record.nsu << ": the store cannot say whether it is recorded:" << e.what();
         }
         auto sleeper = m_screen.purchaseSupport.sleeper
                            ? m_screen.purchaseSupport.sleeper
@@ -157,8 +157,8 @@ public:
         entry.state = PurchaseState::Authorised;
         const PurchaseSettlement::Result result = settlement.settle(entry);
         m_settled = true;
-        qCInfo(lcScreen).noquote() << "purchase" << m_record.nsu << "settled:"
-                                   << PurchaseSettlement::outcomeName(result.outcome) << result.text;
+        qCInfo(lcScreen).noquote() << "purchase" << m_record.nsu
+                                   << "settled:" << PurchaseSettlement::outcomeName(result.outcome) << result.text;
         switch (result.outcome) {
         case PurchaseSettlement::Outcome::Confirmed:
         case PurchaseSettlement::Outcome::ConfirmLater:
@@ -182,8 +182,7 @@ public:
         m_settled = true;
         PaymentTerminal& terminal = Wst00001::paymentTerminal();
         try {
-            if (m_recordingTried &&
-                m_ledger->hasMovement(m_record.nsu, m_record.CDFILIAL, m_record.CDCAIXA)) {
+            if (m_recordingTried && m_ledger->hasMovement(m_record.nsu, m_record.CDFILIAL, m_record.CDCAIXA)) {
                 journalQuietly(PurchaseState::Recorded, QString());
                 terminal.confirm(m_record.nsu);
                 journalQuietly(PurchaseState::Confirmed, QString());
@@ -204,10 +203,9 @@ private:
     {
         if (attempts > 0)
             m_attempts = attempts;
-        Wst00002::AtivaProcesso(runningScreen(), QStringLiteral("Registrando o crédito... tentativa %1 de %2")
-                                                     .arg(attempt)
-                                                     .arg(m_attempts),
-                                m_screen.parametros.INCOR1, m_screen.parametros.INCOR2);
+        Wst00002::AtivaProcesso(
+            runningScreen(), QStringLiteral("Registrando o crédito... tentativa %1 de %2").arg(attempt).arg(m_attempts),
+            m_screen.parametros.INCOR1, m_screen.parametros.INCOR2);
     }
 
     QWidget* runningScreen() const
@@ -233,6 +231,7 @@ private:
     bool m_recordingTried = false;
     bool m_settled = false;
     int m_attempts = 0;
+    QString m_outcomeText;
 };
 
 // The steps after the confirmation; returns how the run ends. Errors go to the caller.
@@ -354,8 +353,8 @@ PurchaseRecord PurchaseRun::journalRecord() const
     r.DTABERCAIX = s.parametros.DTABERCAIX;
     // Until the fiscal date is known, the movement's own date stands for it.
     s.cdsMovCaixa->first();
-    r.DTMOVIDOCNFIS = fiscalDate != 0 ? fiscalDate
-                                      : s.cdsMovCaixa->fieldByName(QStringLiteral("DTMOVIMCAIXA")).asDateTime();
+    r.DTMOVIDOCNFIS =
+        fiscalDate != 0 ? fiscalDate : s.cdsMovCaixa->fieldByName(QStringLiteral("DTMOVIMCAIXA")).asDateTime();
     r.packet = s.cdsMovCaixa->data();
     return r;
 }
@@ -373,11 +372,10 @@ void PurchaseRun::printAndRecord(PaidPurchase& paid)
     const double balanceBefore = amountOf(label("lblVrSaldoCons")->text());
     Wst00001::Compr_CredPessoal(s.parametros.CDPORTAIMPFIS, s.parametros.STTOTCOMPCRED, none, s.parametros.CDFILIAL,
                                 s.parametros.CDCAIXA, s.parametros.IDESQUEMA, coo, gnf, s.cdsMovCaixa, balanceBefore,
-                                s.control<QAbstractButton>(QStringLiteral("blsNome"))->text(),
-                                depositNumber, s.parametros.IDIMPCOMPCREDPE, s.parametros.IDPAISINTEGRA,
-                                s.parametros.IDTIPOIMPNF1, s.parametros.CDPORTIMPNF1, 0, none, s.parametros.NMCAIXA,
-                                s.parametros.DSENDEFILI, none, s.parametros.CDINSCMUNIFILI, none, none,
-                                s.parametros.UTILIZAIMPFIS, 0, 0);
+                                s.control<QAbstractButton>(QStringLiteral("blsNome"))->text(), depositNumber,
+                                s.parametros.IDIMPCOMPCREDPE, s.parametros.IDPAISINTEGRA, s.parametros.IDTIPOIMPNF1,
+                                s.parametros.CDPORTIMPNF1, 0, none, s.parametros.NMCAIXA, s.parametros.DSENDEFILI, none,
+                                s.parametros.CDINSCMUNIFILI, none, none, s.parametros.UTILIZAIMPFIS, 0, 0);
     paid.record() = journalRecord();
     paid.journalPrinted();
     FaultPoint::hit("after-printing");
@@ -392,19 +390,13 @@ void PurchaseRun::printAndRecord(PaidPurchase& paid)
     const QString client = s.parametros.CDCLIENTE;
     const PurchaseRecord& r = paid.record();
     paid.recordingCalled();
-    const QVariant result = Srv_kvb52814::setGravaCompCred(
-        PacketVariant::of(r.packet), r.CDFILIAL, r.CDCAIXA, client, r.CDCONSUMIDOR, r.CDFAMILISALD, depositNumber, coo,
-        gnf, QString(), r.DTABERCAIX, fiscalDate);
+    const QVariant result =
+        Srv_kvb52814::setGravaCompCred(PacketVariant::of(r.packet), r.CDFILIAL, r.CDCAIXA, client, r.CDCONSUMIDOR,
+                                       r.CDFAMILISALD, depositNumber, coo, gnf, QString(), r.DTABERCAIX, fiscalDate);
     const QString d = QStringLiteral("Cli_Kvb52814-cdsMovCaixa.data-") + r.CDFILIAL + QLatin1Char('-') + r.CDCAIXA +
                       QLatin1Char('-') + client + QLatin1Char('-');
-    const QString l = QStringList{r.CDCONSUMIDOR,
-                                  r.CDFAMILISALD,
-                                  depositNumber,
-                                  coo,
-                                  gnf,
-                                  QString(),
-                                  shortDate(r.DTABERCAIX),
-                                  shortDate(fiscalDate)}
+    const QString l = QStringList{r.CDCONSUMIDOR, r.CDFAMILISALD,          depositNumber,        coo, gnf,
+                                  QString(),      shortDate(r.DTABERCAIX), shortDate(fiscalDate)}
                           .join(QLatin1Char('-'));
     Mensagemzel::MensagemMetodo(result, true, 0, QStringLiteral("setGravaCompCred"), d, l, s.parametros.IDESQUEMA);
     paid.settleFromLedger();
@@ -451,7 +443,8 @@ RunEnd PurchaseRun::run(qint32& resultadoTef)
         bare.CDFILIAL = s.parametros.CDFILIAL;
         bare.CDCAIXA = s.parametros.CDCAIXA;
         PaidPurchase unrecordable(s, bare);
-        throw KioskError(QString::fromUtf8(e.what()) + QLatin1Char('\n') + unrecordable.rescue(QString::fromUtf8(e.what())));
+        throw KioskError(QString::fromUtf8(e.what()) + QLatin1Char('\n') +
+                         unrecordable.rescue(QString::fromUtf8(e.what())));
     }
     paid = std::make_unique<PaidPurchase>(s, journalRecord());
     paid->journalApproval();

@@ -1,0 +1,623 @@
+// The purchase on the OK key, headless: every way out of it and the screen after
+// each, the terminal's and the printer's arguments, the packet, the recording's
+// texts, and the faults after the card was charged. Every fault test ends with
+// each approved card transaction either confirmed with exactly one recording or
+// undone with none, and each balance equal to the sum of its statement lines.
+#include "ScreenUnderTest.h"
+
+#include "DateTimeValue.h"
+#include "KioskError.h"
+#include "PurchaseJournal.h"
+#include "RecSaldoDataSets.h"
+#include "SimulatedTerminal.h"
+#include "WaitWindow.h"
+#include "Wst00001.h"
+#include "Wst00002.h"
+
+#include <QDir>
+#include <QFile>
+#include <QtTest>
+
+namespace
+{
+const double turn = DateTimeValue::fromDateTime(QDateTime(QDate(2026, 12, 1), QTime(6, 0)));
+const QString undoneText = QStringLiteral(
+    "Não foi possível registrar o crédito. A compra no cartão foi cancelada; nenhum valor será cobrado.");
+
+// What the fakes behind the terminal and printer functions saw and should do.
+struct Calls {
+    int instancia = 0;
+    int finaliza = 0;
+    QVariantList terminalArgs;
+    QVariantList printerArgs;
+    int printerPacketRows = 0;
+    QString coo = QStringLiteral("000101");
+    QString gnf = QStringLiteral("000202");
+    QString printerError;  // thrown by the printer when set
+    QString cardNumberOut; // written over the terminal's (masked) card number when set
+};
+Calls calls;
+decltype(Wst00001::CriaDedicado) realCriaDedicado = Wst00001::CriaDedicado;
+
+void countInstancia()
+{
+    ++calls.instancia;
+}
+void countFinaliza()
+{
+    ++calls.finaliza;
+}
+
+bool recordingCriaDedicado(QString& nsu, QString& a2, QString& card, QString& bank, QString& a5, qint32& a6,
+                           const QString& a7, const QString& a8, const QString& a9, qint32 a10, qint32 a11, double a12,
+                           qint32 a13, const QString& a14, const QString& a15, const QString& a16, const QString& a17,
+                           qint32 a18, qint32 a19, double a20, const QString& a21, const QString& a22, qint32 a23,
+                           const QString& a24)
+{
+    calls.terminalArgs = {a6, a7, a8, a9, a10, a11, a12, a13, a14, a15, a16, a17, a18, a19, a20, a21, a22, a23, a24};
+    const bool approved = realCriaDedicado(nsu, a2, card, bank, a5, a6, a7, a8, a9, a10, a11, a12, a13, a14, a15, a16,
+                                           a17, a18, a19, a20, a21, a22, a23, a24);
+    if (approved && !calls.cardNumberOut.isEmpty())
+        card = calls.cardNumberOut;
+    return approved;
+}
+
+void fakePrinter(const QString& a1, const QString& a2, const QString& a3, const QString& a4, const QString& a5,
+                 const QString& a6, QString& coo, QString& gnf, ClientDataSet* movement, double a10, const QString& a11,
+                 const QString& a12, const QString& a13, const QString& a14, const QString& a15, const QString& a16,
+                 qint32 a17, const QString& a18, const QString& a19, const QString& a20, const QString& a21,
+                 const QString& a22, const QString& a23, const QString& a24, bool a25, qint32 a26, qint32 a27)
+{
+    calls.printerArgs = {a1,  a2,  a3,  a4,  a5,  a6,  coo, gnf, movement->objectName(),
+                         a10, a11, a12, a13, a14, a15, a16, a17, a18,
+                         a19, a20, a21, a22, a23, a24, a25, a26, a27};
+    calls.printerPacketRows = movement->recordCount();
+    if (!calls.printerError.isEmpty())
+        throw KioskError(calls.printerError);
+    coo = calls.coo;
+    gnf = calls.gnf;
+}
+
+enum class ReceiptTypes { CreditAndDebit, CreditOnly, NoFile };
+
+DataPacket receiptTypes(bool withDebit)
+{
+    DataPacket p(RecSaldoDataSets::confTipoReceFields());
+    auto row = [&](const char* code, const char* name, const char* fp, const char* kind, const char* fiscal) {
+        QVariantList r(p.fields().size());
+        r[p.fieldIndex(QStringLiteral("CDFILIAL"))] = QStringLiteral("0001");
+        r[p.fieldIndex(QStringLiteral("CDTIPORECE"))] = QString::fromLatin1(code);
+        r[p.fieldIndex(QStringLiteral("NMTIPORECE"))] = QString::fromUtf8(name);
+        r[p.fieldIndex(QStringLiteral("CDFPIMPFIS"))] = QString::fromLatin1(fp);
+        r[p.fieldIndex(QStringLiteral("IDTIPORECE"))] = QString::fromLatin1(kind);
+        r[p.fieldIndex(QStringLiteral("DSIMPFISCAL"))] = QString::fromLatin1(fiscal);
+        p.appendRow(r);
+    };
+    row("001", "Dinheiro", "01", "0", "DINHEIRO");
+    row("009", "Crédito sem forma", "", "1", "SEM FORMA"); // no fiscal payment code: never chosen
+    row("010", "Cartão de crédito", "05", "1", "CARTAO CREDITO");
+    if (withDebit)
+        row("011", "Cartão de débito", "06", "2", "CARTAO DEBITO");
+    return p;
+}
+
+// A whole recharge screen with a simulated terminal, the printer fake, and
+// recording retries that do not wait but say what the wait window showed.
+struct Purchase {
+    explicit Purchase(ReceiptTypes types = ReceiptTypes::CreditAndDebit) : s(3)
+    {
+        calls = Calls();
+        Wst00001::InstanciaFuncoes_Pgt00000 = countInstancia;
+        Wst00001::FinalizaFuncoes_Pgt00000 = countFinaliza;
+        Wst00001::CriaDedicado = recordingCriaDedicado;
+        Wst00001::Compr_CredPessoal = fakePrinter;
+        TerminalSettings settings;
+        terminal = std::make_shared<SimulatedTerminal>(settings, s.data.filePath(QStringLiteral("terminal.jsonl")),
+                                                       [](int) {});
+        Wst00001::setPaymentTerminal(terminal);
+
+        ParametrosZel& p = s.screen->parametros;
+        p.IDESQUEMA = QStringLiteral("1");
+        p.DSENDIPSITEF = QStringLiteral("10.0.0.5");
+        p.CDOPERADORLOGIN = QStringLiteral("OP1");
+        p.STTOTCOMPCRED = QStringLiteral("T09");
+        p.CDPORTAIMPFIS = QStringLiteral("COM1");
+        p.IDIMPCOMPCREDPE = QStringLiteral("S");
+        p.IDPAISINTEGRA = QStringLiteral("BR");
+        p.IDTIPOIMPNF1 = QStringLiteral("2");
+        p.CDPORTIMPNF1 = QStringLiteral("COM2");
+        p.NMCAIXA = QStringLiteral("Caixa Um");
+        p.DSENDEFILI = QStringLiteral("Rua A, 1");
+        p.CDINSCMUNIFILI = QStringLiteral("778899");
+        p.UTILIZAIMPFIS = true;
+        p.DTABERCAIX = turn;
+        p.INCOR1 = 0x00FFFFFF;
+        p.INCOR2 = 0x00000000;
+        if (types != ReceiptTypes::NoFile) {
+            s.screen->cdsConfTipoRece->setData(receiptTypes(types == ReceiptTypes::CreditAndDebit));
+            s.screen->cdsConfTipoRece->open();
+        }
+        s.screen->purchaseSupport.sleeper = [this](int ms) {
+            sleeps << ms;
+            waitTexts << (Wst00002::current() ? Wst00002::current()->text() : QString());
+            if (onSleep)
+                onSleep();
+        };
+    }
+    ~Purchase()
+    {
+        Wst00002::DesativaProcesso();
+        Wst00001::restoreDefaults();
+        Wst00001::setPaymentTerminal(nullptr);
+    }
+
+    // Opens the screen, chooses family 001 and types `amount` digits.
+    void ready(const QString& digits = QStringLiteral("2500"))
+    {
+        QVERIFY(s.open());
+        s.click(QStringLiteral("blbMenu1"));
+        s.type(digits);
+    }
+
+    // Presses OK; `card` is the card type button pressed while the panel waits.
+    void pressOk(const QString& card = QStringLiteral("blbCredit"))
+    {
+        QTimer::singleShot(0, s.screen.get(), [this, card] { s.click(card); });
+        s.click(QStringLiteral("dxbTclEnter"));
+    }
+
+    int movements(const QString& nsu)
+    {
+        return s.fixture.store->count(QStringLiteral("FROM MOVCAIXA WHERE CDNSUHOSTTEF = '%1'").arg(nsu));
+    }
+
+    // Every approved transaction confirmed with one recording or undone with none,
+    // every balance the sum of its statement lines.
+    void verifyNothingLost()
+    {
+        for (const SimulatedTerminal::Transaction& t : terminal->transactions()) {
+            if (t.state == TerminalState::Confirmed)
+                QCOMPARE(movements(t.nsu), 1);
+            else if (t.state == TerminalState::Undone || t.state == TerminalState::Declined)
+                QCOMPARE(movements(t.nsu), 0);
+            else
+                QFAIL(qPrintable(QStringLiteral("transaction %1 left pending").arg(t.nsu)));
+        }
+        const int off = s.fixture.store->count(QStringLiteral(
+            "FROM SALDOCONS S WHERE abs(S.VRSALDCONFAM - (SELECT COALESCE(SUM(CASE E.IDTPMOVEXT WHEN 'C' THEN "
+            "E.VRMOVEXTCONS ELSE -E.VRMOVEXTCONS END), 0) FROM EXTRATOCONS E WHERE E.CDCLIENTE = S.CDCLIENTE AND "
+            "E.CDCONSUMIDOR = S.CDCONSUMIDOR AND E.CDFAMILISALD = S.CDFAMILISALD)) > 0.001"));
+        QCOMPARE(off, 0);
+        QVERIFY(!QFile(s.data.filePath(QStringLiteral("purchase-journal.jsonl"))).exists() ||
+                !readJournal().contains("4111111111111111"));
+        const QList<JournalEntry> open = PurchaseJournal(PurchaseJournal::defaultFile()).unfinished();
+        QVERIFY(open.isEmpty());
+    }
+
+    QByteArray readJournal()
+    {
+        QFile f(PurchaseJournal::defaultFile());
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+
+    QVariant packetValue(const char* field)
+    {
+        ClientDataSet& mov = *s.screen->cdsMovCaixa;
+        mov.first();
+        return mov.fieldByName(QString::fromLatin1(field)).value();
+    }
+
+    // The store refuses cash movements until allowRecording().
+    void refuseRecording()
+    {
+        TestStore& st = *s.fixture.store;
+        if (st.engine() == QLatin1String("SQLITE")) {
+            st.exec(QStringLiteral("CREATE TRIGGER REFUSE_MOV BEFORE INSERT ON MOVCAIXA "
+                                   "BEGIN SELECT RAISE(ABORT, 'store refused the movement'); END"));
+        } else {
+            st.exec(QStringLiteral("CREATE FUNCTION REFUSE_MOV() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN "
+                                   "RAISE EXCEPTION 'store refused the movement'; END $$"));
+            st.exec(QStringLiteral("CREATE TRIGGER REFUSE_MOV BEFORE INSERT ON MOVCAIXA "
+                                   "FOR EACH ROW EXECUTE FUNCTION REFUSE_MOV()"));
+        }
+    }
+    void allowRecording()
+    {
+        TestStore& st = *s.fixture.store;
+        st.exec(st.engine() == QLatin1String("SQLITE") ? QStringLiteral("DROP TRIGGER REFUSE_MOV")
+                                                       : QStringLiteral("DROP TRIGGER REFUSE_MOV ON MOVCAIXA"));
+    }
+
+    ScreenUnderTest s;
+    std::shared_ptr<SimulatedTerminal> terminal;
+    QList<int> sleeps;
+    QStringList waitTexts;
+    std::function<void()> onSleep;
+};
+
+// Captures the kiosk's warnings (the recording's failure report carries the texts D and L).
+QStringList warnings;
+void captureWarnings(QtMsgType type, const QMessageLogContext&, const QString& text)
+{
+    if (type == QtWarningMsg)
+        warnings << text;
+}
+} // namespace
+
+class TestPurchase : public QObject
+{
+    Q_OBJECT
+
+    enum Exit { NoFamily, Busy, TimedOut, Cancelled, Declined, LateTimeout, TerminalFailure, EmptyAmount, Success };
+
+private slots:
+    void eachWayOutLeavesTheScreenAsItShould_data()
+    {
+        QTest::addColumn<int>("exit");
+        QTest::addColumn<bool>("liberaOK");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<bool>("timerRunning");
+        QTest::addColumn<QString>("amount");
+        QTest::addColumn<QStringList>("notices");
+        QTest::addColumn<int>("transactions");
+        const QString before = QStringLiteral("antes");
+        QTest::newRow("no family") << int(NoFamily) << true << before << false << "25,00"
+                                   << QStringList{"Operação bloqueada. Família deve ser informada."} << 0;
+        QTest::newRow("busy") << int(Busy) << false << before << false << "25,00" << QStringList{} << 0;
+        QTest::newRow("timed out") << int(TimedOut) << false << before << false << "25,00" << QStringList{} << 0;
+        QTest::newRow("cancelled") << int(Cancelled) << true << before << true << "25,00"
+                                   << QStringList{"Recebimento Cancelado."} << 0;
+        QTest::newRow("declined") << int(Declined) << true << "" << true << "25,00" << QStringList{} << 0;
+        QTest::newRow("late timeout") << int(LateTimeout) << false << "Tempo esgotado." << true << "25,00"
+                                      << QStringList{} << 0;
+        QTest::newRow("terminal failure") << int(TerminalFailure) << true << "" << false << "25,00"
+                                          << QStringList{"Erro na transação Tef. Compra não efetuada."} << 1;
+        QTest::newRow("empty amount") << int(EmptyAmount) << true << "" << false << ""
+                                      << QStringList{"'' não é um valor válido."} << 0;
+        QTest::newRow("success") << int(Success) << true << "" << false << "0,00" << QStringList{} << 1;
+    }
+    void eachWayOutLeavesTheScreenAsItShould()
+    {
+        QFETCH(int, exit);
+        QFETCH(bool, liberaOK);
+        QFETCH(QString, message);
+        QFETCH(bool, timerRunning);
+        QFETCH(QString, amount);
+        QFETCH(QStringList, notices);
+        QFETCH(int, transactions);
+
+        Purchase p;
+        p.ready(exit == EmptyAmount ? QStringLiteral("25<<") : QStringLiteral("2500"));
+        TfrmRecSaldo& screen = *p.s.screen;
+        auto* line = screen.control<QLabel>(QStringLiteral("lblMensagem"));
+        line->setText(QStringLiteral("antes"));
+        screen.tmrPadrao->stop(); // the flow's own restart shows as a running timer
+        QString card = QStringLiteral("blbCredit");
+        switch (exit) {
+        case NoFamily:
+            screen.FamiliaSelecionada.clear();
+            break;
+        case Busy:
+            screen.LiberaOK = false;
+            break;
+        case TimedOut:
+            screen.TempoEsgotado = true;
+            break;
+        case Cancelled:
+            card = QStringLiteral("BlendedBitBtn1");
+            break;
+        case Declined:
+            p.s.messages.nextAnswer = false;
+            break;
+        case LateTimeout:
+            // The idle timeout runs while the panel waits; its 3 seconds pass on the manual clock.
+            QTimer::singleShot(0, &screen, [&] {
+                QTimer::singleShot(0, &screen, [&] { p.s.clock.advanceMs(3000); });
+                screen.runHandler([&] { screen.tmrPadraoTimer(&screen); });
+            });
+            break;
+        case TerminalFailure:
+            p.terminal->settings().mode = QStringLiteral("decline");
+            break;
+        default:
+            break;
+        }
+        p.pressOk(card);
+
+        QCOMPARE(screen.LiberaOK, liberaOK);
+        QCOMPARE(line->text(), message);
+        QCOMPARE(screen.tmrPadrao->isActive(), timerRunning);
+        QCOMPARE(p.s.text(QStringLiteral("lblVrSaldo")), amount);
+        QCOMPARE(p.s.messages.notices, notices);
+        QCOMPARE(p.terminal->transactions().size(), transactions);
+        QVERIFY(!Wst00002::current());
+        if (exit >= Cancelled) {
+            QVERIFY(!p.s.visible(QStringLiteral("PanTipoRece")));
+            QVERIFY(screen.control(QStringLiteral("PanFamilia"))->isEnabled());
+            QVERIFY(screen.control(QStringLiteral("pnlVrSaldo"))->isEnabled());
+        }
+        QCOMPARE(screen.FamiliaSelecionada, exit == NoFamily ? QString() : QStringLiteral("001"));
+        // The terminal functions are released whenever they were prepared.
+        QCOMPARE(calls.finaliza, calls.instancia);
+        if (exit == EmptyAmount)
+            QCOMPARE(calls.instancia, 1);
+        if (exit == Success) {
+            QCOMPARE(p.s.text(QStringLiteral("lblVrSaldoCons")), QStringLiteral("25,00"));
+            QCOMPARE(p.terminal->transactions().first().state, TerminalState::Confirmed);
+            QCOMPARE(screen.CodigosFuncao, QStringLiteral("[10;15;24;27;28;29;31;32;33;40]"));
+        }
+        p.verifyNothingLost();
+    }
+
+    void enterWhileTheCardTypeIsAskedDoesNothing()
+    {
+        Purchase p;
+        p.ready();
+        TfrmRecSaldo& screen = *p.s.screen;
+        bool panelStayed = false;
+        QTimer::singleShot(0, &screen, [&] {
+            p.s.type(QStringLiteral(">"));
+            panelStayed = p.s.visible(QStringLiteral("PanTipoRece")) && screen.TipoCartao == 0 &&
+                          p.s.messages.questions.isEmpty() && p.s.messages.notices.isEmpty();
+            p.s.click(QStringLiteral("BlendedBitBtn1"));
+        });
+        p.s.click(QStringLiteral("dxbTclEnter"));
+        QVERIFY(panelStayed);
+        QCOMPARE(p.s.messages.notices, QStringList{"Recebimento Cancelado."});
+        QVERIFY(p.terminal->transactions().isEmpty());
+        QVERIFY(screen.LiberaOK); // a following OK starts a purchase
+    }
+
+    void terminalAndPrinterGetTheirArguments_data()
+    {
+        QTest::addColumn<QString>("digits");
+        QTest::addColumn<QString>("card");
+        QTest::addColumn<double>("amount");
+        QTest::addColumn<QString>("description");
+        QTest::addColumn<QString>("codes");
+        QTest::newRow("credit 25,00") << "2500"
+                                      << "blbCredit" << 25.0 << "[Compra de Créd,00000000,1,25,00]"
+                                      << "[10;15;24;27;28;29;31;32;33;40]";
+        QTest::newRow("debit, nothing typed") << ""
+                                              << "blbDebt" << 0.0 << "[Compra de Créd,00000000,1,0,00]"
+                                              << "[10;17;18;19;25;31;32;33;40]";
+    }
+    void terminalAndPrinterGetTheirArguments()
+    {
+        QFETCH(QString, digits);
+        QFETCH(QString, card);
+        QFETCH(double, amount);
+        QFETCH(QString, description);
+        QFETCH(QString, codes);
+        Purchase p;
+        p.s.balance(QStringLiteral("001"), 0); // the balance before, as shown
+        p.ready(digits);
+        p.s.clock.set(QDateTime(QDate(2026, 12, 8), QTime(9, 5, 7)));
+        p.pressOk(card);
+
+        const QVariantList expectedTerminal{0,     "10.0.0.5", "", "", 0,      0,   amount, 0, "20261208", "090507",
+                                            "OP1", codes,      1,  0,  amount, "N", "1",    0, description};
+        QCOMPARE(calls.terminalArgs, expectedTerminal);
+        const QVariantList expectedPrinter{
+            "COM1",       "T09", "",   "0001", "001",  "1", "", "",         "cdsMovCaixa", 0.0, "Maria Consumidora",
+            "2612080905", "S",   "BR", "2",    "COM2", 0,   "", "Caixa Um", "Rua A, 1",    "",  "778899",
+            "",           "",    true, 0,      0};
+        QCOMPARE(p.s.messages.questions, QStringList{"Confirma operação para o saldo %s?"});
+        if (amount == 0) {
+            // The terminal refuses a purchase of nothing.
+            QVERIFY(calls.printerArgs.isEmpty());
+            QCOMPARE(p.s.messages.notices, QStringList{"Erro na transação Tef. Compra não efetuada."});
+        } else {
+            QCOMPARE(calls.printerArgs, expectedPrinter);
+            QCOMPARE(calls.printerPacketRows, 1);
+        }
+        p.verifyNothingLost();
+    }
+
+    void packetAndRecordingCarryThePurchase_data()
+    {
+        QTest::addColumn<QString>("bankCode");
+        QTest::addColumn<QString>("card");
+        QTest::addColumn<QVariant>("receiptType");
+        QTest::addColumn<QVariant>("bankField");
+        QTest::addColumn<QVariant>("originalType");
+        QTest::newRow("credit with a bank code")
+            << "341"
+            << "blbCredit" << QVariant("010") << QVariant("341") << QVariant("010");
+        QTest::newRow("debit without a bank code") << ""
+                                                   << "blbDebt" << QVariant("011") << QVariant() << QVariant();
+    }
+    void packetAndRecordingCarryThePurchase()
+    {
+        QFETCH(QString, bankCode);
+        QFETCH(QString, card);
+        QFETCH(QVariant, receiptType);
+        QFETCH(QVariant, bankField);
+        QFETCH(QVariant, originalType);
+        Purchase p;
+        p.terminal->settings().bankCode = bankCode;
+        calls.cardNumberOut = QStringLiteral("5500000000000004"); // a terminal that forgot to mask it
+        p.ready();
+        p.pressOk(card);
+
+        const QString nsu = p.terminal->transactions().first().nsu;
+        QCOMPARE(p.s.screen->cdsMovCaixa->recordCount(), 1);
+        QCOMPARE(p.packetValue("CDFILIAL"), QVariant("0001"));
+        QCOMPARE(p.packetValue("IDTIPOMOVIVE"), QVariant("E"));
+        QCOMPARE(p.packetValue("CDTIPORECE"), receiptType);
+        QCOMPARE(p.packetValue("VRMOVIVEND"), QVariant(25.0));
+        QCOMPARE(p.packetValue("CDCLIENTE"), QVariant("C1"));
+        QCOMPARE(p.packetValue("CDTIPOTROCO"), QVariant(""));
+        QCOMPARE(p.packetValue("NRCARTBANCO"), QVariant("5500**0004"));
+        QCOMPARE(p.packetValue("CDNSUHOSTTEF"), QVariant(nsu));
+        QCOMPARE(p.packetValue("CDBANCARTCR"), bankField);
+        QCOMPARE(p.packetValue("CDTIPORECEORIG"), originalType);
+        QCOMPARE(p.packetValue("DTMOVIMCAIXA").toDouble(), DateTimeValue::fromDate(QDate(2026, 12, 8)));
+        QVERIFY(!p.packetValue("CDCONSUMIDOR").isValid());
+        QVERIFY(p.s.screen->BancoCartaoTef.isEmpty());
+
+        // The recording's twelve arguments, as the store holds them.
+        TestStore& st = *p.s.fixture.store;
+        QCOMPARE(p.movements(nsu), 1);
+        QCOMPARE(st.scalar(QStringLiteral("SELECT NRCARTBANCO FROM MOVCAIXA")).toString(),
+                 QStringLiteral("5500**0004"));
+        QCOMPARE(st.scalar(QStringLiteral("SELECT NRDEPOSICONS FROM EXTRATOCONS WHERE CDCONSUMIDOR = 'K1' AND "
+                                          "CDFAMILISALD = '001'"))
+                     .toString(),
+                 QStringLiteral("2612081000"));
+        QCOMPARE(st.count(QStringLiteral("FROM DOCNFISCECF WHERE NRCOODOCNFIS = '000101' AND NRGNFDOCNFIS = '000202'")),
+                 1);
+        QVERIFY(!p.readJournal().contains("5500000000000004"));
+        p.verifyNothingLost();
+    }
+
+    void aConfigurationWithoutTheCardTypeStillCharges()
+    {
+        Purchase p(ReceiptTypes::CreditOnly);
+        p.ready();
+        p.pressOk(QStringLiteral("blbDebt"));
+        QCOMPARE(p.terminal->transactions().size(), 1);
+        for (const char* field : {"CDTIPORECE", "NMTIPORECE", "IDTIPORECE", "DSIMPFISCAL", "CDFPIMPFIS"})
+            QCOMPARE(p.packetValue(field), QVariant(QString()));
+        p.verifyNothingLost();
+    }
+
+    void noReceiptTypeFileStopsBeforeTheCard()
+    {
+        Purchase p(ReceiptTypes::NoFile);
+        p.ready();
+        p.pressOk();
+        QVERIFY(p.terminal->transactions().isEmpty());
+        QCOMPARE(p.s.messages.notices.size(), 1);
+        QVERIFY(p.s.screen->LiberaOK);
+    }
+
+    void aSecondPurchaseSendsItsOwnRecordOnly()
+    {
+        Purchase p;
+        p.ready();
+        p.pressOk();
+        p.s.clock.advanceMs(60000);
+        p.s.type(QStringLiteral("1000"));
+        p.pressOk();
+        const auto t = p.terminal->transactions();
+        QCOMPARE(t.size(), 2);
+        QCOMPARE(p.s.screen->cdsMovCaixa->data().rows().size(), 1);
+        QCOMPARE(p.packetValue("CDNSUHOSTTEF"), QVariant(t.at(1).nsu));
+        QCOMPARE(p.s.fixture.store->count(QStringLiteral("FROM MOVCAIXA")), 2);
+        QCOMPARE(p.s.text(QStringLiteral("lblVrSaldoCons")), QStringLiteral("35,00"));
+        p.verifyNothingLost();
+    }
+
+    void recordingTextsNameTheCall_data()
+    {
+        QTest::addColumn<QString>("coo");
+        QTest::addColumn<QString>("gnf");
+        QTest::addColumn<QString>("l");
+        QTest::newRow("counters") << "000101"
+                                  << "000202"
+                                  << "K1-001-2612081000-000101-000202--01/12/2026-08/12/2026";
+        QTest::newRow("no counters") << ""
+                                     << ""
+                                     << "K1-001-2612081000----01/12/2026-08/12/2026";
+    }
+    void recordingTextsNameTheCall()
+    {
+        QFETCH(QString, coo);
+        QFETCH(QString, gnf);
+        QFETCH(QString, l);
+        Purchase p;
+        calls.coo = coo;
+        calls.gnf = gnf;
+        p.refuseRecording(); // a failure report spells the call out
+        p.ready();
+        warnings.clear();
+        const QtMessageHandler previous = qInstallMessageHandler(captureWarnings);
+        p.pressOk();
+        qInstallMessageHandler(previous);
+        const QString d = QStringLiteral("Cli_Kvb52814-cdsMovCaixa.data-0001-001-C1-");
+        const QString report =
+            QStringLiteral("setGravaCompCred failed (caller %1, arguments \"%2\", schema 1)").arg(d, l);
+        QVERIFY2(
+            std::any_of(warnings.cbegin(), warnings.cend(), [&](const QString& w) { return w.startsWith(report); }),
+            qPrintable(warnings.join(QLatin1Char('\n'))));
+        p.verifyNothingLost();
+    }
+
+    void aRecordingThatKeepsFailingIsRetriedThenUndone()
+    {
+        Purchase p;
+        p.refuseRecording();
+        p.s.balance(QStringLiteral("001"), 0);
+        p.ready();
+        p.pressOk();
+
+        QCOMPARE(p.sleeps, (QList<int>{1000, 2000, 4000}));
+        QCOMPARE(p.waitTexts,
+                 (QStringList{"Registrando o crédito... tentativa 2 de 4", "Registrando o crédito... tentativa 3 de 4",
+                              "Registrando o crédito... tentativa 4 de 4"}));
+        QCOMPARE(p.terminal->transactions().first().state, TerminalState::Undone);
+        QCOMPARE(p.s.fixture.store->count(QStringLiteral("FROM MOVCAIXA")), 0);
+        QCOMPARE(p.s.messages.notices.last(), undoneText);
+        QCOMPARE(p.s.text(QStringLiteral("lblVrSaldoCons")), QStringLiteral("0,00"));
+        QVERIFY(p.s.screen->LiberaOK);
+        QVERIFY(!Wst00002::current());
+        p.verifyNothingLost();
+    }
+
+    void aRecordingThatFailsOnceIsConfirmedOnce()
+    {
+        Purchase p;
+        p.refuseRecording();
+        p.onSleep = [&] {
+            if (p.sleeps.size() == 1)
+                p.allowRecording();
+        };
+        p.ready();
+        p.pressOk();
+
+        QCOMPARE(p.sleeps.size(), 1);
+        QCOMPARE(p.terminal->transactions().first().state, TerminalState::Confirmed);
+        QCOMPARE(p.s.fixture.store->count(QStringLiteral("FROM MOVCAIXA")), 1);
+        QCOMPARE(p.s.messages.notices.last(), QStringLiteral("O crédito foi registrado."));
+        QCOMPARE(p.s.text(QStringLiteral("lblVrSaldoCons")), QStringLiteral("25,00"));
+        p.verifyNothingLost();
+    }
+
+    void aPrinterFailureUndoesTheCardAndRecordsNothing()
+    {
+        Purchase p;
+        calls.printerError = QStringLiteral("Comprovante não impresso. Impressora sem papel");
+        p.ready();
+        p.pressOk();
+
+        QCOMPARE(p.terminal->transactions().first().state, TerminalState::Undone);
+        QCOMPARE(p.s.fixture.store->count(QStringLiteral("FROM MOVCAIXA")), 0);
+        QCOMPARE(p.s.fixture.store->count(QStringLiteral("FROM NOVOCODIGO WHERE CDCONTADOR LIKE 'CUPINICIAL%'")), 0);
+        QCOMPARE(p.s.messages.notices,
+                 QStringList{QStringLiteral("Comprovante não impresso. Impressora sem papel\n") + undoneText});
+        QVERIFY(p.s.screen->LiberaOK);
+        QCOMPARE(p.s.text(QStringLiteral("lblVrSaldo")), QStringLiteral("25,00"));
+        QVERIFY(!p.s.screen->tmrPadrao->isActive());
+        QVERIFY(!Wst00002::current());
+        p.verifyNothingLost();
+    }
+
+    void aJournalThatCannotBeWrittenUndoesTheCard()
+    {
+        Purchase p;
+        // A folder where the journal file should be: nothing can be appended to it.
+        const QString folder = p.s.data.filePath(QStringLiteral("journal-is-a-folder"));
+        QVERIFY(QDir().mkpath(folder));
+        p.s.screen->purchaseSupport.journalFile = folder;
+        p.ready();
+        p.pressOk();
+        QCOMPARE(p.terminal->transactions().first().state, TerminalState::Undone);
+        QCOMPARE(calls.printerArgs.size(), 0);
+        QVERIFY(p.s.messages.notices.last().endsWith(undoneText));
+        p.verifyNothingLost();
+    }
+};
+
+QTEST_MAIN(TestPurchase)
+#include "tst_purchase.moc"
