@@ -24,7 +24,9 @@ purchase_cleanup() {
             "DROP DATABASE IF EXISTS $pg_db WITH (FORCE)" postgres >/dev/null 2>&1 || true
     fi
     if [[ $engine == OWNPG ]]; then pg_stop; fi
-    rm -rf "$work"
+    if [[ -n ${kiosk_pid:-} ]]; then kill "$kiosk_pid" 2>/dev/null || true; fi
+    # KIOSK_TEST_KEEP=1 keeps the store, data folder and kiosk logs to look at.
+    if [[ -n ${KIOSK_TEST_KEEP:-} ]]; then echo "kept $work" >&2; else rm -rf "$work"; fi
 }
 
 purchase_setup() {
@@ -105,6 +107,7 @@ start_kiosk() {
 finish_kiosk() {
     kiosk_status=0
     wait "$kiosk_pid" || kiosk_status=$?
+    kiosk_pid=
 }
 
 require_kiosk_ok() {
