@@ -5,7 +5,8 @@
 # ./bench.sh --screen [kiosk-screen-bench options] measures the recharge screen
 # instead: launch to first paint with the demo consumer's balances, resident
 # memory and idle CPU, against a bare Qt window of the same size, offscreen and
-# under Xvfb (about half a minute).
+# under Xvfb (about half a minute). Add --wait-script bench/card-type-wait.kscript
+# to measure the idle CPU of the card type wait as well.
 set -euo pipefail
 cd "$(dirname "$0")"
 

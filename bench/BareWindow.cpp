@@ -13,9 +13,8 @@ int main(int argc, char* argv[])
     window.setObjectName(QStringLiteral("bareWindow"));
     window.setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
     window.resize(800, 600);
-    FirstPaintProbe probe;
+    FirstPaintProbe probe(window.objectName(), false);
     QObject::connect(&probe, &FirstPaintProbe::painted, &app, &QCoreApplication::quit);
-    probe.watch(&window);
     window.show();
     return app.exec();
 }

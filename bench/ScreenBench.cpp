@@ -28,14 +28,16 @@ struct Figures
 
 // Runs a program with KIOSK_LAUNCH_NS set to the moment of its launch and reads
 // the one line of figures starting with `tag`; its log is shown only on failure.
-Figures run(const QString& program, const QStringList& args, const QString& tag)
+// A run that must end the screen from inside a wait may be ended by the kiosk
+// itself (status 1) once its figures are out: `lenient` accepts that.
+Figures run(const QString& program, const QStringList& args, const QString& tag, bool lenient = false)
 {
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("KIOSK_LAUNCH_NS"), QString::number(ProcessFigures::monotonicNanoseconds()));
     p.setProcessEnvironment(env);
     p.start(program, args);
-    if (!p.waitForFinished(120000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0)
+    if (!p.waitForFinished(120000) || p.exitStatus() != QProcess::NormalExit || (p.exitCode() != 0 && !lenient))
         die(QStringLiteral("%1 %2 failed (exit %3):\n%4")
                 .arg(program, args.join(QLatin1Char(' ')))
                 .arg(p.exitCode())
@@ -121,7 +123,7 @@ int main(int argc, char* argv[])
         const Figures waiting = run(kiosk,
                                     {QStringLiteral("--demo"), QStringLiteral("--script"),
                                      cli.value(QStringLiteral("wait-script")), QStringLiteral("--measure-idle"), idle},
-                                    QStringLiteral("idle"));
+                                    QStringLiteral("idle"), true);
         std::printf("| CPU in the scripted wait, %s s | | %.1f ms, %.3f%% of a core | | under 1%% |\n",
                     qPrintable(idle), waiting.values.value(QStringLiteral("cpu-ms")),
                     waiting.values.value(QStringLiteral("share")));

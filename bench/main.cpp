@@ -15,6 +15,7 @@
 #include "TdtmZelProxCodigo.h"
 #include "TrdmRecSaldo.h"
 
+#include <algorithm>
 #include <QCommandLineParser>
 #include <memory>
 #include <QCoreApplication>
@@ -51,9 +52,11 @@ DataPacket movementPacket(double amount)
     DataPacket p(f);
     const double now = DateTimeValue::now();
     // Every card transaction has its own NSU: the store refuses a second movement with one on a till.
+    // Kiosk processes start within the same milliseconds: the process id keeps theirs apart.
+    static const QString prefix = QStringLiteral("NSU%1-").arg(QCoreApplication::applicationPid());
     static qint64 sequence = QDateTime::currentMSecsSinceEpoch();
     p.appendRow({QString(), QStringLiteral("E"), QString(), QStringLiteral("010"), QString(), QString(), QString(),
-                 QString(), QStringLiteral("****4242"), QStringLiteral("NSU%1").arg(++sequence), now, DateTimeValue::dateOnly(now),
+                 QString(), QStringLiteral("****4242"), prefix + QString::number(++sequence), now, DateTimeValue::dateOnly(now),
                  QVariant(), amount, 0.0, 0.0});
     return p;
 }
@@ -291,6 +294,7 @@ int main(int argc, char* argv[])
         {QStringLiteral("calls"), QStringLiteral("Calls per measurement."), QStringLiteral("n"), QStringLiteral("300")},
         {QStringLiteral("kiosks"), QStringLiteral("Open-loop kiosks."), QStringLiteral("n"), QStringLiteral("16")},
         {QStringLiteral("closed-kiosks"), QStringLiteral("Closed-loop kiosks."), QStringLiteral("n"), QStringLiteral("8")},
+        {QStringLiteral("sqlite-writers"), QStringLiteral("Writer processes on one SQLite store (0: skip)."), QStringLiteral("n"), QStringLiteral("4")},
         {QStringLiteral("seconds"), QStringLiteral("Length of each load run."), QStringLiteral("s"), QStringLiteral("20")},
         {QStringLiteral("workdir"), QStringLiteral("Folder for SQLite stores."), QStringLiteral("dir"), QDir::tempPath() + QStringLiteral("/kiosk-bench")},
         {QStringLiteral("pg"), QStringLiteral("Admin connection string (default KIOSK_TEST_PG)."), QStringLiteral("cs")},
@@ -318,7 +322,7 @@ int main(int argc, char* argv[])
         const QStringList engines = cli.value(QStringLiteral("engines")).toUpper().split(QLatin1Char(','));
         QStringList report;
         report << QStringLiteral("Machine: %1 cores (QThread::idealThreadCount).").arg(QThread::idealThreadCount());
-        QString largePg;
+        QString largePg, largeSqlite;
         for (const QString& engine : engines) {
             if (engine == QLatin1String("POSTGRESQL") && pgAdmin.isEmpty()) {
                 say(QStringLiteral("skipping PostgreSQL: no admin connection (KIOSK_TEST_PG or --pg)"));
@@ -330,6 +334,8 @@ int main(int argc, char* argv[])
             big = measureSize(engine, large, bigCs, calls);
             if (engine == QLatin1String("POSTGRESQL"))
                 largePg = bigCs;
+            else if (engine == QLatin1String("SQLITE"))
+                largeSqlite = bigCs;
             const int mustCommit = 2 + 1 + tiny.families; // two number reservations, the recording, one per family
             report << QString() << QStringLiteral("### %1").arg(engine) << QString()
                    << QStringLiteral("| measurement (ms) | median | p99 | calls |") << QStringLiteral("|---|---|---|---|");
@@ -348,6 +354,27 @@ int main(int argc, char* argv[])
                           .arg(mustCommit)
                           .arg(big.record.median / (mustCommit * big.commit.median), 0, 'f', 2)
                           .arg(big.record.median / big.commit.median, 0, 'f', 1);
+        }
+        const int writers = cli.value(QStringLiteral("sqlite-writers")).toInt();
+        if (!largeSqlite.isEmpty() && writers > 0) {
+            // The embedded store admits one writer at a time: the others queue on its lock.
+            const int seconds = cli.value(QStringLiteral("seconds")).toInt();
+            say(QStringLiteral("SQLite: %1 writer processes on one store").arg(writers));
+            report << QString() << QStringLiteral("### %1 writer processes on one SQLite store (one till)").arg(writers)
+                   << QString() << QStringLiteral("| run | recordings | failures | rec/s | p50 ms | p99 ms | longest ms |")
+                   << QStringLiteral("|---|---|---|---|---|---|---|");
+            for (const auto& [name, rate] : {std::pair{QStringLiteral("saturation (closed loop)"), 0.0},
+                                             std::pair{QStringLiteral("1/s each (open loop)"), 1.0}}) {
+                const LoadResult w = runKiosks(largeSqlite, writers, rate, seconds, large.consumers,
+                                               turnOf(rate > 0 ? 11 * 60 : 10 * 60));
+                const Summary sw = summarise(w.latencies);
+                const double longest = w.latencies.isEmpty() ? 0 : *std::max_element(w.latencies.begin(), w.latencies.end());
+                report << QStringLiteral("| %1 | %2 | %3 | %4 | %5 | %6 | %7 |")
+                              .arg(name).arg(sw.count).arg(w.failures).arg(sw.count / w.seconds, 0, 'f', 1)
+                              .arg(sw.median, 0, 'f', 2).arg(sw.p99, 0, 'f', 2).arg(longest, 0, 'f', 2);
+                for (const QString& f : w.firstFailures)
+                    report << QStringLiteral("- failure seen: ") + f;
+            }
         }
         if (!largePg.isEmpty()) {
             const int seconds = cli.value(QStringLiteral("seconds")).toInt();

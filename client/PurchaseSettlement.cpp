@@ -95,6 +95,14 @@ PurchaseSettlement::Result PurchaseSettlement::settle(const JournalEntry& entry)
         }
         failure = m_ledger.record(p);
         recorded = failure.isEmpty();
+        if (recorded) {
+            // The store's answer alone does not make a purchase recorded: its ledger does.
+            QString checkFailure;
+            if (!inLedger(p, &checkFailure) && checkFailure.isEmpty()) {
+                recorded = false;
+                failure = QStringLiteral("the store answered without holding a movement for NSU %1").arg(p.nsu);
+            }
+        }
         if (!recorded)
             qCWarning(lcJournal).noquote()
                 << "purchase" << p.nsu << "not recorded, attempt" << attempt << "of" << attempts << ":" << failure;
@@ -102,6 +110,12 @@ PurchaseSettlement::Result PurchaseSettlement::settle(const JournalEntry& entry)
     if (!recorded) {
         QString lookupFailure;
         recorded = inLedger(p, &lookupFailure);
+        // A store that cannot say whether the purchase is there may hold it: undoing the
+        // card now could leave a credit without payment. The next settlement decides.
+        if (!recorded && !lookupFailure.isEmpty()) {
+            m_journal.write(p, PurchaseState::Authorised, failure);
+            return {p.nsu, Outcome::Unsettled, lookupFailure};
+        }
     }
     if (!recorded)
         return undo(p, failure);

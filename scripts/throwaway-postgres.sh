@@ -1,7 +1,10 @@
 # Sourced: starts a throwaway PostgreSQL cluster on 127.0.0.1 in a temporary
 # folder and stops it (and removes the folder) when the calling shell exits.
 # KIOSK_PG_OPTS adds server settings ("-c name=value ...").
-# Exports KIOSK_TEST_PG with a connection string to its "postgres" database.
+# Exports KIOSK_TEST_PG with a connection string to its "postgres" database, and
+# KIOSK_PG_BIN, KIOSK_PG_PORT and KIOSK_PG_DATA (its data folder; the server log is
+# ../log beside it) for tests that restart it with pg_ctl, as its owner "postgres"
+# when run as root.
 pg_bin=$(ls -d /usr/lib/postgresql/*/bin | sort -V | tail -1)
 pg_dir=$(mktemp -d /tmp/kiosk-pg.XXXXXX)
 pg_port=$((54000 + RANDOM % 2000))
@@ -20,5 +23,5 @@ trap pg_stop EXIT
 "${as_pg[@]}" "$pg_bin/pg_ctl" -D "$pg_dir/data" -l "$pg_dir/log" -w \
     -o "-p $pg_port -k $pg_dir -c listen_addresses=127.0.0.1 -c max_connections=200 -c fsync=on ${KIOSK_PG_OPTS:-}" start >/dev/null
 export KIOSK_TEST_PG="Provider=POSTGRESQL;Host=127.0.0.1;Port=$pg_port;Database=postgres;User ID=postgres"
-export KIOSK_PG_BIN="$pg_bin" KIOSK_PG_PORT="$pg_port"
+export KIOSK_PG_BIN="$pg_bin" KIOSK_PG_PORT="$pg_port" KIOSK_PG_DATA="$pg_dir/data"
 echo "throwaway PostgreSQL on 127.0.0.1:$pg_port"

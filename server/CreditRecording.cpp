@@ -36,6 +36,40 @@ void rollbackQuietly(TrdmRecSaldo* dm)
     }
 }
 
+void evolveFromEarliestLine(TrdmRecSaldo* dm, const QString& client, const QString& consumer,
+                            const QString& branch)
+{
+    dm->adqMinDtMovExtCons->close();
+    dm->adqMinDtMovExtCons->paramByName(QStringLiteral("P_CDCLIENTE")).setAsString(client);
+    dm->adqMinDtMovExtCons->paramByName(QStringLiteral("P_CDCONSUMIDOR")).setAsString(consumer);
+    dm->adqMinDtMovExtCons->open();
+    const double since = dm->adqMinDtMovExtCons->fieldByName(QStringLiteral("DTMOVEXTCONS")).asDateTime();
+    EvoluiSaldo(client, consumer, branch, since);
+    dm->adqMinDtMovExtCons->close();
+}
+
+// Once committed the credit is in the store; what follows only brings the balances up
+// to date. A failure is retried once; if it persists the result says the credit was
+// recorded, so that nobody charges the card again, and the next evolution (the
+// screen's, or kioskctl evolve) repairs the balances.
+QVariant balancesAfterCommit(TrdmRecSaldo* dm, const QString& client, const QString& consumer,
+                             const QString& branch)
+{
+    QString cause;
+    for (int attempt = 1; attempt <= 2; ++attempt) {
+        try {
+            evolveFromEarliestLine(dm, client, consumer, branch);
+            return QVariant();
+        } catch (const std::exception& e) {
+            cause = QString::fromUtf8(e.what());
+            qCWarning(lcServer).noquote() << "setGravaCompCred: credit committed, balance evolution failed (attempt"
+                                          << attempt << "of 2):" << cause;
+            rollbackQuietly(dm);
+        }
+    }
+    return QStringLiteral("Crédito registrado; os saldos serão atualizados na próxima consulta. Causa: ") + cause;
+}
+
 // Refuses, before any number is reserved or any row written, a call whose codes, texts or amounts
 // the store's columns cannot hold; the database would refuse them later, each engine differently.
 struct Argument
@@ -214,14 +248,7 @@ QVariant setGravaCompCred(const QVariant& cdsMovCaixaData, const QString& CDFILI
         dm->CommitTrans();
 
         // 9-11. Balances from the consumer's earliest statement date.
-        dm->adqMinDtMovExtCons->close();
-        dm->adqMinDtMovExtCons->paramByName(QStringLiteral("P_CDCLIENTE")).setAsString(CDCLIENTE);
-        dm->adqMinDtMovExtCons->paramByName(QStringLiteral("P_CDCONSUMIDOR")).setAsString(CDCONSUMIDOR);
-        dm->adqMinDtMovExtCons->open();
-        const double since = dm->adqMinDtMovExtCons->fieldByName(QStringLiteral("DTMOVEXTCONS")).asDateTime();
-        EvoluiSaldo(CDCLIENTE, CDCONSUMIDOR, CDFILIAL, since);
-        dm->adqMinDtMovExtCons->close();
-        return QVariant();
+        return balancesAfterCommit(dm, CDCLIENTE, CDCONSUMIDOR, CDFILIAL);
     } catch (const NumberRequestFailed& f) {
         qCWarning(lcServer).noquote() << "setGravaCompCred: number request failed:" << f.text;
         rollbackQuietly(dm);

@@ -1,6 +1,7 @@
 #include "SqliteBalanceProcedure.h"
 
 #include "KioskError.h"
+#include "Logging.h"
 #include "NativeProcedures.h"
 #include "SqlCommand.h"
 #include "SqlConnection.h"
@@ -73,80 +74,118 @@ struct Statements : QObject
     SqlCommand store;
 };
 
-void evolve(SqlConnection& c, const SqlParameters& params)
+// One family's running balances and balance row. With `mayWrite` false it only
+// reads, and answers false as soon as something would have to be written.
+bool evolveFamily(Statements& st, double start, bool mayWrite)
 {
-    const QString client = param(params, "P_CDCLIENTE").toString();
-    const QString consumer = param(params, "P_CDCONSUMIDOR").toString();
-    const QString family = param(params, "P_CDFAMILISALD").toString();
-    const double start = param(params, "P_DTINIEVOLUCAO").toDouble();
-    const auto bindKey = [&](SqlStatement& s) {
-        s.paramByName(QStringLiteral("P_CDCLIENTE")).setAsString(client);
-        s.paramByName(QStringLiteral("P_CDCONSUMIDOR")).setAsString(consumer);
-        s.paramByName(QStringLiteral("P_CDFAMILISALD")).setAsString(family);
-    };
-
-    Statements& st = Statements::of(c);
     SqlQuery& before = st.before;
     SqlQuery& lines = st.lines;
     SqlCommand& update = st.update;
     SqlQuery& current = st.current;
     SqlCommand& store = st.store;
-    for (SqlStatement* s : std::initializer_list<SqlStatement*>{&before, &lines, &update, &current, &store})
-        bindKey(*s);
     before.close();
     lines.close();
     current.close();
     before.paramByName(QStringLiteral("P_DTINIEVOLUCAO")).setAsDateTime(start);
     lines.paramByName(QStringLiteral("P_DTINIEVOLUCAO")).setAsDateTime(start);
 
-    // Like a procedure call, the body is atomic: its own transaction unless the caller has one.
-    const bool own = !c.inTransaction();
-    if (own)
-        c.beginTrans();
-    try {
-        int seen = 0;
-        qint64 balance = 0;
-        before.open();
-        if (!before.eof()) {
-            balance = cents(before.fieldByName(QStringLiteral("VRSALDCONEXT")).value());
-            ++seen;
+    int seen = 0;
+    qint64 balance = 0;
+    before.open();
+    if (!before.eof()) {
+        balance = cents(before.fieldByName(QStringLiteral("VRSALDCONEXT")).value());
+        ++seen;
+    }
+    lines.open();
+    for (lines.first(); !lines.eof(); lines.next()) {
+        ++seen;
+        const QString kind = lines.fieldByName(QStringLiteral("IDTPMOVEXT")).asString();
+        const qint64 amount = cents(lines.fieldByName(QStringLiteral("VRMOVEXTCONS")).value());
+        if (kind == QLatin1String("C"))
+            balance += amount;
+        else if (kind == QLatin1String("D"))
+            balance -= amount;
+        const QVariant stored = lines.fieldByName(QStringLiteral("VRSALDCONEXT")).value();
+        if (!stored.isValid() || cents(stored) != balance) {
+            if (!mayWrite)
+                return false;
+            update.paramByName(QStringLiteral("P_VRSALDO")).setAsFloat(balance / 100.0);
+            // The stored text of the date is the key: bind it back exactly as read.
+            update.paramByName(QStringLiteral("P_DTMOVEXTCONS"))
+                .setAsString(lines.fieldByName(QStringLiteral("DTMOVEXTCONS")).value().toString());
+            update.paramByName(QStringLiteral("P_NRSEQMOVEXT"))
+                .setAsString(lines.fieldByName(QStringLiteral("NRSEQMOVEXT")).asString());
+            update.execute();
         }
-        lines.open();
-        for (lines.first(); !lines.eof(); lines.next()) {
-            ++seen;
-            const QString kind = lines.fieldByName(QStringLiteral("IDTPMOVEXT")).asString();
-            const qint64 amount = cents(lines.fieldByName(QStringLiteral("VRMOVEXTCONS")).value());
-            if (kind == QLatin1String("C"))
-                balance += amount;
-            else if (kind == QLatin1String("D"))
-                balance -= amount;
-            const QVariant stored = lines.fieldByName(QStringLiteral("VRSALDCONEXT")).value();
-            if (!stored.isValid() || cents(stored) != balance) {
-                update.paramByName(QStringLiteral("P_VRSALDO")).setAsFloat(balance / 100.0);
-                // The stored text of the date is the key: bind it back exactly as read.
-                update.paramByName(QStringLiteral("P_DTMOVEXTCONS"))
-                    .setAsString(lines.fieldByName(QStringLiteral("DTMOVEXTCONS")).value().toString());
-                update.paramByName(QStringLiteral("P_NRSEQMOVEXT"))
-                    .setAsString(lines.fieldByName(QStringLiteral("NRSEQMOVEXT")).asString());
-                update.execute();
+    }
+    // An unchanged balance is not written.
+    current.open();
+    const bool unchanged = !current.eof() &&
+                           cents(current.fieldByName(QStringLiteral("VRSALDCONFAM")).value()) == balance &&
+                           !current.fieldByName(QStringLiteral("VRSALDCONFAM")).isNull();
+    if (seen > 0 && !unchanged) {
+        if (!mayWrite)
+            return false;
+        store.paramByName(QStringLiteral("P_VRSALDO")).setAsFloat(balance / 100.0);
+        store.execute();
+    }
+    return true;
+}
+
+// Runs `body` in a transaction of its own; a failing rollback is logged and the
+// body's own failure travels.
+template<typename Body>
+bool inOwnTransaction(SqlConnection& c, SqlConnection::TransactionMode mode, Body body)
+{
+    c.beginTrans(mode);
+    bool done = false;
+    try {
+        done = body();
+    } catch (...) {
+        if (c.inTransaction()) {
+            try {
+                c.rollbackTrans();
+            } catch (const KioskError& e) {
+                qCWarning(lcSql).noquote() << "ATUALIZA_SALDO_CONS_FKB: rollback failed too:" << e.message();
             }
         }
-        // An unchanged balance is not written: a call that changes nothing takes no write lock.
-        current.open();
-        const bool unchanged = !current.eof() &&
-                               cents(current.fieldByName(QStringLiteral("VRSALDCONFAM")).value()) == balance &&
-                               !current.fieldByName(QStringLiteral("VRSALDCONFAM")).isNull();
-        if (seen > 0 && !unchanged) {
-            store.paramByName(QStringLiteral("P_VRSALDO")).setAsFloat(balance / 100.0);
-            store.execute();
-        }
-        if (own)
-            c.commitTrans();
-    } catch (...) {
-        if (own && c.inTransaction())
-            c.rollbackTrans();
         throw;
     }
+    if (done)
+        c.commitTrans();
+    else
+        c.rollbackTrans(); // only read: ends the snapshot
+    return done;
+}
+
+void evolve(SqlConnection& c, const SqlParameters& params)
+{
+    const QString client = param(params, "P_CDCLIENTE").toString();
+    const QString consumer = param(params, "P_CDCONSUMIDOR").toString();
+    const QString family = param(params, "P_CDFAMILISALD").toString();
+    const double start = param(params, "P_DTINIEVOLUCAO").toDouble();
+
+    Statements& st = Statements::of(c);
+    for (SqlStatement* s :
+         std::initializer_list<SqlStatement*>{&st.before, &st.lines, &st.update, &st.current, &st.store}) {
+        s->paramByName(QStringLiteral("P_CDCLIENTE")).setAsString(client);
+        s->paramByName(QStringLiteral("P_CDCONSUMIDOR")).setAsString(consumer);
+        s->paramByName(QStringLiteral("P_CDFAMILISALD")).setAsString(family);
+    }
+
+    // Like a procedure call, the body is atomic: inside the caller's transaction if it has one.
+    if (c.inTransaction()) {
+        evolveFamily(st, start, true);
+        return;
+    }
+    // Most evolutions change nothing (the screen evolves at every show), so the first
+    // pass only reads and takes no write lock. One that must write starts again under
+    // the write lock: upgrading a read snapshot to a writer would fail at once when
+    // another kiosk wrote in between, instead of waiting its turn.
+    using Mode = SqlConnection::TransactionMode;
+    if (inOwnTransaction(c, Mode::ReadOnly, [&] { return evolveFamily(st, start, false); }))
+        return;
+    inOwnTransaction(c, Mode::Write, [&] { return evolveFamily(st, start, true); });
 }
 } // namespace
 

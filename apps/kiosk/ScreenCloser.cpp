@@ -1,10 +1,11 @@
 #include "ScreenCloser.h"
 
 #include <QApplication>
-#include <QLoggingCategory>
 #include <QPointer>
 #include <QTimer>
 #include <QWidget>
+#include <cstdio>
+#include <cstdlib>
 
 namespace {
 constexpr int retryMs = 10;
@@ -20,8 +21,12 @@ void closeStep(const QPointer<QWidget>& screen, int attemptsLeft)
     else
         screen->close();
     if (attemptsLeft == 0) {
-        qWarning("the screen did not close");
-        return;
+        // A handler holds the screen (a wait nothing will end): a check that cannot
+        // close it must not leave the kiosk hanging.
+        std::fprintf(stderr, "kiosk: the screen did not close within %d s; ending the kiosk\n",
+                     retryMs * attempts / 1000);
+        std::fflush(nullptr);
+        std::_Exit(1);
     }
     QTimer::singleShot(retryMs, screen, [screen, attemptsLeft] { closeStep(screen, attemptsLeft - 1); });
 }

@@ -10,6 +10,9 @@ ScreenSession::ScreenSession(Options options, QObject* parent) : QObject(parent)
 {
     if (!hasWork())
         return;
+    // Watching from the start: the first paint may come before the screen counts as up.
+    if (m_options.firstPaint)
+        m_paint = std::make_unique<FirstPaintProbe>(QString::fromLatin1(screenName), true);
     m_watcher = std::make_unique<ScreenWatcher>(QString::fromLatin1(screenName), true);
     connect(m_watcher.get(), &ScreenWatcher::ready, this, &ScreenSession::onReady);
 }
@@ -29,9 +32,12 @@ void ScreenSession::onReady(QWidget* screen)
         return;
     }
     m_stage = Stage::FirstPaint;
-    m_paint = std::make_unique<FirstPaintProbe>();
+    if (m_paint->reported()) {
+        runScript();
+        return;
+    }
     connect(m_paint.get(), &FirstPaintProbe::painted, this, &ScreenSession::runScript);
-    m_paint->start(screen);
+    m_paint->ensurePaint(screen);
 }
 
 void ScreenSession::runScript()

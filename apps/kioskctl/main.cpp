@@ -41,6 +41,7 @@ const char* const usage =
     "can come from the environment.\n"
     "Environment, overriding the file:\n"
     "  KIOSK_DB        store connection string, e.g. Provider=SQLITE;Data Source=/var/lib/kiosk/store.db\n"
+    "  KIOSK_DATA_DIR  the kiosk's data folder, for recover and terminal without DATA-FOLDER\n"
     "  KIOSK_LOCALE    date format of the counter keys: pt_BR (default), en_US, es_ES\n"
     "  KIOSK_CONFIG    the configuration file\n"
     "  KIOSK_VERBOSE   set to log informational messages too (only warnings otherwise)\n";

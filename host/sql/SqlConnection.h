@@ -2,6 +2,7 @@
 
 #include "HostExport.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QSqlDatabase>
 #include <functional>
@@ -9,7 +10,9 @@
 class QSqlError;
 
 // A database connection named by a connection string, with before/after-connect
-// hooks and one transaction at a time.
+// hooks and one transaction at a time. A session the server dropped (restart,
+// fail-over, idle timeout) is reopened once when the next call finds it broken;
+// a session lost inside a transaction is discarded and reported, never resumed.
 class HOST_EXPORT SqlConnection : public QObject
 {
     Q_OBJECT
@@ -30,10 +33,25 @@ public:
     // Incremented at every opening; statements re-prepare when it changes.
     quint64 generation() const { return m_generation; }
 
-    void beginTrans();
+    // Write transactions take the embedded store's write lock when they begin, so a
+    // second writer waits (busy timeout) instead of failing half-way; read-only ones
+    // stay deferred and never block writers.
+    enum class TransactionMode { Write, ReadOnly };
+    void beginTrans(TransactionMode mode = TransactionMode::Write);
+    // A refused COMMIT leaves the transaction open (to be rolled back); a failed
+    // ROLLBACK discards the session, which ends the transaction on the server.
     void commitTrans();
     void rollbackTrans();
+    // True until a COMMIT or ROLLBACK really succeeded (or the session was discarded).
     bool inTransaction() const { return m_inTransaction; }
+
+    // Opens again a session discarded after a loss; false when not connected.
+    bool ensureOpen();
+    // For a statement that failed with `error`: false when the session is alive (the
+    // failure is the statement's own); true when the session was lost outside a
+    // transaction and is open again (run the statement once more); throws a SqlError
+    // saying nothing was written when it was lost inside a transaction.
+    bool recoverLostSession(const QSqlError& error, const QString& operation);
 
     QSqlDatabase database() const;
     // Runs a statement without parameters (DDL, pragmas); throws SqlError on failure.
@@ -41,10 +59,20 @@ public:
     // What the database said, with the driver's context.
     static QString errorText(const QSqlError& error);
 
+signals:
+    // The session is about to go: statements drop what they prepared on it.
+    void closing();
+
 private:
+    bool sessionLost(const QSqlError& error);
+    void discardLostSession();
+    bool startTransaction(TransactionMode mode, QSqlError* error);
+
     QString m_connectionString;
     QString m_kind; // of m_connectionString, read at every statement execution
     QString m_qtName;
     quint64 m_generation = 0;
     bool m_inTransaction = false;
+    bool m_lost = false;       // discarded after a loss: reopen at the next use
+    QElapsedTimer m_busyClock; // of the current wait for the embedded store's write lock
 };

@@ -12,6 +12,12 @@ SqlStatement::SqlStatement(const QString& name, SqlConnection* connection, QObje
 {
     setObjectName(name);
     m_params.setOwner(name);
+    if (connection)
+        connect(connection, &SqlConnection::closing, this, [this] {
+            // Let the session go: nothing prepared on it may outlive it.
+            m_query = QSqlQuery();
+            m_preparedText.clear();
+        });
 }
 
 SqlStatement::~SqlStatement() = default;
@@ -66,32 +72,45 @@ QVariant SqlStatement::driverValue(const SqlParameter& p, const QString& kind)
 QSqlQuery& SqlStatement::execute(const QString& text, const SqlParameters* params)
 {
     const SqlParameters& values = params ? *params : m_params;
-    if (!m_connection || !m_connection->connected())
-        fail(QStringLiteral("not connected"));
-    if (m_preparedGeneration != m_connection->generation() || m_preparedText != text) {
-        m_query = QSqlQuery(m_connection->database());
-        m_query.setNumericalPrecisionPolicy(QSql::LowPrecisionDouble);
-        m_query.setForwardOnly(true);
-        if (!m_query.prepare(text)) {
-            m_preparedText.clear();
-            fail(SqlConnection::errorText(m_query.lastError()));
+    bool counted = false;
+    // A session found lost outside a transaction is reopened once and the statement runs again.
+    for (int attempt = 0;; ++attempt) {
+        if (!m_connection || !m_connection->ensureOpen())
+            fail(QStringLiteral("not connected"));
+        if (m_preparedGeneration != m_connection->generation() || m_preparedText != text) {
+            m_query = QSqlQuery(m_connection->database());
+            m_query.setNumericalPrecisionPolicy(QSql::LowPrecisionDouble);
+            m_query.setForwardOnly(true);
+            if (!m_query.prepare(text)) {
+                m_preparedText.clear();
+                const QSqlError error = m_query.lastError();
+                if (attempt == 0 && m_connection->recoverLostSession(error, objectName()))
+                    continue;
+                fail(SqlConnection::errorText(error));
+            }
+            m_preparedText = text;
+            m_placeholders = SqlParameters::placeholderNames(text);
+            m_preparedGeneration = m_connection->generation();
         }
-        m_preparedText = text;
-        m_placeholders = SqlParameters::placeholderNames(text);
-        m_preparedGeneration = m_connection->generation();
+        if (!counted) {
+            ++m_executions;
+            counted = true;
+        }
+        const QString kind = m_connection->kind();
+        for (const QString& name : std::as_const(m_placeholders)) {
+            const SqlParameter* p = values.find(name);
+            if (!p)
+                fail(QStringLiteral("parameter %1 is not declared").arg(name));
+            if (m_declaredOnly && !params && p->direction == ParamDirection::Input && p->bound == ParamType::None)
+                fail(QStringLiteral("parameter %1 was never bound").arg(name));
+            m_query.bindValue(QLatin1Char(':') + name, driverValue(*p, kind),
+                              p->direction == ParamDirection::ReturnValue ? QSql::Out : QSql::In);
+        }
+        if (m_query.exec())
+            return m_query;
+        const QSqlError error = m_query.lastError();
+        if (attempt == 0 && m_connection->recoverLostSession(error, objectName()))
+            continue;
+        fail(SqlConnection::errorText(error));
     }
-    ++m_executions;
-    const QString kind = m_connection->kind();
-    for (const QString& name : std::as_const(m_placeholders)) {
-        const SqlParameter* p = values.find(name);
-        if (!p)
-            fail(QStringLiteral("parameter %1 is not declared").arg(name));
-        if (m_declaredOnly && !params && p->direction == ParamDirection::Input && p->bound == ParamType::None)
-            fail(QStringLiteral("parameter %1 was never bound").arg(name));
-        m_query.bindValue(QLatin1Char(':') + name, driverValue(*p, kind),
-                          p->direction == ParamDirection::ReturnValue ? QSql::Out : QSql::In);
-    }
-    if (!m_query.exec())
-        fail(SqlConnection::errorText(m_query.lastError()));
-    return m_query;
 }

@@ -46,7 +46,7 @@ QString SqlStoredProc::callText(const QString& kind) const
 
 void SqlStoredProc::execProc()
 {
-    if (!m_connection || !m_connection->connected())
+    if (!m_connection || !m_connection->ensureOpen())
         fail(QStringLiteral("not connected"));
     const QString kind = m_connection->kind();
     if (kind == QLatin1String("SQLITE")) {

@@ -5,6 +5,7 @@
 #include "ConnectionString.h"
 #include "Geralzel.h"
 #include "KioskError.h"
+#include "Logging.h"
 #include "SqlCommand.h"
 #include "SqlConnection.h"
 #include "SqlQuery.h"
@@ -131,7 +132,9 @@ QString TdtmZelProxCodigo::reserve(const QString& key, int count)
         if (ownTransaction && conn.inTransaction()) {
             try {
                 conn.rollbackTrans();
-            } catch (const KioskError&) {
+            } catch (const KioskError& e) {
+                // The reservation's own failure is what the caller must see.
+                qCWarning(lcSql).noquote() << "counter" << key << "rollback failed too:" << e.message();
             }
         }
         if (!embedded)

@@ -159,12 +159,13 @@ private slots:
         ModuleFixture f;
         f.seedBranch(2);
         QTemporaryDir dir;
-        const QString packetFile = dir.filePath(QStringLiteral("packet.json"));
-        Packets::movement({7.25}, instant).saveFile(packetFile);
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("KIOSK_DB"), f.store->connectionString());
         QList<QProcess*> processes;
         for (int k = 0; k < kiosks; ++k) {
+            // Each kiosk's purchase carries its own card transaction (NSU): the store refuses a repeat on a till.
+            const QString packetFile = dir.filePath(QStringLiteral("packet-%1.json").arg(k));
+            Packets::movement({7.25}, instant).saveFile(packetFile);
             auto* p = new QProcess(this);
             p->setProcessEnvironment(env);
             p->start(QStringLiteral(KIOSKCTL_PATH),

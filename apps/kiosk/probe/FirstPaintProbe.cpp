@@ -7,28 +7,40 @@
 #include <QTimer>
 #include <cstdio>
 
-FirstPaintProbe::FirstPaintProbe(QObject* parent) : QObject(parent) {}
-
-void FirstPaintProbe::start(QWidget* window)
+FirstPaintProbe::FirstPaintProbe(QString windowName, bool afterActivation, QObject* parent)
+    : QObject(parent), m_name(std::move(windowName)), m_armed(!afterActivation)
 {
-    watch(window);
-    window->update();
+    QCoreApplication::instance()->installEventFilter(this);
 }
 
-void FirstPaintProbe::watch(QWidget* window)
+FirstPaintProbe::~FirstPaintProbe()
 {
-    m_window = window;
-    QCoreApplication::instance()->installEventFilter(this);
+    if (QCoreApplication::instance())
+        QCoreApplication::instance()->removeEventFilter(this);
+}
+
+void FirstPaintProbe::ensurePaint(QWidget* window)
+{
+    if (!m_seen)
+        window->update();
 }
 
 bool FirstPaintProbe::eventFilter(QObject* watched, QEvent* event)
 {
-    // The window and its controls paint, then the backing store is flushed, all
-    // while one event is handled: report from the queue, after it. Any control
-    // counts, since opaque controls spare the window its own paint.
-    if (event->type() == QEvent::Paint && !m_done && m_window && watched->isWidgetType() &&
-        static_cast<QWidget*>(watched)->window() == m_window) {
-        m_done = true;
+    const QEvent::Type type = event->type();
+    if ((type != QEvent::Paint && type != QEvent::WindowActivate) || m_seen || !watched->isWidgetType())
+        return false;
+    const QWidget* window = static_cast<QWidget*>(watched)->window();
+    if (window->objectName() != m_name)
+        return false;
+    if (type == QEvent::WindowActivate) {
+        // Seen before the window's own activation handler runs; any paint after it shows its work.
+        m_armed = true;
+    } else if (m_armed) {
+        // The window and its controls paint, then the backing store is flushed, all
+        // while one event is handled: take the figures from the queue, after it.
+        // Any control counts, since opaque controls spare the window its own paint.
+        m_seen = true;
         QCoreApplication::instance()->removeEventFilter(this);
         QTimer::singleShot(0, this, &FirstPaintProbe::report);
     }
@@ -41,6 +53,7 @@ void FirstPaintProbe::report()
                 static_cast<long long>(ProcessFigures::residentKb()),
                 static_cast<long long>(ProcessFigures::peakResidentKb()));
     std::fflush(stdout);
+    m_reported = true;
     emit painted();
 }
 
