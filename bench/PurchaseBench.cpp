@@ -7,6 +7,7 @@
 // The store calls are timed where the screen makes them: the link replaces each server
 // function by a wrapper that times the real one (GNU ld --wrap, see CMakeLists.txt).
 #include "Cli_kvb52814.h"
+#include "ClientDataSet.h"
 #include "ConnectionString.h"
 #include "DataPacket.h"
 #include "HostConfig.h"

@@ -156,6 +156,8 @@ pg-restart)
     expect_balance 001 142.50
     expect_balance 002 50.00
     [[ $(grep -c "^NSU" "$work/receipts.txt") == 2 ]] || fail "receipts: $(cat "$work/receipts.txt")"
+    # The restart did cut the screen's session: the second purchase ran on a new one.
+    grep -q "adcRecSaldo session lost, reconnecting" "$work/buy.log" || fail "the session was never lost"
     ;;
 
 store-locked)
