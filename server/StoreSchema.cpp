@@ -1,6 +1,7 @@
 #include "StoreSchema.h"
 
 #include "KioskError.h"
+#include "Logging.h"
 #include "ServerModule.h"
 #include "SqlConnection.h"
 #include "SqlScript.h"
@@ -24,7 +25,12 @@ void runAtomically(SqlConnection& c, const QString& path)
         SqlScript::run(c, script(path), path.mid(2));
         c.commitTrans();
     } catch (...) {
-        c.rollbackTrans();
+        try {
+            c.rollbackTrans();
+        } catch (const std::exception& e) {
+            // The script's own failure is what the technician needs to see.
+            qCWarning(lcServer).noquote() << path.mid(2) << ": rollback failed too:" << e.what();
+        }
         throw;
     }
 }

@@ -6,6 +6,9 @@
 #include "ScreenWatcher.h"
 #include "ScriptPlayer.h"
 
+#include <cstdio>
+#include <cstdlib>
+
 ScreenSession::ScreenSession(Options options, QObject* parent) : QObject(parent), m_options(std::move(options))
 {
     if (!hasWork())
@@ -97,12 +100,24 @@ void ScreenSession::closeScreen()
 {
     if (m_failure.isEmpty())
         m_stage = Stage::Done;
-    if (m_screen)
-        ScreenCloser::close(m_screen);
+    if (!m_screen)
+        return;
+    ScreenCloser::close(m_screen);
+    // A handler that waits for something nobody will do (the card type) keeps the
+    // screen's run going even once it is hidden: a check must not hang the kiosk.
+    m_closeDeadline.setSingleShot(true);
+    connect(&m_closeDeadline, &QTimer::timeout, this, [] {
+        std::fprintf(stderr, "kiosk: the screen's run did not end within %d s of closing it; ending the kiosk\n",
+                     closeDeadlineMs / 1000);
+        std::fflush(nullptr);
+        std::_Exit(1);
+    });
+    m_closeDeadline.start(closeDeadlineMs);
 }
 
 void ScreenSession::screenGone()
 {
+    m_closeDeadline.stop();
     if (!hasWork() || m_stage == Stage::Done || !m_failure.isEmpty())
         return;
     switch (m_stage) {

@@ -4,6 +4,7 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QTimer>
 #include <QWidget>
 #include <memory>
 #include <optional>
@@ -60,4 +61,6 @@ private:
     std::unique_ptr<ScriptPlayer> m_player;
     QPointer<QWidget> m_screen;
     QString m_failure;
+    QTimer m_closeDeadline;
+    static constexpr int closeDeadlineMs = 10000;
 };
