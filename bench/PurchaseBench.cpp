@@ -43,8 +43,7 @@ double nowMs()
 }
 
 // Store time of the purchase under way, by kind of call.
-struct StoreTime
-{
+struct StoreTime {
     double recording = 0; // setGravaCompCred
     double balances = 0;  // getSaldoCons + getTotSalCons (+ getBuscaPorta)
     double other = 0;     // the ledger look-up by NSU, the day's first coupon
@@ -62,11 +61,12 @@ template <typename F> auto timed(double& bucket, F&& call)
 
 // The wrappers the link puts in place of the server functions.
 using Text = const QString&;
-QVariant realSetGravaCompCred(const QVariant&, Text, Text, Text, Text, Text, Text, Text, Text, Text, double, double) asm(
-    "__real__ZN12Srv_kvb5281416setGravaCompCredERK8QVariantRK7QStringS5_S5_S5_S5_S5_S5_S5_S5_dd");
-QVariant wrapSetGravaCompCred(const QVariant& p, Text a, Text b, Text c, Text d, Text e, Text f, Text g, Text h, Text i,
-                              double j, double k) asm(
-    "__wrap__ZN12Srv_kvb5281416setGravaCompCredERK8QVariantRK7QStringS5_S5_S5_S5_S5_S5_S5_S5_dd");
+QVariant realSetGravaCompCred(
+    const QVariant&, Text, Text, Text, Text, Text, Text, Text, Text, Text, double,
+    double) asm("__real__ZN12Srv_kvb5281416setGravaCompCredERK8QVariantRK7QStringS5_S5_S5_S5_S5_S5_S5_S5_dd");
+QVariant wrapSetGravaCompCred(
+    const QVariant& p, Text a, Text b, Text c, Text d, Text e, Text f, Text g, Text h, Text i, double j,
+    double k) asm("__wrap__ZN12Srv_kvb5281416setGravaCompCredERK8QVariantRK7QStringS5_S5_S5_S5_S5_S5_S5_S5_dd");
 QVariant wrapSetGravaCompCred(const QVariant& p, Text a, Text b, Text c, Text d, Text e, Text f, Text g, Text h, Text i,
                               double j, double k)
 {
@@ -101,10 +101,10 @@ QVariant wrapGetMovCaixaNsu(Text a, Text b, Text c)
     return timed(storeTime.other, [&] { return realGetMovCaixaNsu(a, b, c); });
 }
 
-QVariant realSetGravaCupomInicial(Text, Text, Text, double) asm(
-    "__real__ZN12Srv_kvb5281420setGravaCupomInicialERK7QStringS2_S2_d");
-QVariant wrapSetGravaCupomInicial(Text a, Text b, Text c, double d) asm(
-    "__wrap__ZN12Srv_kvb5281420setGravaCupomInicialERK7QStringS2_S2_d");
+QVariant realSetGravaCupomInicial(Text, Text, Text,
+                                  double) asm("__real__ZN12Srv_kvb5281420setGravaCupomInicialERK7QStringS2_S2_d");
+QVariant wrapSetGravaCupomInicial(Text a, Text b, Text c,
+                                  double d) asm("__wrap__ZN12Srv_kvb5281420setGravaCupomInicialERK7QStringS2_S2_d");
 QVariant wrapSetGravaCupomInicial(Text a, Text b, Text c, double d)
 {
     return timed(storeTime.other, [&] { return realSetGravaCupomInicial(a, b, c, d); });
@@ -167,8 +167,7 @@ public:
     double paintedAt = -1;
 };
 
-struct Figures
-{
+struct Figures {
     QList<double> total, store, recording, balances, other, direct;
     QStringList failures;
 };
@@ -218,8 +217,9 @@ private:
             while (watch.paintedAt < 0 && limit.elapsed() < 5000)
                 QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
             if (m_answers.notices.size() > noticesBefore || watch.paintedAt < 0 || m_terminal.approvedAt < 0) {
-                m_figures.failures << (m_answers.notices.size() > noticesBefore ? m_answers.notices.last()
-                                                                                 : QStringLiteral("no new balance painted"));
+                m_figures.failures << (m_answers.notices.size() > noticesBefore
+                                           ? m_answers.notices.last()
+                                           : QStringLiteral("no new balance painted"));
                 continue;
             }
             if (m_packet.isEmpty())
@@ -275,8 +275,8 @@ void runTool(const QString& tool, const QStringList& args, const QString& store)
     p.setProcessEnvironment(env);
     p.start(tool, args);
     if (!p.waitForFinished(120000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0)
-        throw KioskError(QStringLiteral("%1 %2: %3").arg(tool, args.join(QLatin1Char(' ')),
-                                                         QString::fromUtf8(p.readAllStandardError())));
+        throw KioskError(QStringLiteral("%1 %2: %3")
+                             .arg(tool, args.join(QLatin1Char(' ')), QString::fromUtf8(p.readAllStandardError())));
 }
 
 QString freshStore(const QString& engine, const QString& dir, const QString& pgAdmin)
@@ -297,7 +297,11 @@ QString freshStore(const QString& engine, const QString& dir, const QString& pgA
 QString row(const QString& name, const QList<double>& ms)
 {
     const Summary s = summarise(ms);
-    return QStringLiteral("| %1 | %2 | %3 | %4 |").arg(name).arg(s.median, 0, 'f', 3).arg(s.p99, 0, 'f', 3).arg(s.count);
+    return QStringLiteral("| %1 | %2 | %3 | %4 |")
+        .arg(name)
+        .arg(s.median, 0, 'f', 3)
+        .arg(s.p99, 0, 'f', 3)
+        .arg(s.count);
 }
 
 QStringList measure(const QString& engine, int purchases, const QString& pgAdmin, const QString& kioskctl)
@@ -316,8 +320,8 @@ QStringList measure(const QString& engine, int purchases, const QString& pgAdmin
     config.setDataFolder(data);
     config.printer().allPorts = data + QStringLiteral("/receipts.txt");
     config.terminal() = TerminalSettings();
-    auto terminal = std::make_shared<TimedTerminal>(std::make_shared<SimulatedTerminal>(
-        config.terminal(), data + QStringLiteral("/terminal-transactions.jsonl")));
+    auto terminal = std::make_shared<TimedTerminal>(
+        std::make_shared<SimulatedTerminal>(config.terminal(), data + QStringLiteral("/terminal-transactions.jsonl")));
     Wst00001::setPaymentTerminal(terminal);
     Answers answers;
     MessagePresenter::setInstance(&answers);
