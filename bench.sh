@@ -30,6 +30,16 @@ if [[ ${1:-} == --screen ]]; then
     exit 0
 fi
 
+if [[ ${1:-} == --purchase ]]; then
+    shift
+    scripts/install-deps.sh
+    cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+    cmake --build build --target kiosk-purchase-bench kioskctl
+    source scripts/throwaway-postgres.sh
+    QT_QPA_PLATFORM=offscreen KIOSK_CONFIG=/dev/null build/bin/kiosk-purchase-bench "$@"
+    exit 0
+fi
+
 scripts/install-deps.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build --target kiosk-bench

@@ -2,6 +2,10 @@
 # Installs what is missing, builds, creates the SQLite demo store and the kiosk's
 # two local files in ./demo-data, and opens the recharge screen for the demo
 # consumer. Without a display it runs under Xvfb and saves a screenshot instead.
+# A purchase works by touch: the simulated payment terminal approves after 1.5 s
+# (the card holder at the terminal) and the receipt goes to demo-data/receipts.txt;
+# demo-data/kiosk.conf holds these settings (environment variables override them,
+# for one: KIOSK_TERMINAL_MODE=decline ./demo.sh).
 # Run again, it repairs a demo-data left half-made: a store that is missing,
 # empty or without the demo branch is built afresh (the old file is kept as
 # store.db.broken), and the two local files are written again.
@@ -33,6 +37,29 @@ if ! demo_store_whole; then
     build/bin/kioskctl demo-data
 fi
 build/bin/kioskctl demo-files "$data"
+
+# The demo kiosk's configuration, written afresh on every run.
+config="$data/kiosk.conf"
+cat >"$config" <<CONF
+# Written by ./demo.sh on every run; copy it elsewhere to keep changes.
+[database]
+connection = Provider=SQLITE;Data Source=$store
+[kiosk]
+dataFolder = $data
+locale = pt_BR
+[terminal]
+# approve | decline | fail; the card holder takes delayMs at the terminal
+mode = approve
+delayMs = 1500
+bankCode = 001
+cardNumber = 4111111111111111
+[printer]
+# every receipt, whatever printer port PARAMETROSZEL.CDS names
+port = $data/receipts.txt
+CONF
+export KIOSK_CONFIG="$config"
+echo "Purchases: the simulated terminal approves after 1.5 s; receipts go to demo-data/receipts.txt;"
+echo "the terminal's transactions: build/bin/kioskctl --config demo-data/kiosk.conf terminal"
 
 if [[ -n "${DISPLAY:-}" ]]; then
     exec build/bin/kiosk --demo

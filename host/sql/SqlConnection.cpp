@@ -205,7 +205,9 @@ bool SqlConnection::recoverLostSession(const QSqlError& error, const QString& op
                                       .arg(errorText(error)));
     }
     qCWarning(lcSql).noquote() << objectName() << "session lost, reconnecting:" << errorText(error);
-    close();
+    // Still lost until a reconnection succeeds: with the server down now, a later
+    // statement tries again instead of finding the module "not connected" for good.
+    discardLostSession();
     open();
     return true;
 }
