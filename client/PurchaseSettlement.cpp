@@ -7,6 +7,11 @@
 
 Ledger::~Ledger() = default;
 
+bool Ledger::holds(const PurchaseRecord& purchase)
+{
+    return hasMovement(purchase.nsu, purchase.CDFILIAL, purchase.CDCAIXA);
+}
+
 PurchaseSettlement::PurchaseSettlement(PurchaseJournal& journal, Ledger& ledger, PaymentTerminal& terminal,
                                        Sleeper sleeper)
     : m_journal(journal), m_ledger(ledger), m_terminal(terminal),
@@ -32,7 +37,7 @@ QString PurchaseSettlement::outcomeName(Outcome outcome)
 bool PurchaseSettlement::inLedger(const PurchaseRecord& purchase, QString* failure)
 {
     try {
-        return m_ledger.hasMovement(purchase.nsu, purchase.CDFILIAL, purchase.CDCAIXA);
+        return m_ledger.holds(purchase);
     } catch (const std::exception& e) {
         *failure = QString::fromUtf8(e.what());
         return false;

@@ -10,5 +10,6 @@ class KVB_EXPORT StoreLedger : public Ledger
 {
 public:
     bool hasMovement(const QString& nsu, const QString& branch, const QString& till) override;
+    bool holds(const PurchaseRecord& purchase) override;
     QString record(const PurchaseRecord& purchase) override;
 };

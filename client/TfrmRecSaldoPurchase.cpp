@@ -133,7 +133,7 @@ public:
         const int attempts = int(delays.size()) + 1;
         bool recorded = false;
         try {
-            recorded = m_ledger->hasMovement(m_record.nsu, m_record.CDFILIAL, m_record.CDCAIXA);
+            recorded = m_ledger->holds(m_record);
         } catch (const std::exception& e) {
             qCWarning(lcScreen).noquote()
                 << "purchase" << m_record.nsu << ": the store cannot say whether it is recorded:" << e.what();
@@ -182,7 +182,7 @@ public:
         m_settled = true;
         PaymentTerminal& terminal = Wst00001::paymentTerminal();
         try {
-            if (m_recordingTried && m_ledger->hasMovement(m_record.nsu, m_record.CDFILIAL, m_record.CDCAIXA)) {
+            if (m_recordingTried && m_ledger->holds(m_record)) {
                 journalQuietly(PurchaseState::Recorded, QString());
                 terminal.confirm(m_record.nsu);
                 journalQuietly(PurchaseState::Confirmed, QString());

@@ -154,7 +154,8 @@ TrdmRecSaldo::TrdmRecSaldo(QObject* owner) : QObject(owner)
     // The till's cash movement of a card transaction: how a paid purchase is known to be recorded.
     adqMovCaixaNsu = new SqlQuery(QStringLiteral("adqMovCaixaNsu"), adcRecSaldo, this);
     declared(adqMovCaixaNsu, QStringLiteral("adqMovCaixaNsu.sql"));
-    adqMovCaixaNsu->setFieldDefs({text("NRSEQUMOVI", 10)});
+    adqMovCaixaNsu->setFieldDefs({text("NRSEQUMOVI", 10), FieldDef::make(QStringLiteral("DTHRINCMOV"), FieldType::DateTime),
+                                  number("VRMOVIVEND")});
     dspMovCaixaNsu = new DataSetProvider(QStringLiteral("dspMovCaixaNsu"), adqMovCaixaNsu, this);
 }
 
