@@ -101,7 +101,7 @@ void TfrmRecSaldo::InicializaForm()
         cdsParametrosZel->open();
         parametros.readFrom(*cdsParametrosZel);
     } else {
-        qCInfo(lcScreen) << "no PARAMETROSZEL.CDS in" << HostConfig::instance().programFolder();
+        qCWarning(lcScreen) << "no PARAMETROSZEL.CDS in the data folder (KIOSK_DATA_DIR or [kiosk] dataFolder):" << HostConfig::instance().programFolder();
     }
 
     // 5. Receipt-type file: DSDIRCAD runs straight into the relative path.

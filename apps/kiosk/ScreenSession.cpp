@@ -106,7 +106,9 @@ void ScreenSession::closeScreen()
     // A handler that waits for something nobody will do (the card type) keeps the
     // screen's run going even once it is hidden: a check must not hang the kiosk.
     m_closeDeadline.setSingleShot(true);
-    connect(&m_closeDeadline, &QTimer::timeout, this, [] {
+    connect(&m_closeDeadline, &QTimer::timeout, this, [this] {
+        if (!m_failure.isEmpty()) // the line that failed comes first: it is why the screen was closed
+            std::fprintf(stderr, "kiosk: %s\n", qPrintable(m_failure));
         std::fprintf(stderr, "kiosk: the screen's run did not end within %d s of closing it; ending the kiosk\n",
                      closeDeadlineMs / 1000);
         std::fflush(nullptr);

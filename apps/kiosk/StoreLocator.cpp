@@ -2,6 +2,7 @@
 
 #include "ConnectionString.h"
 #include "KioskError.h"
+#include "StoreFile.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -45,20 +46,6 @@ QString demoStoreMissing(const QString& programFolder, const QString& currentFol
 
 void requireExistingStore(const QString& connectionString)
 {
-    const ConnectionString cs(connectionString);
-    if (cs.kind() != QLatin1String("SQLITE"))
-        return;
-    const QString file = cs.value(QStringLiteral("Data Source"));
-    if (file.isEmpty())
-        throw ConfigError(QStringLiteral("the store's connection string names no Data Source file"));
-    if (file == QLatin1String(":memory:") || file.startsWith(QLatin1String("file:")))
-        return;
-    const QFileInfo info(file);
-    if (!info.exists())
-        throw ConfigError(QStringLiteral("the store %1 does not exist; create it with kioskctl init-db "
-                                         "(the kiosk never creates a store)")
-                              .arg(info.absoluteFilePath()));
-    if (!info.isFile())
-        throw ConfigError(QStringLiteral("the store %1 is not a file").arg(info.absoluteFilePath()));
+    StoreFile::requireExisting(connectionString);
 }
 } // namespace StoreLocator

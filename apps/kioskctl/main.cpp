@@ -5,6 +5,7 @@
 #include "HostConfig.h"
 #include "KioskError.h"
 #include "ModuleInstances.h"
+#include "StoreFile.h"
 #include "PurchaseRecovery.h"
 #include "SimulatedTerminal.h"
 #include "SqlConnection.h"
@@ -13,6 +14,7 @@
 #include "TrdmRecSaldo.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QFile>
 #include <QLoggingCategory>
 #include <QStringList>
@@ -72,8 +74,15 @@ void print(const QByteArray& text)
 // Opens the data module the way the screen does and frees it on return.
 struct Module
 {
-    ModuleInstances::ServerSession session;
-    SqlConnection& connection() { return *session.dataModule().adcRecSaldo; }
+    // Every command but init-db works on a store that exists: never create an empty one.
+    explicit Module(bool creating = false)
+    {
+        if (!creating)
+            StoreFile::requireExisting(HostConfig::instance().connectionString());
+        session = std::make_unique<ModuleInstances::ServerSession>();
+    }
+    std::unique_ptr<ModuleInstances::ServerSession> session;
+    SqlConnection& connection() { return *session->dataModule().adcRecSaldo; }
 };
 
 QByteArray packetOrFail(const QVariant& result, const char* what)
@@ -139,7 +148,7 @@ int run(QStringList args)
     }
     if (command == QLatin1String("init-db")) {
         need(0);
-        Module m;
+        Module m(true);
         StoreSchema::create(m.connection());
         return 0;
     }
@@ -181,6 +190,10 @@ int run(QStringList args)
             need(1);
         if (!args.isEmpty())
             HostConfig::instance().setDataFolder(args[0]);
+        const QString folder = HostConfig::instance().programFolder();
+        if (!QFileInfo(folder).isDir())
+            throw ConfigError(QStringLiteral("the kiosk's data folder %1 does not exist (give DATA-FOLDER or set "
+                                             "KIOSK_DATA_DIR)").arg(folder));
         return command == QLatin1String("recover") ? recover() : listTerminal();
     }
     throw KioskError(QStringLiteral("unknown command \"%1\"\n%2").arg(command, usageText()));

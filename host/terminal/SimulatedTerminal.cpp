@@ -8,6 +8,7 @@
 
 #include <QEventLoop>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonObject>
 #include <QTimer>
 #include <cmath>
@@ -58,9 +59,19 @@ QList<SimulatedTerminal::Transaction> fold(const QByteArray& content, const QStr
     return list;
 }
 
-QString nextNsu(const QList<SimulatedTerminal::Transaction>& list)
+// NSUs are unique per card-payment server; several kiosks each simulating their own
+// server must not hand out the same numbers on a shared store. The first three of
+// the twelve digits come from the transactions file's place (one per kiosk), the
+// other nine count up.
+qint64 nsuBase(const QString& file)
 {
-    qint64 highest = 0;
+    const QString place = QFileInfo(file).absoluteFilePath();
+    return qint64(100 + qHash(place, 0) % 900) * 1000000000LL;
+}
+
+QString nextNsu(const QList<SimulatedTerminal::Transaction>& list, const QString& file)
+{
+    qint64 highest = nsuBase(file);
     for (const auto& t : list)
         highest = std::max(highest, t.nsu.toLongLong());
     return QStringLiteral("%1").arg(highest + 1, 12, 10, QLatin1Char('0'));
@@ -103,7 +114,7 @@ TerminalAnswer SimulatedTerminal::authorise(const TerminalRequest& request)
 
     LockedFile file(m_file);
     Transaction t;
-    t.nsu = nextNsu(fold(file.readAll(), m_file));
+    t.nsu = nextNsu(fold(file.readAll(), m_file), m_file);
     t.amount = request.amount;
     t.cardNumber = CardNumberMask::mask(m_settings.cardNumber);
     t.description = request.description;

@@ -10,6 +10,7 @@
 
 #include <QFile>
 #include <QLibrary>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <link.h>
@@ -120,6 +121,16 @@ private slots:
         QCOMPARE(list.at(0).cardNumber, QStringLiteral("4111**1111"));
         const TerminalAnswer d = reopened.authorise(request(1));
         QVERIFY(d.nsu.toLongLong() > c.nsu.toLongLong());
+        // Other kiosks' simulated servers (other transactions files) number apart from this one.
+        QTemporaryDir other;
+        QSet<QString> prefixes{d.nsu.left(3)};
+        for (const char* kiosk : {"k2", "k3"}) {
+            SimulatedTerminal next(TerminalSettings(), other.filePath(QLatin1String(kiosk) + QStringLiteral(".jsonl")));
+            const QString first = next.authorise(request(5)).nsu;
+            QCOMPARE(first.size(), 12);
+            prefixes.insert(first.left(3));
+        }
+        QVERIFY(prefixes.size() > 1);
 
         // No full card number ever reaches the file.
         QFile f(file);
