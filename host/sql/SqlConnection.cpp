@@ -81,7 +81,8 @@ void SqlConnection::open()
     const QString operation = QStringLiteral("%1: connect to %2").arg(objectName(), cs.redacted());
     const QString driver = cs.qtDriver();
     if (driver.isEmpty())
-        throw SqlError(operation, QStringLiteral("the connection string names no known provider"));
+        throw SqlError(operation, QStringLiteral("the connection string names no known provider "
+                                                 "(Provider=SQLITE, POSTGRESQL, MSSQL or ORACLE)"));
     if (QSqlDatabase::contains(m_qtName))
         QSqlDatabase::removeDatabase(m_qtName);
     {
