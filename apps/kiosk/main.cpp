@@ -139,6 +139,13 @@ int main(int argc, char* argv[])
         cli.process(core);
         return 0;
     }
+    // Without a display Qt would abort; say what to do and end as a kiosk that cannot start.
+    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
+        qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        std::fprintf(stderr, "kiosk: no display (DISPLAY or WAYLAND_DISPLAY); run it in the kiosk's graphical "
+                             "session, under xvfb-run, or with QT_QPA_PLATFORM=offscreen for checks\n");
+        return exitCannotStart;
+    }
     QApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("kiosk"));
     QCommandLineParser cli;
