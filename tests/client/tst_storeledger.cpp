@@ -11,6 +11,9 @@
 #include "StoreLedger.h"
 #include "Wst00001.h"
 
+#include "Clock.h"
+
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -43,15 +46,22 @@ class TestStoreLedger : public QObject
 private slots:
     void lookupAndNoSecondMovementForAnNsu()
     {
+        // Each recording at its own statement time: two of one consumer and family in the
+        // same millisecond share a statement line key on the embedded store.
+        ManualClock clock(QDateTime(QDate(2026, 12, 8), QTime(10, 0)));
+        Clock::setInstance(&clock);
+        const auto restore = qScopeGuard([] { Clock::setInstance(nullptr); });
         ModuleFixture f;
         f.seedBranch(1);
         StoreLedger ledger;
         QVERIFY(!ledger.hasMovement(QStringLiteral("000000000007"), QStringLiteral("0001"), QStringLiteral("001")));
         QCOMPARE(ledger.record(purchase(QStringLiteral("000000000007"), 25)), QString());
+        clock.advanceMs(1000);
         QVERIFY(ledger.hasMovement(QStringLiteral("000000000007"), QStringLiteral("0001"), QStringLiteral("001")));
         QVERIFY(!ledger.hasMovement(QStringLiteral("000000000007"), QStringLiteral("0001"), QStringLiteral("002")));
 
         const QString again = ledger.record(purchase(QStringLiteral("000000000007"), 25));
+        clock.advanceMs(1000);
         QVERIFY2(!again.isEmpty(), "the same NSU was recorded twice on a till");
         QCOMPARE(f.store->count(QStringLiteral("FROM MOVCAIXA")), 1);
         QCOMPARE(f.store->count(QStringLiteral("FROM EXTRATOCONS")), 1);
@@ -60,12 +70,16 @@ private slots:
         PurchaseRecord cash = purchase(QString(), 3);
         cash.packet.rows()[0][cash.packet.fieldIndex(QStringLiteral("CDNSUHOSTTEF"))] = QString();
         QCOMPARE(ledger.record(cash), QString());
+        clock.advanceMs(1000);
         QCOMPARE(ledger.record(cash), QString());
         QCOMPARE(f.store->count(QStringLiteral("FROM MOVCAIXA")), 3);
     }
 
     void killedKioskJournalIsSettledOnce()
     {
+        ManualClock clock(QDateTime(QDate(2026, 12, 8), QTime(10, 0)));
+        Clock::setInstance(&clock);
+        const auto restore = qScopeGuard([] { Clock::setInstance(nullptr); });
         ModuleFixture f;
         f.seedBranch(1);
         QTemporaryDir dir;
@@ -83,6 +97,7 @@ private slots:
         const PurchaseRecord b = purchase(terminal->authorise(request).nsu, 10);
         journal.write(b, PurchaseState::Authorised);
         QCOMPARE(StoreLedger().record(b), QString());
+        clock.advanceMs(1000); // the settlement records `a` a moment later
 
         const auto results = PurchaseRecovery::settleJournal(journalFile);
         QCOMPARE(results.size(), 2);
