@@ -23,24 +23,17 @@ constexpr int exitCannotStart = 2;
 
 QString description()
 {
-    return QStringLiteral(
-               "Self-service kiosk: balance recharge for one consumer.\n"
-               "\n"
-               "Configuration file: --config FILE, else $KIOSK_CONFIG, else ~/.config/kiosk/kiosk.conf\n"
-               "($XDG_CONFIG_HOME/kiosk/kiosk.conf); here: %1. None is needed: every setting\n"
-               "can come from the environment.\n"
-               "Environment, overriding the file:\n"
-               "  KIOSK_DB        store connection string, e.g. Provider=SQLITE;Data Source=/var/lib/kiosk/store.db\n"
+    return QStringLiteral("Self-service kiosk: balance recharge for one consumer.\n\n") +
+           HostConfig::configurationHelp() +
+           QStringLiteral(
                "  KIOSK_DATA_DIR  folder of PARAMETROSZEL.CDS\n"
                "  KIOSK_LOCALE    number and date format and language: pt_BR (default), en_US, es_ES\n"
-               "  KIOSK_CONFIG    the configuration file\n"
                "  KIOSK_TERMINAL_MODE (approve, decline, fail), KIOSK_TERMINAL_DELAY_MS, KIOSK_TERMINAL_ERROR,\n"
                "  KIOSK_TERMINAL_BANK_CODE, KIOSK_TERMINAL_CARD, KIOSK_TERMINAL_FILE: the simulated payment terminal\n"
                "  KIOSK_PRINTER_PORT (file, device or tcp://HOST:PORT), KIOSK_PRINTER_COUNTERS, KIOSK_FISCAL_DATE\n"
                "--demo uses the demo store that ./demo.sh creates in the project's demo-data folder.\n"
                "\n"
-               "Exit status: 0 done; 1 a script line or the screenshot failed; 2 the kiosk could not start.")
-        .arg(HostConfig::defaultFile());
+               "Exit status: 0 done; 1 a script line or the screenshot failed; 2 the kiosk could not start.");
 }
 
 void describe(QCommandLineParser& cli)

@@ -38,19 +38,14 @@ const char* const usage =
     "  terminal [DATA-FOLDER]                 list the simulated payment terminal's transactions and their states\n"
     "Dates are ISO text (2026-12-08 or 2026-12-08T06:00:00).\n"
     "\n"
-    "Configuration file: --config FILE, else $KIOSK_CONFIG, else ~/.config/kiosk/kiosk.conf\n"
-    "($XDG_CONFIG_HOME/kiosk/kiosk.conf); here: %1. None is needed: every setting\n"
-    "can come from the environment.\n"
-    "Environment, overriding the file:\n"
-    "  KIOSK_DB        store connection string, e.g. Provider=SQLITE;Data Source=/var/lib/kiosk/store.db\n"
+    "%1"
     "  KIOSK_DATA_DIR  the kiosk's data folder, for recover and terminal without DATA-FOLDER\n"
     "  KIOSK_LOCALE    date format of the counter keys: pt_BR (default), en_US, es_ES\n"
-    "  KIOSK_CONFIG    the configuration file\n"
     "  KIOSK_VERBOSE   set to log informational messages too (only warnings otherwise)\n";
 
 QString usageText()
 {
-    return QString::fromLatin1(usage).arg(HostConfig::defaultFile());
+    return QString::fromLatin1(usage).arg(HostConfig::configurationHelp());
 }
 
 bool isHelp(const QString& arg)

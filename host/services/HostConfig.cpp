@@ -81,3 +81,15 @@ QString HostConfig::programFolder() const
         return QDir::cleanPath(m_dataFolder);
     return QCoreApplication::applicationDirPath();
 }
+
+QString HostConfig::configurationHelp()
+{
+    return QStringLiteral(
+               "Configuration file: --config FILE, else $KIOSK_CONFIG, else ~/.config/kiosk/kiosk.conf\n"
+               "($XDG_CONFIG_HOME/kiosk/kiosk.conf); here: %1. None is needed: every setting\n"
+               "can come from the environment.\n"
+               "Environment, overriding the file:\n"
+               "  KIOSK_CONFIG    the configuration file\n"
+               "  KIOSK_DB        store connection string, e.g. Provider=SQLITE;Data Source=/var/lib/kiosk/store.db\n")
+        .arg(defaultFile());
+}

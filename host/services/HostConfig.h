@@ -25,6 +25,9 @@ public:
     // then applies the environment.
     void load(const QString& file = QString());
     static QString defaultFile();
+    // Where the configuration comes from and the variables every program reads, for --help;
+    // a program lists its own variables after it.
+    static QString configurationHelp();
 
     const QString& connectionString() const { return m_connectionString; }
     void setConnectionString(const QString& s) { m_connectionString = s; }

@@ -31,6 +31,15 @@ printer_pipe() {
     export KIOSK_PRINTER_PORT="$work/printer"
 }
 
+# Plays buy.kscript; the purchase must end undone on the terminal with the balance unchanged.
+buy_ends_undone() {
+    run_kiosk buy
+    require_kiosk_ok buy
+    read -r nsu state < <(terminal_states)
+    [[ $state == undone ]] || fail "terminal: $nsu $state"
+    expect_balance 001 117.50
+}
+
 # Waits (at most 20 s) for a terminal transaction in STATE, or for a log line.
 wait_for_transaction() {
     local state=$1 count=${2:-1} i
@@ -201,11 +210,7 @@ duplicate-key)
         echo "expect lblVrSaldoCons 117,50"
         echo "click bbbVoltar"
     } >"$work/buy.kscript"
-    run_kiosk buy
-    require_kiosk_ok buy
-    read -r nsu state < <(terminal_states)
-    [[ $state == undone ]] || fail "terminal: $nsu $state"
-    expect_balance 001 117.50
+    buy_ends_undone
     ;;
 
 printer-fails)
@@ -221,11 +226,7 @@ printer-fails)
         echo "expect-enabled dxbTclEnter true"
         echo "click bbbVoltar"
     } >"$work/buy.kscript"
-    run_kiosk buy
-    require_kiosk_ok buy
-    read -r nsu state < <(terminal_states)
-    [[ $state == undone ]] || fail "terminal: $nsu $state"
-    expect_balance 001 117.50
+    buy_ends_undone
     ;;
 
 nsu-reused)
