@@ -3,7 +3,8 @@
 #include <QFile>
 #include <QRegularExpression>
 
-namespace {
+namespace
+{
 [[noreturn]] void refuse(int lineNumber, const QString& line, const QString& why)
 {
     throw ScriptError(QStringLiteral("line %1: %2: %3").arg(lineNumber).arg(line, why));
@@ -104,6 +105,11 @@ KioskScript::Command parseLine(int lineNumber, const QString& line)
         c.op = Op::Screenshot;
         if (!readText(rest, &c.name))
             refuse(lineNumber, line, QStringLiteral("screenshot takes a file name"));
+    } else if (word == QLatin1String("screen")) {
+        c.op = Op::Screen;
+        c.name = firstWord(rest, &tail);
+        if (c.name.isEmpty() || !tail.isEmpty())
+            refuse(lineNumber, line, QStringLiteral("screen takes one screen name"));
     } else {
         refuse(lineNumber, line, QStringLiteral("unknown command \"%1\"").arg(word));
     }

@@ -17,19 +17,20 @@
 //   expect-visible NAME true|false
 //   expect-enabled NAME true|false
 //   screenshot FILE                 save a PNG of the screen with any open message box
+//   screen NAME                     wait (up to 10 s) until the screen of that name is in front and
+//                                   up (shown and activated), as after a code on the home screen
 //   # comment                       (whole lines only; blank lines are skipped)
 class KioskScript
 {
 public:
-    enum class Op { Click, Key, Wait, Answer, Expect, ExpectVisible, ExpectEnabled, Screenshot };
+    enum class Op { Click, Key, Wait, Answer, Expect, ExpectVisible, ExpectEnabled, Screenshot, Screen };
 
-    struct Command
-    {
+    struct Command {
         Op op;
-        int lineNumber; // 1-based line of the source
-        QString line;   // the line as written, trimmed, for failure reports
-        QString name;   // control name (click, expect*), key name, answer, file
-        QString text;   // expected caption
+        int lineNumber;    // 1-based line of the source
+        QString line;      // the line as written, trimmed, for failure reports
+        QString name;      // control name (click, expect*), key name, answer, file
+        QString text;      // expected caption
         bool flag = false; // expected visibility / enabled state
         int milliseconds = 0;
     };

@@ -15,8 +15,8 @@ ScreenSession::ScreenSession(Options options, QObject* parent) : QObject(parent)
         return;
     // Watching from the start: the first paint may come before the screen counts as up.
     if (m_options.firstPaint)
-        m_paint = std::make_unique<FirstPaintProbe>(QString::fromLatin1(screenName), true);
-    m_watcher = std::make_unique<ScreenWatcher>(QString::fromLatin1(screenName), true);
+        m_paint = std::make_unique<FirstPaintProbe>(m_options.screenName, true);
+    m_watcher = std::make_unique<ScreenWatcher>(m_options.screenName, true);
     connect(m_watcher.get(), &ScreenWatcher::ready, this, &ScreenSession::onReady);
 }
 
@@ -51,6 +51,7 @@ void ScreenSession::runScript()
     }
     m_stage = Stage::Script;
     m_player = std::make_unique<ScriptPlayer>(*m_options.script);
+    m_player->setScreens(m_options.screens);
     connect(m_player.get(), &ScriptPlayer::finished, this, [this](bool ok) {
         if (ok) {
             saveScreenshot();

@@ -4,6 +4,7 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QStringList>
 #include <QTimer>
 #include <QWidget>
 #include <memory>
@@ -22,16 +23,20 @@ class ScreenSession : public QObject
 {
     Q_OBJECT
 public:
-    struct Options
-    {
+    struct Options {
         bool firstPaint = false;
         std::optional<KioskScript> script;
         QString scriptName; // prefixed to the failing line in failure()
         QString screenshot;
         int idleSeconds = 0;
+        // The window the session waits for and closes at the end: the recharge
+        // screen of one consumer, or the home screen of a kiosk that runs all day.
+        QString screenName = QString::fromLatin1(rechargeScreen);
+        // Screens a script's lines act on when showing, the one to prefer first.
+        QStringList screens;
     };
 
-    static constexpr const char* screenName = "frmRecSaldo";
+    static constexpr const char* rechargeScreen = "frmRecSaldo";
 
     explicit ScreenSession(Options options, QObject* parent = nullptr);
     ~ScreenSession() override;

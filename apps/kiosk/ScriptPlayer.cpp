@@ -1,9 +1,11 @@
 #include "ScriptPlayer.h"
 
 #include "ScreenPicture.h"
+#include "ScreenWatcher.h"
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QLoggingCategory>
 #include <QMessageBox>
@@ -13,10 +15,10 @@
 
 Q_LOGGING_CATEGORY(lcScript, "kiosk.script", QtInfoMsg)
 
-namespace {
-// An unmet expectation or a line that cannot be carried out; caught per line.
-struct LineFailure
+namespace
 {
+// An unmet expectation or a line that cannot be carried out; caught per line.
+struct LineFailure {
     QString reason;
 };
 
@@ -66,7 +68,8 @@ void ScriptPlayer::playNext()
         return;
     }
     const KioskScript::Command c = m_script.commands()[m_next++];
-    if (!m_screen || !m_screen->isVisible()) {
+    QWidget* front = screen();
+    if (!front || !front->isVisible()) {
         fail(c, QStringLiteral("the screen closed before this line"));
         return;
     }
@@ -139,17 +142,20 @@ void ScriptPlayer::play(const KioskScript::Command& c)
     }
     case Op::ExpectVisible:
         if (requireControl(c.name)->isVisible() != c.flag)
-            throw LineFailure{QStringLiteral("%1 is %2").arg(c.name, c.flag ? QStringLiteral("hidden")
-                                                                            : QStringLiteral("visible"))};
+            throw LineFailure{
+                QStringLiteral("%1 is %2").arg(c.name, c.flag ? QStringLiteral("hidden") : QStringLiteral("visible"))};
         break;
     case Op::ExpectEnabled:
         if (requireControl(c.name)->isEnabled() != c.flag)
-            throw LineFailure{QStringLiteral("%1 is %2").arg(c.name, c.flag ? QStringLiteral("disabled")
-                                                                            : QStringLiteral("enabled"))};
+            throw LineFailure{QStringLiteral("%1 is %2")
+                                  .arg(c.name, c.flag ? QStringLiteral("disabled") : QStringLiteral("enabled"))};
         break;
     case Op::Screenshot:
         screenshot(c.name);
         break;
+    case Op::Screen:
+        awaitScreen(c, -1);
+        return;
     }
     playAfterEvents();
 }
@@ -168,28 +174,76 @@ void ScriptPlayer::finish(const QString& failure)
     emit finished(failure.isEmpty());
 }
 
-// The open message box, not the screen (which runs modally itself).
+QWidget* ScriptPlayer::screen() const
+{
+    for (const QString& name : m_screens) {
+        for (QWidget* top : QApplication::topLevelWidgets()) {
+            if (top->isVisible() && top->objectName() == name)
+                return top;
+        }
+    }
+    return m_screen;
+}
+
+// Up means shown and activated (its activation handler loads what it shows); a
+// platform that never activates a window gets the grace the screen watcher gives.
+void ScriptPlayer::awaitScreen(const KioskScript::Command& c, qint64 startedMs)
+{
+    static QElapsedTimer clock;
+    if (!clock.isValid())
+        clock.start();
+    if (startedMs < 0)
+        startedMs = clock.elapsed();
+    QWidget* front = screen();
+    const bool inFront = front && front->objectName() == c.name && !openMessageBox();
+    if (inFront) {
+        if (!m_shownSinceMs)
+            m_shownSinceMs = clock.elapsed();
+        if (front->isActiveWindow() || clock.elapsed() - *m_shownSinceMs >= ScreenWatcher::activationGraceMs) {
+            m_shownSinceMs.reset();
+            playAfterEvents();
+            return;
+        }
+    } else {
+        m_shownSinceMs.reset();
+    }
+    if (clock.elapsed() - startedMs >= screenWaitMs) {
+        m_shownSinceMs.reset();
+        fail(c, QStringLiteral("%1 is in front, not %2")
+                    .arg(front ? front->objectName() : QStringLiteral("no screen"), c.name));
+        return;
+    }
+    QTimer::singleShot(10, this, [this, c, startedMs] {
+        if (!m_finished)
+            awaitScreen(c, startedMs);
+    });
+}
+
+// The open message box, not a screen (which runs modally itself).
 QWidget* ScriptPlayer::openMessageBox() const
 {
     QWidget* modal = QApplication::activeModalWidget();
-    return modal && modal != m_screen ? modal : nullptr;
+    if (!modal || modal == m_screen || m_screens.contains(modal->objectName()))
+        return nullptr;
+    return modal;
 }
 
 // Looked up where a person would look: the open message box first, then the
 // screen, then any other window that is showing.
 QWidget* ScriptPlayer::control(const QString& name) const
 {
-    if (!m_screen)
+    QWidget* front = screen();
+    if (!front)
         return nullptr;
-    if (m_screen->objectName() == name)
-        return m_screen;
+    if (front->objectName() == name)
+        return front;
     if (QWidget* box = openMessageBox()) {
         if (box->objectName() == name)
             return box;
         if (auto* w = box->findChild<QWidget*>(name))
             return w;
     }
-    if (auto* w = m_screen->findChild<QWidget*>(name))
+    if (auto* w = front->findChild<QWidget*>(name))
         return w;
     for (QWidget* top : QApplication::topLevelWidgets()) {
         if (!top->isVisible())
@@ -249,7 +303,7 @@ void ScriptPlayer::typeKey(const QString& key) const
     }
     QWidget* window = openMessageBox();
     if (!window)
-        window = m_screen;
+        window = screen();
     if (!window)
         return;
     QPointer<QWidget> target = window->focusWidget() ? window->focusWidget() : window;
@@ -270,11 +324,11 @@ void ScriptPlayer::answer(const QString& button) const
     if (auto* standard = qobject_cast<QMessageBox*>(box)) {
         target = standard->button(button == QLatin1String("yes")  ? QMessageBox::Yes
                                   : button == QLatin1String("no") ? QMessageBox::No
-                                                                   : QMessageBox::Ok);
+                                                                  : QMessageBox::Ok);
     } else {
         const QString name = button == QLatin1String("yes")  ? QStringLiteral("btnYes")
                              : button == QLatin1String("no") ? QStringLiteral("btnNo")
-                                                              : QStringLiteral("btnOk");
+                                                             : QStringLiteral("btnOk");
         target = box->findChild<QAbstractButton*>(name);
     }
     if (!target || !target->isVisible())
@@ -285,7 +339,7 @@ void ScriptPlayer::answer(const QString& button) const
 
 void ScriptPlayer::screenshot(const QString& file) const
 {
-    if (!ScreenPicture::save(m_screen, file))
+    if (!ScreenPicture::save(screen(), file))
         throw LineFailure{QStringLiteral("cannot write %1").arg(file)};
     qCInfo(lcScript).noquote() << "screenshot saved to" << file;
 }

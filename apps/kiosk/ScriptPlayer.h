@@ -4,8 +4,10 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QStringList>
 #include <QWidget>
 #include <functional>
+#include <optional>
 
 // Plays a KioskScript against a live modal screen, one line after the other,
 // with the screen's own event handling running in between, as a person at the
@@ -20,6 +22,12 @@ public:
 
     // Starts from a zero-timer, so call it once the screen is up.
     void start(QWidget* screen);
+    // Screens that may come to the front while the script plays (the home screen,
+    // then a consumer's recharge screen over it), the one to prefer first: lines
+    // act on the first of them that is showing, else on the screen given to start.
+    void setScreens(const QStringList& names) { m_screens = names; }
+    // How long a `screen` line waits for its screen to be in front and up.
+    static constexpr int screenWaitMs = 10000;
     // The screen went away with lines left: the first line not yet begun fails.
     void abandon();
 
@@ -38,6 +46,8 @@ private:
     void fail(const KioskScript::Command& c, const QString& reason);
     void finish(const QString& failure);
 
+    QWidget* screen() const;
+    void awaitScreen(const KioskScript::Command& c, qint64 startedMs);
     QWidget* control(const QString& name) const;
     QWidget* requireControl(const QString& name) const;
     QWidget* openMessageBox() const;
@@ -48,6 +58,8 @@ private:
 
     KioskScript m_script;
     QPointer<QWidget> m_screen;
+    QStringList m_screens;
+    std::optional<qint64> m_shownSinceMs; // a `screen` line's screen in front since then
     int m_next = 0;
     bool m_started = false;
     bool m_finished = false;

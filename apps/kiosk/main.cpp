@@ -1,20 +1,28 @@
-// kiosk: the host program. Reads its configuration, looks the consumer up, loads
-// the recharge module and calls its entry; returns when the screen closes.
+// kiosk: the host program. Reads its configuration, loads the recharge module and
+// runs all day: the home screen takes a consumer's code, the module's entry shows
+// that consumer's recharge screen, then the home screen again. With --consumer it
+// opens the one screen and returns when it closes.
 #include "ConsumerDirectory.h"
+#include "HomeLoop.h"
 #include "HostConfig.h"
 #include "KioskError.h"
 #include "KioskScript.h"
 #include "ScreenSession.h"
 #include "StoreLocator.h"
+#include "TfrmHome.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
+#include <QFileInfo>
 #include <QLibrary>
+#include <QLoggingCategory>
 #include <cstdio>
 #include <cstring>
+#include <unistd.h>
 
-namespace {
+namespace
+{
 const char* const demoConsumer = "000000000000101";
 
 // Exit statuses, as the help text lists them.
@@ -23,7 +31,9 @@ constexpr int exitCannotStart = 2;
 
 QString description()
 {
-    return QStringLiteral("Self-service kiosk: balance recharge for one consumer.\n\n") +
+    return QStringLiteral("Self-service kiosk: balance recharge. Without --consumer it runs until stopped: the home\n"
+                          "screen takes a consumer's code (keypad, or a badge or barcode reader typing the code and\n"
+                          "Enter), opens their recharge screen, and comes back when it closes.\n\n") +
            HostConfig::configurationHelp() +
            QStringLiteral(
                "  KIOSK_DATA_DIR  folder of PARAMETROSZEL.CDS\n"
@@ -31,7 +41,9 @@ QString description()
                "  KIOSK_TERMINAL_MODE (approve, decline, fail), KIOSK_TERMINAL_DELAY_MS, KIOSK_TERMINAL_ERROR,\n"
                "  KIOSK_TERMINAL_BANK_CODE, KIOSK_TERMINAL_CARD, KIOSK_TERMINAL_FILE: the simulated payment terminal\n"
                "  KIOSK_PRINTER_PORT (file, device or tcp://HOST:PORT), KIOSK_PRINTER_COUNTERS, KIOSK_FISCAL_DATE\n"
-               "--demo uses the demo store that ./demo.sh creates in the project's demo-data folder.\n"
+               "--demo uses the demo store that ./demo.sh creates in the project's demo-data folder, with its\n"
+               "demo-data/kiosk.conf unless --config or KIOSK_CONFIG names another, and lists the demo codes.\n"
+               "Warnings only, unless --verbose or QT_LOGGING_RULES asks for more.\n"
                "\n"
                "Exit status: 0 done; 1 a script line or the screenshot failed; 2 the kiosk could not start.");
 }
@@ -41,11 +53,13 @@ void describe(QCommandLineParser& cli)
     cli.setApplicationDescription(description());
     cli.addHelpOption();
     cli.addOption({QStringLiteral("config"), QStringLiteral("Configuration file."), QStringLiteral("file")});
-    cli.addOption({QStringLiteral("consumer"), QStringLiteral("Consumer code to open the screen for."),
+    cli.addOption({QStringLiteral("consumer"),
+                   QStringLiteral("Open the recharge screen for this consumer only, then end."),
                    QStringLiteral("code")});
-    cli.addOption({QStringLiteral("demo"), QStringLiteral("Use the demo store and its demo consumer.")});
+    cli.addOption({QStringLiteral("demo"), QStringLiteral("Use the demo store; list its consumers' codes.")});
+    cli.addOption({QStringLiteral("verbose"), QStringLiteral("Log informational messages too.")});
     cli.addOption({QStringLiteral("script"),
-                   QStringLiteral("Play a check script against the screen, then close it (see the README)."),
+                   QStringLiteral("Play a check script on the screen in front, then end (see the README)."),
                    QStringLiteral("file")});
     cli.addOption({QStringLiteral("screenshot"),
                    QStringLiteral("Save the screen to a PNG once it is up (after the script), then close it."),
@@ -69,10 +83,17 @@ bool wantsHelp(int argc, char* argv[])
     return false;
 }
 
-// --demo: the demo store beside the project unless the configuration names one.
-void useDemoStore(HostConfig& config)
+// --demo: the demo store beside the project unless the configuration names one,
+// with the demo kiosk's configuration that ./demo.sh writes there.
+void useDemoStore(HostConfig& config, bool configNamed)
 {
     const QString programFolder = QCoreApplication::applicationDirPath();
+    if (!configNamed) {
+        const QString folder = StoreLocator::findDemoFolder(programFolder, QDir::currentPath());
+        const QString demoConfig = folder + QStringLiteral("/kiosk.conf");
+        if (!folder.isEmpty() && QFileInfo(demoConfig).isFile())
+            config.load(demoConfig);
+    }
     if (config.dataFolder().isEmpty()) {
         const QString folder = StoreLocator::findDemoFolder(programFolder, QDir::currentPath());
         if (folder.isEmpty() && config.connectionString().isEmpty())
@@ -99,8 +120,67 @@ void settlePurchaseJournal(QLibrary& module)
         std::fprintf(stderr, "kiosk: the purchase journal could not be settled now; it is tried again at the next "
                              "start (or with kioskctl recover)\n");
     else if (left > 0)
-        std::fprintf(stderr, "kiosk: %d paid purchase(s) still unsettled in the purchase journal; see kioskctl "
-                             "recover\n", left);
+        std::fprintf(stderr,
+                     "kiosk: %d paid purchase(s) still unsettled in the purchase journal; see kioskctl "
+                     "recover\n",
+                     left);
+}
+
+// Quiet by default: the kiosk's own warnings and errors only; Qt's notices about
+// what its display plugin cannot do (a window mask offscreen, for one) and the
+// kiosk's informational lines come with --verbose or QT_LOGGING_RULES. Qt's notice
+// about a missing runtime folder is answered by making the folder it falls back to.
+void quietLogging(bool verbose)
+{
+    if (!verbose && qEnvironmentVariableIsEmpty("QT_LOGGING_RULES"))
+        QLoggingCategory::setFilterRules(
+            QStringLiteral("kiosk.*.info=false\ndefault.warning=false\nqt.*.warning=false"));
+    if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
+        const QString folder = QDir::tempPath() + QStringLiteral("/runtime-kiosk-%1").arg(::getuid());
+        QDir().mkpath(folder);
+        QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(folder));
+    }
+}
+
+QStringList demoCodes(const QString& connectionString)
+{
+    QStringList lines;
+    for (const auto& [code, name] : ConsumerDirectory::listConsumers(connectionString, 8))
+        lines << code + QStringLiteral("  ") + name;
+    return lines;
+}
+
+using Entry = void (*)(const QVariant&);
+using Settle = int (*)();
+
+// The kiosk's day on the home screen; ends when the home screen closes (a script's
+// end, or the session stopping the kiosk).
+int runHome(QApplication& app, ScreenSession::Options options, Entry entry, Settle settle,
+            const QString& connectionString, const QStringList& codes)
+{
+    TfrmHome home;
+    home.setDemoCodes(codes);
+    HomeLoop::Services services;
+    services.lookUp = [connectionString](const QString& code) {
+        return ConsumerDirectory::findConsumer(connectionString, code);
+    };
+    services.serve = [entry](const DataPacket& consumer) { entry(PacketVariant::of(consumer)); };
+    services.settle = settle;
+    HomeLoop loop(home, services);
+
+    options.screenName = home.objectName();
+    options.screens = {QString::fromLatin1(ScreenSession::rechargeScreen), home.objectName()};
+    ScreenSession session(options);
+    home.show();
+    app.exec();
+    loop.stop();
+    session.screenGone();
+    if (!session.succeeded()) {
+        std::fprintf(stderr, "kiosk: %s\n", qPrintable(session.failure()));
+        return exitFailedCheck;
+    }
+    return 0;
 }
 
 ScreenSession::Options sessionOptions(const QCommandLineParser& cli)
@@ -139,6 +219,10 @@ int main(int argc, char* argv[])
                              "session, under xvfb-run, or with QT_QPA_PLATFORM=offscreen for checks\n");
         return exitCannotStart;
     }
+    bool verbose = false;
+    for (int i = 1; i < argc; ++i)
+        verbose = verbose || !std::strcmp(argv[i], "--verbose");
+    quietLogging(verbose);
     QApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("kiosk"));
     QCommandLineParser cli;
@@ -152,20 +236,22 @@ int main(int argc, char* argv[])
         QString consumer = cli.value(QStringLiteral("consumer"));
         const bool demo = cli.isSet(QStringLiteral("demo"));
         if (demo) {
-            useDemoStore(config);
-            if (consumer.isEmpty())
+            useDemoStore(config, cli.isSet(QStringLiteral("config")) || qEnvironmentVariableIsSet("KIOSK_CONFIG"));
+            // The screen's own figures are taken on the demo consumer's screen.
+            if (consumer.isEmpty() && (options.firstPaint || options.idleSeconds > 0))
                 consumer = QString::fromLatin1(demoConsumer);
         }
-        if (consumer.isEmpty())
-            throw ConfigError(QStringLiteral("no consumer given (use --consumer CODE or --demo)"));
         if (config.connectionString().isEmpty())
-            throw ConfigError(QStringLiteral("no store configured (KIOSK_DB or [database] connection in %1)")
-                                  .arg(config.file()));
+            throw ConfigError(
+                QStringLiteral("no store configured (KIOSK_DB or [database] connection in %1)").arg(config.file()));
         StoreLocator::requireExistingStore(config.connectionString());
-
         DataPacket packet;
+        QStringList codes;
         try {
-            packet = ConsumerDirectory::consumerPacket(config.connectionString(), consumer);
+            if (!consumer.isEmpty())
+                packet = ConsumerDirectory::consumerPacket(config.connectionString(), consumer);
+            else if (demo)
+                codes = demoCodes(config.connectionString());
         } catch (const KioskError& e) {
             if (!demo)
                 throw;
@@ -175,11 +261,13 @@ int main(int argc, char* argv[])
         QLibrary module(QCoreApplication::applicationDirPath() + QStringLiteral("/libPkg_kvb52814.so"));
         if (!module.load())
             throw KioskError(QStringLiteral("cannot load the recharge module: %1").arg(module.errorString()));
-        using Entry = void (*)(const QVariant&);
         const auto entry = reinterpret_cast<Entry>(module.resolve("CriaRecSaldo"));
         if (!entry)
             throw KioskError(QStringLiteral("the recharge module has no entry CriaRecSaldo"));
         settlePurchaseJournal(module);
+        if (consumer.isEmpty())
+            return runHome(app, options, entry, reinterpret_cast<Settle>(module.resolve("SettlePurchaseJournal")),
+                           config.connectionString(), codes);
 
         ScreenSession session(options);
         entry(PacketVariant::of(packet));

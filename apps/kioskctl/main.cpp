@@ -4,25 +4,27 @@
 #include "DemoFiles.h"
 #include "HostConfig.h"
 #include "KioskError.h"
+#include "KioskStatus.h"
 #include "ModuleInstances.h"
-#include "StoreFile.h"
 #include "PurchaseRecovery.h"
 #include "SimulatedTerminal.h"
 #include "SqlConnection.h"
-#include "StoreSchema.h"
 #include "Srv_kvb52814.h"
+#include "StoreFile.h"
+#include "StoreSchema.h"
 #include "TrdmRecSaldo.h"
 
 #include <QCoreApplication>
-#include <QFileInfo>
 #include <QFile>
+#include <QFileInfo>
 #include <QLoggingCategory>
 #include <QStringList>
 #include <algorithm>
 #include <cstdio>
 #include <memory>
 
-namespace {
+namespace
+{
 const char* const usage =
     "usage: kioskctl [--config FILE] COMMAND ...\n"
     "  init-db                                create the store tables (and procedure) in the configured database\n"
@@ -36,6 +38,8 @@ const char* const usage =
     "  recover [DATA-FOLDER]                  settle the kiosk's purchase journal: confirm what the store holds,\n"
     "                                         record once what it does not, undo what cannot be recorded\n"
     "  terminal [DATA-FOLDER]                 list the simulated payment terminal's transactions and their states\n"
+    "  status [--json] [DATA-FOLDER]          the kiosk's health: store (and how fast), terminal, printer, open and\n"
+    "                                         last purchases, journal size; exit 0 healthy, 1 degraded, 2 down\n"
     "Dates are ISO text (2026-12-08 or 2026-12-08T06:00:00).\n"
     "\n"
     "%1"
@@ -67,8 +71,7 @@ void print(const QByteArray& text)
 }
 
 // Opens the data module the way the screen does and frees it on return.
-struct Module
-{
+struct Module {
     // Every command but init-db works on a store that exists: never create an empty one.
     explicit Module(bool creating = false)
     {
@@ -91,12 +94,12 @@ QByteArray packetOrFail(const QVariant& result, const char* what)
 int recover()
 {
     Module m;
-    const auto results =
-        PurchaseRecovery::settleJournal(HostConfig::instance().programFolder() + QStringLiteral("/purchase-journal.jsonl"));
+    const auto results = PurchaseRecovery::settleJournal(HostConfig::instance().programFolder() +
+                                                         QStringLiteral("/purchase-journal.jsonl"));
     int open = 0;
     for (const auto& r : results) {
-        const bool settled = r.outcome == PurchaseSettlement::Outcome::Confirmed ||
-                             r.outcome == PurchaseSettlement::Outcome::Undone;
+        const bool settled =
+            r.outcome == PurchaseSettlement::Outcome::Confirmed || r.outcome == PurchaseSettlement::Outcome::Undone;
         open += settled ? 0 : 1;
         std::fprintf(stdout, "%s %s%s%s\n", qPrintable(r.nsu), qPrintable(PurchaseSettlement::outcomeName(r.outcome)),
                      r.text.isEmpty() ? "" : ": ", qPrintable(r.text));
@@ -107,7 +110,11 @@ int recover()
 
 int listTerminal()
 {
-    const SimulatedTerminal terminal(HostConfig::instance().terminal(), SimulatedTerminal::defaultFile());
+    const QString file = SimulatedTerminal::defaultFile();
+    const SimulatedTerminal terminal(HostConfig::instance().terminal(), file);
+    std::fprintf(stderr, "terminal transactions in %s\n", qPrintable(file));
+    if (terminal.transactions().isEmpty())
+        std::fprintf(stderr, "no transactions\n");
     for (const auto& t : terminal.transactions())
         std::fprintf(stdout, "%s %-9s %10.2f %s %s\n", qPrintable(t.nsu), qPrintable(terminalStateName(t.state)),
                      t.amount, qPrintable(t.cardNumber), qPrintable(t.changedAt.toString(Qt::ISODateWithMs)));
@@ -156,7 +163,8 @@ int run(QStringList args)
     if (command == QLatin1String("balances")) {
         need(3);
         Module m;
-        print("{\"getSaldoCons\": " + packetOrFail(Srv_kvb52814::getSaldoCons(args[0], args[1], args[2]), "getSaldoCons") +
+        print("{\"getSaldoCons\": " +
+              packetOrFail(Srv_kvb52814::getSaldoCons(args[0], args[1], args[2]), "getSaldoCons") +
               ",\n\"getTotSalCons\": " + packetOrFail(Srv_kvb52814::getTotSalCons(args[1], args[2]), "getTotSalCons") +
               "}\n");
         return 0;
@@ -171,14 +179,32 @@ int run(QStringList args)
         need(12);
         const DataPacket packet = DataPacket::loadFile(args[0]);
         Module m;
-        const QVariant result = Srv_kvb52814::setGravaCompCred(PacketVariant::of(packet), args[1], args[2], args[3],
-                                                               args[4], args[5], args[6], args[7], args[8], args[9],
-                                                               isoDate(args[10]), isoDate(args[11]));
+        const QVariant result =
+            Srv_kvb52814::setGravaCompCred(PacketVariant::of(packet), args[1], args[2], args[3], args[4], args[5],
+                                           args[6], args[7], args[8], args[9], isoDate(args[10]), isoDate(args[11]));
         if (result.isValid()) {
             std::fprintf(stdout, "%s\n", qPrintable(result.toString()));
             return 1;
         }
         return 0;
+    }
+    if (command == QLatin1String("status")) {
+        const bool json = args.removeAll(QStringLiteral("--json")) > 0;
+        if (args.size() > 1)
+            need(1);
+        if (!args.isEmpty())
+            HostConfig::instance().setDataFolder(args[0]);
+        const QString folder = HostConfig::instance().programFolder();
+        if (!QFileInfo(folder).isDir())
+            throw ConfigError(QStringLiteral("the kiosk's data folder %1 does not exist (give DATA-FOLDER or set "
+                                             "KIOSK_DATA_DIR)")
+                                  .arg(folder));
+        const KioskStatus status = KioskStatus::gather(folder);
+        if (json)
+            print(status.json());
+        else
+            std::fputs(qPrintable(status.text()), stdout);
+        return int(status.health());
     }
     if (command == QLatin1String("recover") || command == QLatin1String("terminal")) {
         if (args.size() > 1)
@@ -188,7 +214,8 @@ int run(QStringList args)
         const QString folder = HostConfig::instance().programFolder();
         if (!QFileInfo(folder).isDir())
             throw ConfigError(QStringLiteral("the kiosk's data folder %1 does not exist (give DATA-FOLDER or set "
-                                             "KIOSK_DATA_DIR)").arg(folder));
+                                             "KIOSK_DATA_DIR)")
+                                  .arg(folder));
         return command == QLatin1String("recover") ? recover() : listTerminal();
     }
     throw KioskError(QStringLiteral("unknown command \"%1\"\n%2").arg(command, usageText()));

@@ -1,5 +1,7 @@
 #include "TBlendedButton.h"
 
+#include "CaptionFit.h"
+
 #include <QPainter>
 
 TBlendedButton::TBlendedButton(QWidget* parent) : QAbstractButton(parent)
@@ -32,7 +34,9 @@ void TBlendedButton::paintEvent(QPaintEvent*)
     QPainter p(this);
     const bool down = isDown() || m_stuckDown;
     const QColor fill = !isEnabled() ? m_disabledColor : down ? m_downColor : m_color;
-    const QColor text = !isEnabled() ? m_disabledTextColor : down ? m_downTextColor : palette().color(QPalette::ButtonText);
+    const QColor text = !isEnabled() ? m_disabledTextColor
+                        : down       ? m_downTextColor
+                                     : palette().color(QPalette::ButtonText);
     TBlendedShape::paintShape(p, QRectF(rect()), m_shape, fill);
     paintContent(p, rect(), text);
 }
@@ -40,7 +44,8 @@ void TBlendedButton::paintEvent(QPaintEvent*)
 void TBlendedButton::paintContent(QPainter& p, const QRect& r, const QColor& textColor)
 {
     p.setPen(textColor);
-    p.setFont(font());
+    const QRect room = r.adjusted(CaptionFit::margin, CaptionFit::margin, -CaptionFit::margin, -CaptionFit::margin);
+    p.setFont(CaptionFit::fitted(font(), text(), room, true));
     p.drawText(r, Qt::AlignCenter | Qt::TextWordWrap, text());
 }
 
@@ -59,8 +64,11 @@ void TBlendedBitBtn::paintContent(QPainter& p, const QRect& r, const QColor& tex
         return;
     }
     p.setPen(textColor);
-    p.setFont(font());
     const QSize g = m_glyph.size();
+    // The caption shares the button with the glyph: it fits what the glyph leaves.
+    const QRect room = m_glyphAbove ? r.adjusted(CaptionFit::margin, g.height() + m_spacing, -CaptionFit::margin, 0)
+                                    : r.adjusted(g.width() + m_spacing + CaptionFit::margin, 0, -CaptionFit::margin, 0);
+    p.setFont(CaptionFit::fitted(font(), text(), room, false));
     if (text().isEmpty()) {
         p.drawPixmap(r.center() - QPoint(g.width() / 2, g.height() / 2), m_glyph);
     } else if (m_glyphAbove) {

@@ -1,5 +1,7 @@
 #include "TdxfColorButton.h"
 
+#include "CaptionFit.h"
+
 #include <QPainter>
 
 TdxfColorButton::TdxfColorButton(QWidget* parent) : QAbstractButton(parent)
@@ -26,6 +28,8 @@ void TdxfColorButton::paintEvent(QPaintEvent*)
     p.setBrush(g);
     p.drawRoundedRect(r, 6, 6);
     p.setPen(isEnabled() ? palette().color(QPalette::ButtonText) : m_disabledTextColor);
-    p.setFont(font());
+    const QRect room =
+        rect().adjusted(CaptionFit::margin, CaptionFit::margin, -CaptionFit::margin, -CaptionFit::margin);
+    p.setFont(CaptionFit::fitted(font(), text(), room, false));
     p.drawText(rect(), Qt::AlignCenter, text());
 }

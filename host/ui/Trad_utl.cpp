@@ -9,14 +9,35 @@
 #include <QTranslator>
 #include <QWidget>
 
-namespace Trad_utl {
+namespace Trad_utl
+{
+namespace
+{
+QString& chosenLanguage()
+{
+    static QString chosen;
+    return chosen;
+}
+} // namespace
+
+void setLanguage(const QString& language)
+{
+    chosenLanguage() = language;
+}
+
+QString language()
+{
+    const QString& chosen = chosenLanguage();
+    return chosen.isEmpty() ? QLocale(HostConfig::instance().locale()).name().left(2) : chosen;
+}
+
 void Trad(QWidget* form)
 {
     static QTranslator* translator = nullptr;
     static QString installedFor;
     const QLocale locale(HostConfig::instance().locale());
     QLocale::setDefault(locale);
-    const QString language = locale.name().left(2);
+    const QString language = Trad_utl::language();
     if (installedFor != language) {
         if (translator) {
             QCoreApplication::removeTranslator(translator);

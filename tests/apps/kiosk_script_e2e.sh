@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# A check script on the demo store: `kiosk --demo --script` presses a family,
+# A check script on the demo consumer's screen: `kiosk --script` presses a family,
 # pages the menu, types an amount and corrects it, then saves the screen; a
 # wrong expectation is reported with its line and a non-zero exit.
 set -euo pipefail
@@ -11,11 +11,11 @@ export KIOSK_DB="Provider=SQLITE;Data Source=$work/store.db" KIOSK_DATA_DIR="$wo
 "$bin/kioskctl" demo-data
 "$bin/kioskctl" demo-files "$work"
 
-"$bin/kiosk" --demo --script "$script" --screenshot "$work/after.png"
+"$bin/kiosk" --demo --consumer 000000000000101 --script "$script" --screenshot "$work/after.png"
 [[ -s "$work/after.png" ]]
 
 printf 'expect lblVrTotSalCons 157,50\nexpect lblVrSaldo 9,99\nclick dxbTeclado1\n' > "$work/wrong.kscript"
-if out=$("$bin/kiosk" --demo --script "$work/wrong.kscript" 2>&1); then
+if out=$("$bin/kiosk" --demo --consumer 000000000000101 --script "$work/wrong.kscript" 2>&1); then
     echo "a wrong expectation passed"; exit 1
 fi
 grep -qF "$work/wrong.kscript, line 2: expect lblVrSaldo 9,99: caption is \"0,00\"" <<<"$out" || { echo "$out"; exit 1; }

@@ -43,4 +43,40 @@ if out=$("$kioskctl" record "$work/bad.json" 0001 001 C K 001 x "" "" "" 2026-12
     echo "a packet without NRORDTROCO was accepted"; exit 1
 fi
 grep -q NRORDTROCO <<<"$out"
+# status: healthy on a kiosk folder with a store, a terminal and a printer that
+# answer; degraded when the terminal or the printer does not; down without a store.
+data="$work/data"
+mkdir -p "$data"
+"$kioskctl" demo-files "$data"
+export KIOSK_PRINTER_PORT="$data/receipts.txt"
+status_of() {
+    local s=0
+    "$kioskctl" status "$@" >"$work/status.out" 2>&1 || s=$?
+    echo "$s"
+}
+expect_status() {
+    local want=$1 word=$2
+    shift 2
+    local got
+    got=$(status_of "$@")
+    [[ $got == "$want" ]] || { cat "$work/status.out"; echo "status $* exited $got, not $want"; exit 1; }
+    grep -q "$word" "$work/status.out" || { cat "$work/status.out"; echo "status $*: no $word"; exit 1; }
+}
+expect_status 0 '^kiosk: healthy' "$data"
+grep -q '^store     ok (' "$work/status.out"
+expect_status 0 '"status":"healthy"' --json "$data"
+grep -q '"journal":{"bytes":0,"open":0,"purchases":0}' "$work/status.out" || { cat "$work/status.out"; exit 1; }
+KIOSK_TERMINAL_MODE=fail expect_status 1 '"status":"degraded"' --json "$data"
+grep -q '"terminal":{"detail":"simulated terminal set to fail' "$work/status.out"
+KIOSK_PRINTER_PORT="$work/no-such-folder/receipts.txt" expect_status 1 '^printer   FAIL' "$data"
+if [[ $engine == SQLITE ]]; then
+    KIOSK_DB="Provider=SQLITE;Data Source=$work/missing.db" expect_status 2 '"status":"down"' --json "$data"
+    [[ ! -e "$work/missing.db" ]]
+else
+    KIOSK_DB="${KIOSK_DB/Port=$KIOSK_PG_PORT/Port=1}" expect_status 2 '^store     FAIL' "$data"
+fi
+# The terminal listing names what it read, also when it holds nothing.
+"$kioskctl" terminal "$data" 2>"$work/terminal.err"
+grep -qF "terminal transactions in $data/terminal-transactions.jsonl" "$work/terminal.err"
+grep -q "no transactions" "$work/terminal.err"
 echo "kioskctl $engine ok"

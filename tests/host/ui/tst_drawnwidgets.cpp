@@ -1,11 +1,13 @@
 // The drawn buttons: which colour they are painted in when up, pressed, held down by
 // their group and disabled, and how a group index holds one button down at a time.
+#include "CaptionFit.h"
 #include "TBlendedButton.h"
 #include "TdxfColorButton.h"
 
 #include <QtTest>
 
-namespace {
+namespace
+{
 QColor centre(QWidget& w)
 {
     const QImage image = w.grab().toImage();
@@ -29,6 +31,73 @@ class TestDrawnWidgets : public QObject
     Q_OBJECT
 
 private slots:
+    // Captions in every language stay inside their button: a longer one is drawn
+    // smaller, one that fits keeps its font.
+    void captionsFitTheirButtons_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<int>("pixels");
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<bool>("shrinks");
+        QTest::newRow("keypad key, es") << "key"
+                                        << "Corregir" << 16 << QSize(72, 48) << true;
+        QTest::newRow("keypad key, digit") << "key"
+                                           << "7" << 29 << QSize(72, 48) << false;
+        QTest::newRow("drawn button, two lines too tall") << "button"
+                                                          << "Tarjeta de Crédito" << 20 << QSize(80, 40) << true;
+        QTest::newRow("drawn button, long word") << "button"
+                                                 << "Aguardando" << 18 << QSize(60, 40) << true;
+        QTest::newRow("drawn button, fits") << "button"
+                                            << "OK" << 18 << QSize(80, 40) << false;
+    }
+
+    void captionsFitTheirButtons()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, caption);
+        QFETCH(int, pixels);
+        QFETCH(QSize, size);
+        QFETCH(bool, shrinks);
+        QFont font;
+        font.setBold(true);
+        font.setItalic(true);
+        font.setPixelSize(pixels);
+        const QRect room =
+            QRect(QPoint(0, 0), size)
+                .adjusted(CaptionFit::margin, CaptionFit::margin, -CaptionFit::margin, -CaptionFit::margin);
+        const QFont fitted = CaptionFit::fitted(font, caption, room, kind == QLatin1String("button"));
+        QCOMPARE(fitted.pixelSize() < pixels, shrinks);
+
+        // Painted: no caption pixel on the button's outer edges.
+        std::unique_ptr<QAbstractButton> b;
+        if (kind == QLatin1String("key")) {
+            auto* key = new TdxfColorButton;
+            key->setColor(QColor(0, 160, 0));
+            b.reset(key);
+        } else {
+            auto* drawn = new TBlendedButton;
+            drawn->setColor(QColor(0, 160, 0));
+            drawn->setShape(TBlendedShape::Rectangle);
+            b.reset(drawn);
+        }
+        QPalette palette = b->palette();
+        palette.setColor(QPalette::ButtonText, QColor(255, 0, 0));
+        b->setPalette(palette);
+        b->setFont(font);
+        b->setText(caption);
+        b->resize(size);
+        const QImage image = b->grab().toImage();
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x) {
+                const bool edge = x < 2 || y < 2 || x >= image.width() - 2 || y >= image.height() - 2;
+                const QColor c = image.pixelColor(x, y);
+                if (edge && c.red() > 120 && c.green() < 100)
+                    QFAIL(qPrintable(QStringLiteral("caption drawn at the edge, %1,%2").arg(x).arg(y)));
+            }
+        }
+    }
+
     void groupHoldsTheLastPressedButtonDown()
     {
         QWidget panel;

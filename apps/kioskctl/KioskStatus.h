@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// `kioskctl status`: what a technician or a monitor needs to know about a kiosk.
+// Healthy when the store answers, the terminal answers, the printer can be
+// reached and no paid purchase waits in the journal; degraded when the store
+// answers but something else does not; down when the store does not answer
+// (no consumer can be served).
+class KioskStatus
+{
+public:
+    enum class Health { Healthy = 0, Degraded = 1, Down = 2 };
+
+    struct Check {
+        bool ok = false;
+        QString detail;
+    };
+
+    // Runs every check against the configured store and the data folder.
+    static KioskStatus gather(const QString& dataFolder);
+
+    Health health() const;
+    QString text() const;
+    QByteArray json() const;
+
+    Check store;
+    double storeMs = 0;
+    Check terminal;
+    Check printer;
+    int openPurchases = 0;
+    int journalPurchases = 0;
+    qint64 journalBytes = 0;
+    QString lastPurchaseAt; // ISO time of the last journal change, empty when none
+    QString lastPurchaseState;
+};
