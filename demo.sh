@@ -1,7 +1,11 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, creates the SQLite demo store and the kiosk's
-# two local files in ./demo-data, and opens the recharge screen for the demo
-# consumer. Without a display it runs under Xvfb and saves a screenshot instead.
+# two local files in ./demo-data, and opens the kiosk's home screen with the demo
+# consumers' codes listed: type one (or click the keypad) and OK, recharge, and the
+# screen comes back home for the next consumer. Without a display it runs under
+# Xvfb and saves a screenshot of the home screen instead.
+#   ./demo.sh --reset   starts the demo afresh: store, local files, purchase journal,
+#                       terminal transactions, receipts and printer counters.
 # A purchase works by touch: the simulated payment terminal approves after 1.5 s
 # (the card holder at the terminal) and the receipt goes to demo-data/receipts.txt;
 # demo-data/kiosk.conf holds these settings (environment variables override them,
@@ -11,12 +15,30 @@
 # store.db.broken), and the two local files are written again.
 set -euo pipefail
 cd "$(dirname "$0")"
+reset=false
+for arg in "$@"; do
+    case $arg in
+    --reset) reset=true ;;
+    -h | --help)
+        sed -n '2,/^set -euo/p' "$0" | sed '$d; s/^# \{0,1\}//'
+        exit 0
+        ;;
+    *)
+        echo "demo.sh: unknown option $arg (--reset starts the demo afresh)" >&2
+        exit 2
+        ;;
+    esac
+done
 scripts/install-deps.sh xvfb xauth
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build --target kiosk kioskctl Pkg_kvb52814
 
 data="$PWD/demo-data"
 store="$data/store.db"
+if $reset && [[ -d $data ]]; then
+    echo "demo-data: starting afresh"
+    rm -rf "$data"
+fi
 export KIOSK_DATA_DIR="$data"
 export KIOSK_DB="Provider=SQLITE;Data Source=$store"
 mkdir -p "$data"
@@ -61,9 +83,12 @@ export KIOSK_CONFIG="$config"
 echo "Purchases: the simulated terminal approves after 1.5 s; receipts go to demo-data/receipts.txt;"
 echo "the terminal's transactions: build/bin/kioskctl --config demo-data/kiosk.conf terminal"
 
-if [[ -n "${DISPLAY:-}" ]]; then
+echo "Demo consumers: 000000000000101 (Maria), 000000000000102 (João), 000000000000103 (Ana);"
+echo "the kiosk runs until you close it (Ctrl+C here). ./demo.sh --reset starts afresh."
+
+if [[ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]]; then
     exec build/bin/kiosk --demo
 fi
 shot="$data/kiosk-screenshot.png"
 xvfb-run -a -s "-screen 0 1024x768x24" build/bin/kiosk --demo --screenshot "$shot"
-echo "No display: the kiosk ran under Xvfb; screenshot saved to $shot"
+echo "No display: the kiosk ran under Xvfb; screenshot of the home screen saved to $shot"

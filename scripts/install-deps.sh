@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests and the demo need, if any is missing.
+# dpkg-dev, lintian and systemd build and check the kiosk's Debian package; cage and
+# qt6-wayland run the installed kiosk under the compositor (scripts/check-package.sh).
 set -euo pipefail
 
 packages=(cmake g++ ninja-build pkg-config fonts-dejavu-core
           qt6-base-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools libgl-dev
           libqt6sql6-sqlite libsqlite3-dev libqt6sql6-psql libqt6sql6-odbc
-          postgresql postgresql-contrib sqlite3 "$@")
+          postgresql postgresql-contrib sqlite3
+          dpkg-dev lintian systemd cage xwayland qt6-wayland adduser "$@")
 
 missing=()
 for p in "${packages[@]}"; do

@@ -147,7 +147,7 @@ QStringList demoCodes(const QString& connectionString)
 {
     QStringList lines;
     for (const auto& [code, name] : ConsumerDirectory::listConsumers(connectionString, 8))
-        lines << code + QStringLiteral("  ") + name;
+        lines << code + QStringLiteral("\n    ") + name;
     return lines;
 }
 
