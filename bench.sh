@@ -7,8 +7,52 @@
 # memory and idle CPU, against a bare Qt window of the same size, offscreen and
 # under Xvfb (about half a minute). Add --wait-script bench/card-type-wait.kscript
 # to measure the idle CPU of the card type wait as well.
+#
+# ./bench.sh --home [SESSIONS] measures the kiosk that runs all day: code entered on
+# the home screen to the recharge screen painted with the balances, over SESSIONS
+# consumer sessions in one running kiosk (default 1000; the first 200 are 200
+# different consumers), against the cold start to the balances of the same store,
+# and the resident memory after 10 sessions and after all of them.
 set -euo pipefail
 cd "$(dirname "$0")"
+
+if [[ ${1:-} == --home ]]; then
+    sessions=${2:-1000}
+    scripts/install-deps.sh
+    cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+    cmake --build build --target kiosk kioskctl Pkg_kvb52814
+    work=$(mktemp -d)
+    trap 'rm -rf "$work"' EXIT
+    export KIOSK_CONFIG=/dev/null KIOSK_DATA_DIR="$work" KIOSK_DB="Provider=SQLITE;Data Source=$work/store.db"
+    export QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR="$work/runtime"
+    mkdir -m 700 "$XDG_RUNTIME_DIR"
+    build/bin/kioskctl init-db
+    build/bin/kioskctl demo-data
+    build/bin/kioskctl demo-files "$work"
+    # 200 more consumers, each with the demo consumer's statement lines and balances.
+    sqlite3 -bail "$work/store.db" <<'SQL'
+WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 200)
+INSERT INTO CONSUMIDOR (CDCLIENTE, CDCONSUMIDOR, NMCONSUMIDOR)
+SELECT '000000000000001', printf('9%014d', i), 'Consumidor ' || i FROM n;
+INSERT INTO EXTRATOCONS (CDCLIENTE, CDCONSUMIDOR, CDFAMILISALD, DTMOVEXTCONS, NRSEQMOVEXT, CDTIPORECE, IDTPMOVEXT,
+                         DSOPEEXTCONS, VRMOVEXTCONS, VRSALDCONEXT, CDFILIAL, CDCAIXA)
+SELECT e.CDCLIENTE, c.CDCONSUMIDOR, e.CDFAMILISALD, e.DTMOVEXTCONS, e.NRSEQMOVEXT, e.CDTIPORECE, e.IDTPMOVEXT,
+       e.DSOPEEXTCONS, e.VRMOVEXTCONS, e.VRSALDCONEXT, e.CDFILIAL, e.CDCAIXA
+  FROM EXTRATOCONS e, CONSUMIDOR c WHERE e.CDCONSUMIDOR = '000000000000101' AND c.CDCONSUMIDOR LIKE '9%';
+INSERT INTO SALDOCONS (CDCLIENTE, CDCONSUMIDOR, CDFAMILISALD, VRSALDCONFAM)
+SELECT s.CDCLIENTE, c.CDCONSUMIDOR, s.CDFAMILISALD, s.VRSALDCONFAM
+  FROM SALDOCONS s, CONSUMIDOR c WHERE s.CDCONSUMIDOR = '000000000000101' AND c.CDCONSUMIDOR LIKE '9%';
+SQL
+    cold=()
+    for _ in $(seq 20); do
+        cold+=("$(build/bin/kiosk --consumer 900000000000001 --measure-first-paint | sed -n 's/^first-paint ms=\([0-9.]*\).*/\1/p')")
+    done
+    cold_median=$(printf '%s\n' "${cold[@]}" | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }')
+    echo "cold-start sessions=20 median-ms=$cold_median (launch to the first paint with the balances)"
+    build/bin/kiosk --measure-home "$sessions" | tee "$work/home.txt"
+    awk -v cold="$cold_median" '/^home-session sessions=200 / { split($3, m, "="); printf "median / cold start = %.2f (target at most 0.33)\n", m[2] / cold }' "$work/home.txt"
+    exit 0
+fi
 
 if [[ ${1:-} == --screen ]]; then
     shift

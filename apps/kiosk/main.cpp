@@ -3,6 +3,7 @@
 // that consumer's recharge screen, then the home screen again. With --consumer it
 // opens the one screen and returns when it closes.
 #include "ConsumerDirectory.h"
+#include "HomeBench.h"
 #include "HomeLoop.h"
 #include "HostConfig.h"
 #include "KioskError.h"
@@ -17,8 +18,10 @@
 #include <QFileInfo>
 #include <QLibrary>
 #include <QLoggingCategory>
+#include <QTimer>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <unistd.h>
 
 namespace
@@ -67,6 +70,11 @@ void describe(QCommandLineParser& cli)
     cli.addOption({QStringLiteral("measure-first-paint"),
                    QStringLiteral("Benchmark: print the time to the first paint showing the balances and the "
                                   "resident memory, then close.")});
+    cli.addOption({QStringLiteral("measure-home"),
+                   QStringLiteral("Benchmark: serve SESSIONS consumers one after the other on the home screen (the "
+                                  "store's consumers in turn), print the code-to-balances times and the resident "
+                                  "memory, then end."),
+                   QStringLiteral("sessions")});
     cli.addOption({QStringLiteral("measure-idle"),
                    QStringLiteral("Benchmark: print the CPU time used over SECONDS with the screen untouched "
                                   "(after the script), then close."),
@@ -157,7 +165,7 @@ using Settle = int (*)();
 // The kiosk's day on the home screen; ends when the home screen closes (a script's
 // end, or the session stopping the kiosk).
 int runHome(QApplication& app, ScreenSession::Options options, Entry entry, Settle settle,
-            const QString& connectionString, const QStringList& codes)
+            const QString& connectionString, const QStringList& codes, int benchSessions)
 {
     TfrmHome home;
     home.setDemoCodes(codes);
@@ -172,6 +180,14 @@ int runHome(QApplication& app, ScreenSession::Options options, Entry entry, Sett
     options.screenName = home.objectName();
     options.screens = {QString::fromLatin1(ScreenSession::rechargeScreen), home.objectName()};
     ScreenSession session(options);
+    std::unique_ptr<HomeBench> bench;
+    if (benchSessions > 0) {
+        QStringList consumers;
+        for (const auto& [code, name] : ConsumerDirectory::listConsumers(connectionString, 100000))
+            consumers << code;
+        bench = std::make_unique<HomeBench>(home, loop, consumers, benchSessions);
+        QTimer::singleShot(0, bench.get(), &HomeBench::start);
+    }
     home.show();
     app.exec();
     loop.stop();
@@ -181,6 +197,17 @@ int runHome(QApplication& app, ScreenSession::Options options, Entry entry, Sett
         return exitFailedCheck;
     }
     return 0;
+}
+
+int benchSessions(const QCommandLineParser& cli)
+{
+    if (!cli.isSet(QStringLiteral("measure-home")))
+        return 0;
+    bool ok = false;
+    const int sessions = cli.value(QStringLiteral("measure-home")).toInt(&ok);
+    if (!ok || sessions <= 0)
+        throw ConfigError(QStringLiteral("--measure-home takes a number of sessions"));
+    return sessions;
 }
 
 ScreenSession::Options sessionOptions(const QCommandLineParser& cli)
@@ -267,7 +294,7 @@ int main(int argc, char* argv[])
         settlePurchaseJournal(module);
         if (consumer.isEmpty())
             return runHome(app, options, entry, reinterpret_cast<Settle>(module.resolve("SettlePurchaseJournal")),
-                           config.connectionString(), codes);
+                           config.connectionString(), codes, benchSessions(cli));
 
         ScreenSession session(options);
         entry(PacketVariant::of(packet));
