@@ -16,13 +16,16 @@ Q_LOGGING_CATEGORY(lcJournal, "kiosk.journal")
 namespace
 {
 const QString isoFormat = QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz");
-const char* const textFields[] = {"nsu",          "CDFILIAL",     "CDCAIXA",      "CDCLIENTE",    "CDCONSUMIDOR",
-                                  "CDFAMILISALD", "NRDEPOSICONS", "NRCOODOCNFIS", "NRGNFDOCNFIS", "NRSERIEEFCDOCNF"};
+// Lines written before the receipt's printer was kept read without it: no slip is due for them.
+const char* const textFields[] = {"nsu",          "CDFILIAL",        "CDCAIXA",      "CDCLIENTE",
+                                  "CDCONSUMIDOR", "CDFAMILISALD",    "NRDEPOSICONS", "NRCOODOCNFIS",
+                                  "NRGNFDOCNFIS", "NRSERIEEFCDOCNF", "receiptPort"};
 
 QString* textField(PurchaseRecord& p, int i)
 {
-    QString* fields[] = {&p.nsu,          &p.CDFILIAL,     &p.CDCAIXA,      &p.CDCLIENTE,    &p.CDCONSUMIDOR,
-                         &p.CDFAMILISALD, &p.NRDEPOSICONS, &p.NRCOODOCNFIS, &p.NRGNFDOCNFIS, &p.NRSERIEEFCDOCNF};
+    QString* fields[] = {&p.nsu,          &p.CDFILIAL,        &p.CDCAIXA,      &p.CDCLIENTE,
+                         &p.CDCONSUMIDOR, &p.CDFAMILISALD,    &p.NRDEPOSICONS, &p.NRCOODOCNFIS,
+                         &p.NRGNFDOCNFIS, &p.NRSERIEEFCDOCNF, &p.receiptPort};
     return fields[i];
 }
 

@@ -24,6 +24,7 @@ struct KVB_EXPORT PurchaseRecord {
     QString NRCOODOCNFIS;
     QString NRGNFDOCNFIS;
     QString NRSERIEEFCDOCNF;
+    QString receiptPort; // the printer that has the consumer's receipt; empty while none was printed
     double DTABERCAIX = 0;
     double DTMOVIDOCNFIS = 0;
     DataPacket packet;

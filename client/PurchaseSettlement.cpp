@@ -1,9 +1,12 @@
 #include "PurchaseSettlement.h"
 
+#include "CancellationSlip.h"
+#include "Clock.h"
 #include "KioskError.h"
 #include "Ledger.h"
 #include "PaymentTerminal.h"
 #include "SimulatedTerminal.h"
+#include "Wst00001.h"
 
 Ledger::~Ledger() = default;
 
@@ -153,7 +156,32 @@ PurchaseSettlement::Result PurchaseSettlement::undo(const PurchaseRecord& p, con
         return {p.nsu, Outcome::Unsettled, text};
     }
     m_journal.write(p, PurchaseState::Undone, reason);
-    return {p.nsu, Outcome::Undone, reason};
+    const QString slip = printCancellationSlip(p);
+    return {p.nsu, Outcome::Undone, slip.isEmpty() ? reason : reason + QStringLiteral("; ") + slip};
+}
+
+QString PurchaseSettlement::printCancellationSlip(const PurchaseRecord& p)
+{
+    if (p.receiptPort.isEmpty())
+        return QString();
+    CancellationSlip slip;
+    slip.branch = p.CDFILIAL;
+    slip.till = p.CDCAIXA;
+    slip.at = Clock::instance().now();
+    slip.nsu = p.nsu;
+    slip.amount = p.amount();
+    const int card = p.packet.fieldIndex(QStringLiteral("NRCARTBANCO"));
+    if (card >= 0 && !p.packet.rows().isEmpty() && card < p.packet.rows().first().size())
+        slip.cardNumber = p.packet.rows().first().at(card).toString();
+    try {
+        Wst00001::printCancellationSlip(p.receiptPort, slip);
+    } catch (const std::exception& e) {
+        const QString text =
+            QStringLiteral("cancellation slip not printed on %1: %2").arg(p.receiptPort, QString::fromUtf8(e.what()));
+        qCWarning(lcJournal).noquote() << "purchase" << p.nsu << ":" << text;
+        return text;
+    }
+    return QString();
 }
 
 QList<PurchaseSettlement::Result> PurchaseSettlement::settleAll()

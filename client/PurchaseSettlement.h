@@ -50,6 +50,10 @@ public:
 
     static QString outcomeName(Outcome outcome);
 
+    // After an undo: prints the cancellation slip on the printer that has the purchase's
+    // receipt, when one was printed. Empty when printed or not due, else why it was not.
+    static QString printCancellationSlip(const PurchaseRecord& purchase);
+
 private:
     Result confirm(const PurchaseRecord& purchase);
     Result undo(const PurchaseRecord& purchase, const QString& reason);

@@ -1,5 +1,7 @@
 #include "TfrmRecSaldo.h"
 
+#include "Clock.h"
+
 #include "ClientDataSet.h"
 #include "FontSubstitutes.h"
 #include "HostConfig.h"
@@ -20,7 +22,8 @@
 #include <QPainterPath>
 #include <QTimer>
 
-namespace {
+namespace
+{
 // A configuration file path as the screen uses it: the path when something is there, else empty.
 QString existingPath(const QString& path)
 {
@@ -42,7 +45,13 @@ TfrmRecSaldo::TfrmRecSaldo(QWidget* owner) : QDialog(owner), m_ui(new Ui::TfrmRe
     tmrPadrao = new QTimer(this);
     tmrPadrao->setObjectName(QStringLiteral("tmrPadrao"));
     tmrPadrao->setInterval(15000);
+    // Never early: a coarse timer may fire 5% before its interval, and idleTick checks the clock.
+    tmrPadrao->setTimerType(Qt::PreciseTimer);
     tmrPadrao->start();
+    m_idleSince = Clock::instance().now();
+    m_idleRest = new QTimer(this);
+    m_idleRest->setSingleShot(true);
+    m_idleRest->setTimerType(Qt::PreciseTimer);
 
     cdsConsumidor = new ClientDataSet(QStringLiteral("cdsConsumidor"), this);
     cdsSALDOCONS = new ClientDataSet(QStringLiteral("cdsSALDOCONS"), this);
@@ -101,7 +110,8 @@ void TfrmRecSaldo::InicializaForm()
         cdsParametrosZel->open();
         parametros.readFrom(*cdsParametrosZel);
     } else {
-        qCWarning(lcScreen) << "no PARAMETROSZEL.CDS in the data folder (KIOSK_DATA_DIR or [kiosk] dataFolder):" << HostConfig::instance().programFolder();
+        qCWarning(lcScreen) << "no PARAMETROSZEL.CDS in the data folder (KIOSK_DATA_DIR or [kiosk] dataFolder):"
+                            << HostConfig::instance().programFolder();
     }
 
     // 5. Receipt-type file: DSDIRCAD runs straight into the relative path.
@@ -124,7 +134,7 @@ void TfrmRecSaldo::InicializaForm()
 
     // 8. Idle timer: already counting since creation; starting it again would restart the countdown.
     if (!tmrPadrao->isActive())
-        tmrPadrao->start();
+        restartIdleCountdown();
 
     // 9. State.
     TempoEsgotado = false;

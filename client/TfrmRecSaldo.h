@@ -1,21 +1,23 @@
 #pragma once
 
-#include "ParametrosZel.h"
 #include "ModuleExport.h"
+#include "ParametrosZel.h"
+#include "PurchaseSupport.h"
 
+#include <QDateTime>
 #include <QDialog>
 #include <QScopedPointer>
 
 #include <functional>
-#include <memory>
 
 class ClientDataSet;
-class Ledger;
 class QAbstractButton;
 class QLabel;
 class QTimer;
 class TMessages;
-namespace Ui {
+struct PurchaseOrder;
+namespace Ui
+{
 class TfrmRecSaldo;
 }
 
@@ -66,10 +68,17 @@ public:
     void BlendedBitBtn1Click(QObject* sender);
 
     // Keeps the screen's events flowing until a card type button has answered
-    // (TipoCartao other than 0); sleeps between events.
+    // (TipoCartao other than 0) or the idle timeout fired; sleeps between events.
     void waitForCardType();
     // Stops and starts the idle timer: a full 15 seconds from now.
     void restartIdleCountdown();
+    void stopIdleCountdown();
+    // A tick of the idle timer: the timeout runs only when the full interval has passed
+    // by the clock since the last restart; a tick that comes early waits for the rest.
+    void idleTick();
+    // From the OK key until the purchase has ended: the amount, the family and the
+    // menu cannot change, and no input restarts the idle countdown.
+    bool purchaseRunning() const { return m_purchaseRunning; }
     // Ends the modal run; requested while a handler is still running, it takes
     // effect when that handler has returned.
     void closeScreen();
@@ -107,17 +116,7 @@ public:
     QString AutorizacaoTef;
     QString RedeTef;
 
-    // What a paid purchase relies on to be recorded or undone, never lost: the
-    // purchase journal, the store as ledger and the waits before each further
-    // recording attempt. Empty members mean the kiosk's own (journal in the data
-    // folder, the store through the data module, a wait that keeps the screen alive).
-    struct PurchaseSupport
-    {
-        QString journalFile;
-        std::shared_ptr<Ledger> ledger;
-        std::function<void(int ms)> sleeper;
-        QList<int> retryDelaysMs{1000, 2000, 4000};
-    } purchaseSupport;
+    PurchaseSupport purchaseSupport;
 
     // Runs a handler of the screen as the event loop would: a close it requests waits
     // for its return, and an error leaving it is shown in a message box while the
@@ -137,6 +136,9 @@ private:
     bool m_keyHandlersAttached = true;
     bool m_closePending = false;
     int m_handlerDepth = 0;
+    bool m_purchaseRunning = false;
+    QDateTime m_idleSince;
+    QTimer* m_idleRest = nullptr;
 
     void wireControls();
     void numberFamilyRows();
@@ -144,5 +146,8 @@ private:
     void showFamilyBalance();
     void moveMenu(int step);
     void locateChosenFamily();
+    PurchaseOrder takeOrder();
+    void lockForPurchase(bool locked);
+    void showNewBalance();
     QString consumerField(const QString& name);
 };

@@ -4,6 +4,7 @@
 
 #include "AmountText.h"
 #include "ClientDataSet.h"
+#include "Clock.h"
 #include "Consiste.h"
 #include "DateTimeValue.h"
 #include "EventWait.h"
@@ -14,7 +15,6 @@
 #include "Srv_kvb52814.h"
 #include "TBlendedButton.h"
 #include "TMessages.h"
-#include "Clock.h"
 #include "ui_Cli_kvb52814.h"
 
 #include <QApplication>
@@ -22,7 +22,8 @@
 #include <QLabel>
 #include <QTimer>
 
-namespace {
+namespace
+{
 const QString caller = QStringLiteral("Cli_Kvb52814");
 const QString schemaCode = QStringLiteral("002");
 constexpr int menuSlots = 5;
@@ -76,7 +77,8 @@ void TfrmRecSaldo::wireControls()
     onClick(QStringLiteral("BlendedBitBtn1"), &TfrmRecSaldo::BlendedBitBtn1Click);
     onClick(QStringLiteral("blbCredit"), &TfrmRecSaldo::blbCreditClick);
     onClick(QStringLiteral("blbDebt"), &TfrmRecSaldo::blbDebtClick);
-    connect(tmrPadrao, &QTimer::timeout, this, [this] { runHandler([this] { tmrPadraoTimer(tmrPadrao); }); });
+    connect(tmrPadrao, &QTimer::timeout, this, &TfrmRecSaldo::idleTick);
+    connect(m_idleRest, &QTimer::timeout, this, &TfrmRecSaldo::idleTick);
     // Key preview: the screen sees every key of its window before any control does.
     qApp->installEventFilter(this);
 }
@@ -164,8 +166,8 @@ void TfrmRecSaldo::FormShow(QObject*)
 {
     LiberaOK = true;
     const QDate today = Clock::instance().now().date();
-    Srv_kvb52814::EvoluiSaldo(parametros.CDCLIENTE, consumerField(QStringLiteral("CDCONSUMIDOR")),
-                              parametros.CDFILIAL, DateTimeValue::fromDate(today.addDays(-120)));
+    Srv_kvb52814::EvoluiSaldo(parametros.CDCLIENTE, consumerField(QStringLiteral("CDCONSUMIDOR")), parametros.CDFILIAL,
+                              DateTimeValue::fromDate(today.addDays(-120)));
 }
 
 void TfrmRecSaldo::FormActivate(QObject*)
@@ -177,14 +179,14 @@ void TfrmRecSaldo::FormActivate(QObject*)
                                                        QStringLiteral("getBuscaPorta"), caller,
                                                        branch + QLatin1Char('-') + till, schemaCode));
     cdsBuscaPorta->first();
-    PortaImpressora = cdsBuscaPorta->isEmpty() ? QString()
-                                               : cdsBuscaPorta->fieldByName(QStringLiteral("CDPORTAIMPNF")).asString();
+    PortaImpressora =
+        cdsBuscaPorta->isEmpty() ? QString() : cdsBuscaPorta->fieldByName(QStringLiteral("CDPORTAIMPNF")).asString();
 }
 
 void TfrmRecSaldo::RecSaldo()
 {
     ValorDigitado.clear();
-    const QString reset = QStringLiteral("0,00");
+    const QString reset = AmountText::money(0, AmountText::separator());
     m_ui->lblVrSaldo->setText(reset);
     m_ui->lblVrSaldoCons->setText(reset);
     m_ui->lblVrTotSalCons->setText(reset);
@@ -277,7 +279,7 @@ void TfrmRecSaldo::locateChosenFamily()
 
 void TfrmRecSaldo::blbMenu1Click(QObject* sender)
 {
-    if (TempoEsgotado)
+    if (TempoEsgotado || m_purchaseRunning)
         return;
     restartIdleCountdown();
     FamiliaSelecionada = Consiste::Ajusta(QString::number(tagOf(sender)), 3);
@@ -287,7 +289,7 @@ void TfrmRecSaldo::blbMenu1Click(QObject* sender)
 
 void TfrmRecSaldo::moveMenu(int step)
 {
-    if (TempoEsgotado)
+    if (TempoEsgotado || m_purchaseRunning)
         return;
     restartIdleCountdown();
     const bool canMove = step < 0 ? InicioMenu > 0 : InicioMenu + menuSlots < cdsSALDOCONS->recordCount();
@@ -326,7 +328,7 @@ void TfrmRecSaldo::dxbTeclado1Click(QObject* sender)
 void TfrmRecSaldo::FormKeyPress(QObject*, QChar& key)
 {
     const qsizetype before = ValorDigitado.size();
-    if (key < QLatin1Char('0') || key > QLatin1Char('9') || TempoEsgotado)
+    if (key < QLatin1Char('0') || key > QLatin1Char('9') || TempoEsgotado || m_purchaseRunning)
         return;
     restartIdleCountdown();
     if (before >= maxDigits) {
@@ -347,7 +349,7 @@ void TfrmRecSaldo::FormKeyDown(QObject*, int& key)
 
 void TfrmRecSaldo::dxbTclCorrigirClick(QObject*)
 {
-    if (TempoEsgotado)
+    if (TempoEsgotado || m_purchaseRunning)
         return;
     restartIdleCountdown();
     ValorDigitado.chop(1);
@@ -358,14 +360,35 @@ void TfrmRecSaldo::dxbTclCorrigirClick(QObject*)
 
 void TfrmRecSaldo::restartIdleCountdown()
 {
+    m_idleRest->stop();
     tmrPadrao->stop();
     tmrPadrao->start();
+    m_idleSince = Clock::instance().now();
+}
+
+void TfrmRecSaldo::stopIdleCountdown()
+{
+    m_idleRest->stop();
+    tmrPadrao->stop();
+}
+
+void TfrmRecSaldo::idleTick()
+{
+    const qint64 left = tmrPadrao->interval() - m_idleSince.msecsTo(Clock::instance().now());
+    if (left > 0) {
+        m_idleRest->start(int(left));
+        return;
+    }
+    m_idleRest->stop();
+    runHandler([this] { tmrPadraoTimer(tmrPadrao); });
 }
 
 void TfrmRecSaldo::tmrPadraoTimer(QObject*)
 {
     m_ui->lblMensagem->setText(msgPadrao->Msg(QStringLiteral("TEMP_ESG")));
     TempoEsgotado = true;
+    // A question or notice left open must not keep the screen up for the next person.
+    MessagePresenter::instance().dismissOpen();
     // The message stays up for 3 seconds while the screen keeps painting and taking
     // (and ignoring) input; leaving by the back button ends the wait.
     EventWait::forMs(3000, [this] { return m_closePending; });
@@ -397,5 +420,6 @@ void TfrmRecSaldo::BlendedBitBtn1Click(QObject*)
 
 void TfrmRecSaldo::waitForCardType()
 {
-    EventWait::until([this] { return TipoCartao != 0; });
+    // A consumer who walked away ends the wait as if nothing was chosen.
+    EventWait::until([this] { return TipoCartao != 0 || TempoEsgotado; });
 }

@@ -4,6 +4,7 @@
 #include "KioskError.h"
 
 #include <QString>
+#include <functional>
 #include <optional>
 
 // What the kiosk asks of a card-payment server. An approved transaction stays
@@ -55,4 +56,20 @@ public:
     virtual void undo(const QString& nsu) = 0;
     // The transaction's state as the server knows it; nothing when unknown or unreachable.
     virtual std::optional<TerminalState> status(const QString& nsu) = 0;
+
+    // Where the terminal's own prompts go while a transaction runs ("Insira ou aproxime
+    // o cartão", "Digite a senha", the approval or the refusal's reason), so the kiosk
+    // can show what the terminal's display says. Empty: nowhere.
+    using Display = std::function<void(const QString& prompt)>;
+    void setDisplay(Display display) { m_display = std::move(display); }
+
+protected:
+    void display(const QString& prompt) const
+    {
+        if (m_display)
+            m_display(prompt);
+    }
+
+private:
+    Display m_display;
 };

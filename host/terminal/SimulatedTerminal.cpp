@@ -103,14 +103,19 @@ void SimulatedTerminal::sleepProcessingEvents(int ms)
 
 TerminalAnswer SimulatedTerminal::authorise(const TerminalRequest& request)
 {
-    m_sleeper(m_settings.delayMs);
+    // The card holder's time is spent at the terminal's two prompts, half at each.
+    display(QStringLiteral("Insira ou aproxime o cartão"));
+    m_sleeper(m_settings.delayMs / 2);
     TerminalAnswer answer;
     if (m_settings.mode == QLatin1String("fail")) {
         answer.resultCode = -5;
         answer.text = m_settings.errorText;
+        display(answer.text);
         qCWarning(lcTerminal) << "terminal failure:" << answer.text;
         return answer;
     }
+    display(QStringLiteral("Digite a senha"));
+    m_sleeper(m_settings.delayMs - m_settings.delayMs / 2);
 
     LockedFile file(m_file);
     Transaction t;
@@ -126,6 +131,7 @@ TerminalAnswer SimulatedTerminal::authorise(const TerminalRequest& request)
         file.appendJson(lineOf(t));
         answer.resultCode = 5;
         answer.text = t.text;
+        display(t.text);
         qCInfo(lcTerminal) << "transaction" << t.nsu << "declined:" << t.text;
         return answer;
     }
@@ -137,6 +143,7 @@ TerminalAnswer SimulatedTerminal::authorise(const TerminalRequest& request)
     answer.bankCode = m_settings.bankCode;
     answer.authorisation = t.nsu.right(6);
     answer.network = QStringLiteral("SIMULADOR");
+    display(QStringLiteral("Transação aprovada"));
     qCInfo(lcTerminal) << "transaction" << t.nsu << "approved, pending, card" << t.cardNumber;
     return answer;
 }

@@ -1,5 +1,6 @@
 #include "Wst00001.h"
 
+#include "CancellationSlip.h"
 #include "CardNumberMask.h"
 #include "ClientDataSet.h"
 #include "Clock.h"
@@ -86,8 +87,7 @@ void comprCredPessoal(const QString& port, const QString&, const QString&, const
 {
     if (!movement || !movement->active() || movement->isEmpty())
         throw KioskError(QStringLiteral("Comprovante não impresso: não há movimento de caixa para imprimir"));
-    // Without a fiscal printer the receipt goes to the till's other printer when it has one.
-    const QString portName = usesFiscalPrinter || productPrinterPort.trimmed().isEmpty() ? port : productPrinterPort;
+    const QString portName = Wst00001::receiptPort(port, productPrinterPort, usesFiscalPrinter);
     const HostConfig& config = HostConfig::instance();
     const QString target = PrinterPort::resolve(portName, config.printer(), config.programFolder());
 
@@ -117,10 +117,28 @@ void comprCredPessoal(const QString& port, const QString&, const QString&, const
     coo = receipt.coo;
     gnf = receipt.gnf;
 }
+void printSlip(const QString& port, const CancellationSlip& slip)
+{
+    const HostConfig& config = HostConfig::instance();
+    const QString target = PrinterPort::resolve(port, config.printer(), config.programFolder());
+    try {
+        PrinterPort::send(target, slip.text(), config.printer().timeoutMs);
+    } catch (const KioskError& e) {
+        throw KioskError(QStringLiteral("Comprovante de cancelamento não impresso. %1").arg(e.message()));
+    }
+    qCInfo(lcTerminal) << "cancellation slip printed for NSU" << slip.nsu << "on" << port;
+}
 } // namespace
 
 namespace Wst00001
 {
+
+QString receiptPort(const QString& port, const QString& productPrinterPort, bool usesFiscalPrinter)
+{
+    return usesFiscalPrinter || productPrinterPort.trimmed().isEmpty() ? port : productPrinterPort;
+}
+
+void (*printCancellationSlip)(const QString&, const CancellationSlip&) = printSlip;
 
 void (*InstanciaFuncoes_Pgt00000)() = instanciaFuncoes;
 decltype(CriaDedicado) CriaDedicado = criaDedicado;
@@ -149,6 +167,7 @@ void restoreDefaults()
     FinalizaFuncoes_Pgt00000 = finalizaFuncoes;
     DataMoviFiscal = dataMoviFiscal;
     Compr_CredPessoal = comprCredPessoal;
+    printCancellationSlip = printSlip;
 }
 
 } // namespace Wst00001

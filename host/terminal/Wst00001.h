@@ -7,6 +7,7 @@
 
 class ClientDataSet;
 class PaymentTerminal;
+struct CancellationSlip;
 
 // The payment terminal and receipt printing package. The five functions the
 // recharge module calls are procedure variables read at the moment of the call,
@@ -50,13 +51,21 @@ HOST_EXPORT extern void (*Compr_CredPessoal)(const QString& port, const QString&
                                              const QString& municipalRegistration, const QString& arg23,
                                              const QString& arg24, bool usesFiscalPrinter, qint32 arg26, qint32 arg27);
 
+// The printer the credit receipt goes to: the fiscal printer's port, or without a fiscal
+// printer the till's other printer when it has one.
+HOST_EXPORT QString receiptPort(const QString& port, const QString& productPrinterPort, bool usesFiscalPrinter);
+
+// Prints a cancellation slip on the printer named by `port` (as receiptPort() gave it).
+// Throws KioskError when it could not be printed.
+HOST_EXPORT extern void (*printCancellationSlip)(const QString& port, const CancellationSlip& slip);
+
 // The card-payment backend behind CriaDedicado, also used to confirm or undo a
 // pending transaction. Until one is set, the simulator configured in the kiosk
 // configuration is created on first use.
 HOST_EXPORT PaymentTerminal& paymentTerminal();
 HOST_EXPORT void setPaymentTerminal(std::shared_ptr<PaymentTerminal> terminal);
 
-// Restores the package's own implementations of the five procedure variables.
+// Restores the package's own implementations of the procedure variables.
 HOST_EXPORT void restoreDefaults();
 
 } // namespace Wst00001

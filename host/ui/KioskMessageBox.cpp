@@ -9,7 +9,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-namespace {
+namespace
+{
 // Remembers whether the window that lost the activation last was a host message box,
 // so that the screen under a box can tell a box closing from a real re-activation.
 class ActivationTracker : public QObject
@@ -20,8 +21,8 @@ public:
 
     bool eventFilter(QObject* watched, QEvent* event) override
     {
-        if (event->type() == QEvent::WindowDeactivate && watched->isWidgetType()
-            && static_cast<QWidget*>(watched)->isWindow())
+        if (event->type() == QEvent::WindowDeactivate && watched->isWidgetType() &&
+            static_cast<QWidget*>(watched)->isWindow())
             lastDeactivatedWasBox = watched->objectName() == QLatin1String("KioskMessageBox");
         return false;
     }
@@ -73,19 +74,31 @@ KioskMessageBox::KioskMessageBox(Kind kind, const QString& text, QWidget* parent
     layout->addLayout(buttons);
 }
 
-namespace {
+namespace
+{
 class DialogPresenter : public MessagePresenter
 {
 public:
     bool ask(const QString& text) override { return run(KioskMessageBox::Kind::Question, text); }
     void notify(const QString& text) override { run(KioskMessageBox::Kind::Notice, text); }
+    void dismissOpen() override
+    {
+        // Boxes open inside each other's loops: each one open is answered "no".
+        for (const QPointer<KioskMessageBox>& box : std::as_const(open))
+            if (box)
+                box->reject();
+    }
 
 private:
-    static bool run(KioskMessageBox::Kind kind, const QString& text)
+    bool run(KioskMessageBox::Kind kind, const QString& text)
     {
         KioskMessageBox box(kind, text, QApplication::activeWindow());
-        return box.exec() == QDialog::Accepted;
+        open.append(&box);
+        const bool accepted = box.exec() == QDialog::Accepted;
+        open.removeAll(&box);
+        return accepted;
     }
+    QList<QPointer<KioskMessageBox>> open;
 };
 
 DialogPresenter dialogPresenter;

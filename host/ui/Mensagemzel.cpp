@@ -4,7 +4,8 @@
 #include "Logging.h"
 #include "MessagePresenter.h"
 
-namespace Mensagemzel {
+namespace Mensagemzel
+{
 
 QVariant MensagemMetodo(const QVariant& result, bool, int, const QString& method, const QString& caller,
                         const QString& arguments, const QString& schema)
@@ -18,12 +19,41 @@ QVariant MensagemMetodo(const QVariant& result, bool, int, const QString& method
     return PacketVariant::of(DataPacket());
 }
 
-bool Mensagem(const QString& text, const QString&, const QString&, const QString& answer, int kind,
-              const QString&, const QString&, int, ClientDataSet*)
+namespace
 {
+QString currentSubject;
+} // namespace
+
+MessageSubject::MessageSubject(const QString& subject) : m_previous(currentSubject)
+{
+    currentSubject = subject;
+}
+
+MessageSubject::~MessageSubject()
+{
+    currentSubject = m_previous;
+}
+
+QString MessageSubject::fill(const QString& text)
+{
+    const QString placeholder = QStringLiteral("%s");
+    if (!text.contains(placeholder))
+        return text;
+    QString filled = text;
+    if (currentSubject.trimmed().isEmpty())
+        filled.replace(QStringLiteral(" %s"), QString()).replace(placeholder, QString());
+    else
+        filled.replace(placeholder, currentSubject);
+    return filled;
+}
+
+bool Mensagem(const QString& text, const QString&, const QString&, const QString& answer, int kind, const QString&,
+              const QString&, int, ClientDataSet*)
+{
+    const QString shown = MessageSubject::fill(text);
     if (kind == tmPergunta && answer == QLatin1String("S"))
-        return MessagePresenter::instance().ask(text);
-    MessagePresenter::instance().notify(text);
+        return MessagePresenter::instance().ask(shown);
+    MessagePresenter::instance().notify(shown);
     return false;
 }
 

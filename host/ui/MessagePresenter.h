@@ -12,6 +12,9 @@ public:
     virtual ~MessagePresenter();
     virtual bool ask(const QString& text) = 0;    // yes / no question; true for yes
     virtual void notify(const QString& text) = 0; // notice with one button
+    // Closes the message open now, as if "no" (or its one button) was pressed: a screen
+    // that times out does not leave a question up for the next person. Nothing when none is open.
+    virtual void dismissOpen() {}
 
     static MessagePresenter& instance();
     static void setInstance(MessagePresenter* presenter); // not owned; nullptr restores the default

@@ -1,6 +1,7 @@
 // The purchase journal and its settlement: states kept across a crash, a torn last
 // line, and every way a paid purchase is brought to an end (confirmed with exactly
 // one recording, or undone with none), with a fake store and the simulated terminal.
+#include "CancellationSlip.h"
 #include "DateTimeValue.h"
 #include "KioskError.h"
 #include "Ledger.h"
@@ -8,6 +9,7 @@
 #include "PurchaseJournal.h"
 #include "PurchaseSettlement.h"
 #include "SimulatedTerminal.h"
+#include "Wst00001.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -71,6 +73,15 @@ public:
     }
     std::optional<TerminalState> status(const QString& nsu) override { return real.status(nsu); }
 };
+// The printer behind the cancellation slip: what it printed, or the error it fails with.
+QStringList slipsPrinted;
+QString slipPrinterError;
+void fakeSlipPrinter(const QString& port, const CancellationSlip& slip)
+{
+    if (!slipPrinterError.isEmpty())
+        throw KioskError(slipPrinterError);
+    slipsPrinted << port + QLatin1Char('\n') + slip.text();
+}
 } // namespace
 
 class TestJournal : public QObject
@@ -275,6 +286,54 @@ private slots:
         QCOMPARE(m_ledger.recordCalls, 4);
         checkSettled(p, false);
         QVERIFY(journal.find(p.nsu, p.CDFILIAL, p.CDCAIXA)->note.contains(QStringLiteral("UNIQUE")));
+    }
+
+    // A purchase undone in a later settlement (a kiosk start, `kioskctl recover`) after its
+    // receipt was printed: the consumer's receipt is void, and the same printer says so.
+    void anUndoAfterThePrintedReceiptPrintsACancellationSlip_data()
+    {
+        QTest::addColumn<QString>("receiptPort");
+        QTest::addColumn<QString>("printerError");
+        QTest::addColumn<bool>("printed");
+        QTest::addColumn<bool>("reported");
+        QTest::newRow("receipt printed") << "COM1"
+                                         << "" << true << false;
+        QTest::newRow("printer down at the settlement") << "COM1"
+                                                        << "Impressora sem papel" << false << true;
+        QTest::newRow("no receipt printed") << ""
+                                            << "" << false << false;
+    }
+    void anUndoAfterThePrintedReceiptPrintsACancellationSlip()
+    {
+        QFETCH(QString, receiptPort);
+        QFETCH(QString, printerError);
+        QFETCH(bool, printed);
+        QFETCH(bool, reported);
+        slipsPrinted.clear();
+        slipPrinterError = printerError;
+        Wst00001::printCancellationSlip = fakeSlipPrinter;
+        PurchaseRecord p = approvedPurchase();
+        p.receiptPort = receiptPort;
+        PurchaseJournal(journalFile()).write(p, PurchaseState::Authorised, QStringLiteral("receipt printed"));
+        m_ledger.recordAnswers = QStringList(4, QStringLiteral("store refused the movement"));
+        PurchaseJournal journal(journalFile());
+        auto s = settlement(journal);
+        const auto result = s.settleAll().first();
+        Wst00001::restoreDefaults();
+
+        QCOMPARE(result.outcome, PurchaseSettlement::Outcome::Undone);
+        checkSettled(p, false);
+        QCOMPARE(slipsPrinted.size(), printed ? 1 : 0);
+        if (printed) {
+            const QString slip = slipsPrinted.first();
+            QVERIFY(slip.startsWith(QStringLiteral("COM1\n")));
+            for (const QString& part :
+                 {QStringLiteral("CANCELAMENTO"), QStringLiteral("Filial"), p.nsu, QLocale().toString(25.0, 'f', 2),
+                  QStringLiteral("4111**1111"), QStringLiteral("Nenhum valor será cobrado.")})
+                QVERIFY2(slip.contains(part), qPrintable(part));
+            QVERIFY(!slip.contains(QStringLiteral("4111111111111111")));
+        }
+        QCOMPARE(result.text.contains(QStringLiteral("cancellation slip not printed")), reported);
     }
 
     void storeUnreachableThroughoutIsLeftForTheNextSettlement()

@@ -5,6 +5,7 @@
 // undone with none, and each balance equal to the sum of its statement lines.
 #include "ScreenUnderTest.h"
 
+#include "CancellationSlip.h"
 #include "DateTimeValue.h"
 #include "KioskError.h"
 #include "PurchaseJournal.h"
@@ -35,6 +36,9 @@ struct Calls {
     QString gnf = QStringLiteral("000202");
     QString printerError;  // thrown by the printer when set
     QString cardNumberOut; // written over the terminal's (masked) card number when set
+    double printedAmount = 0;
+    std::function<void()> whilePrinting; // runs while the wait window is up for the receipt
+    QStringList slips;                   // "port|NSU|amount|card" of each cancellation slip
 };
 Calls calls;
 decltype(Wst00001::CriaDedicado) realCriaDedicado = Wst00001::CriaDedicado;
@@ -72,10 +76,18 @@ void fakePrinter(const QString& a1, const QString& a2, const QString& a3, const 
                          a10, a11, a12, a13, a14, a15, a16, a17, a18,
                          a19, a20, a21, a22, a23, a24, a25, a26, a27};
     calls.printerPacketRows = movement->recordCount();
+    calls.printedAmount = movement->fieldByName(QStringLiteral("VRMOVIVEND")).asFloat();
+    if (calls.whilePrinting)
+        calls.whilePrinting();
     if (!calls.printerError.isEmpty())
         throw KioskError(calls.printerError);
     coo = calls.coo;
     gnf = calls.gnf;
+}
+
+void fakeSlipPrinter(const QString& port, const CancellationSlip& slip)
+{
+    calls.slips << QStringList{port, slip.nsu, QString::number(slip.amount, 'f', 2), slip.cardNumber}.join('|');
 }
 
 enum class ReceiptTypes { CreditAndDebit, CreditOnly, NoFile };
@@ -111,9 +123,14 @@ struct Purchase {
         Wst00001::FinalizaFuncoes_Pgt00000 = countFinaliza;
         Wst00001::CriaDedicado = recordingCriaDedicado;
         Wst00001::Compr_CredPessoal = fakePrinter;
+        Wst00001::printCancellationSlip = fakeSlipPrinter;
         TerminalSettings settings;
-        terminal = std::make_shared<SimulatedTerminal>(settings, s.data.filePath(QStringLiteral("terminal.jsonl")),
-                                                       [](int) {});
+        terminal = std::make_shared<SimulatedTerminal>(
+            settings, s.data.filePath(QStringLiteral("terminal.jsonl")), [this](int) {
+                terminalPrompts << (Wst00002::current() ? Wst00002::current()->text() : QString());
+                if (whileTerminalWaits)
+                    whileTerminalWaits();
+            });
         Wst00001::setPaymentTerminal(terminal);
 
         ParametrosZel& p = s.screen->parametros;
@@ -230,6 +247,8 @@ struct Purchase {
 
     ScreenUnderTest s;
     std::shared_ptr<SimulatedTerminal> terminal;
+    QStringList terminalPrompts; // what the wait window showed at each of the terminal's waits
+    std::function<void()> whileTerminalWaits;
     QList<int> sleeps;
     QStringList waitTexts;
     std::function<void()> onSleep;
@@ -270,11 +289,13 @@ private slots:
         QTest::newRow("declined") << int(Declined) << true << "" << true << "25,00" << QStringList{} << 0;
         QTest::newRow("late timeout") << int(LateTimeout) << false << "Tempo esgotado." << true << "25,00"
                                       << QStringList{} << 0;
-        QTest::newRow("terminal failure") << int(TerminalFailure) << true << "" << false << "25,00"
+        // Every purchase that ended gives the next 15 seconds anew: the screen never stays up untouched.
+        QTest::newRow("terminal failure") << int(TerminalFailure) << true << "" << true << "25,00"
                                           << QStringList{"Erro na transação Tef. Compra não efetuada."} << 1;
-        QTest::newRow("empty amount") << int(EmptyAmount) << true << "" << false << ""
-                                      << QStringList{"'' não é um valor válido."} << 0;
-        QTest::newRow("success") << int(Success) << true << "" << false << "0,00" << QStringList{} << 1;
+        // Erased to nothing is an amount of 0, which the terminal refuses.
+        QTest::newRow("empty amount") << int(EmptyAmount) << true << "" << true << ""
+                                      << QStringList{"Erro na transação Tef. Compra não efetuada."} << 1;
+        QTest::newRow("success") << int(Success) << true << "" << true << "0,00" << QStringList{} << 1;
     }
     void eachWayOutLeavesTheScreenAsItShould()
     {
@@ -345,8 +366,143 @@ private slots:
             QCOMPARE(p.s.text(QStringLiteral("lblVrSaldoCons")), QStringLiteral("25,00"));
             QCOMPARE(p.terminal->transactions().first().state, TerminalState::Confirmed);
             QCOMPARE(screen.CodigosFuncao, QStringLiteral("[10;15;24;27;28;29;31;32;33;40]"));
+            // The terminal's own prompts were in the wait window while it waited.
+            QCOMPARE(p.terminalPrompts, (QStringList{"Insira ou aproxime o cartão", "Digite a senha"}));
         }
         p.verifyNothingLost();
+    }
+
+    // Whatever the consumer (or the next person) touches while a purchase waits, the card is
+    // charged, the receipt printed and the store credited with what was confirmed: 25,00 to
+    // family 001. Nothing restarts the idle countdown either.
+    void inputDuringAPurchaseChangesNothing_data()
+    {
+        QTest::addColumn<QString>("wait");
+        for (const char* wait : {"card type panel", "confirmation question", "terminal waiting for the card",
+                                 "wait window while printing", "wait before a recording retry"})
+            QTest::newRow(wait) << QString::fromLatin1(wait);
+    }
+    void inputDuringAPurchaseChangesNothing()
+    {
+        QFETCH(QString, wait);
+        Purchase p;
+        p.ready();
+        TfrmRecSaldo& screen = *p.s.screen;
+        int meddled = 0;
+        bool restarted = false;
+        auto meddle = [&] {
+            if (meddled++)
+                return;
+            screen.tmrPadrao->stop(); // only a restart by the input below can start it
+            p.s.type(QStringLiteral("9#9<1>"));
+            p.s.click(QStringLiteral("blbMenu2"));
+            p.s.click(QStringLiteral("bbbAbaixo"));
+            p.s.click(QStringLiteral("dxbTclCorrigir"));
+            p.s.click(QStringLiteral("dxbTclEnter"));
+            restarted = screen.tmrPadrao->isActive();
+        };
+        if (wait == QLatin1String("card type panel")) {
+            QTimer::singleShot(0, &screen, [&] {
+                meddle();
+                p.s.click(QStringLiteral("blbCredit"));
+            });
+            p.s.click(QStringLiteral("dxbTclEnter"));
+        } else {
+            if (wait == QLatin1String("confirmation question"))
+                p.s.messages.whileAsking = meddle;
+            else if (wait == QLatin1String("terminal waiting for the card"))
+                p.whileTerminalWaits = meddle;
+            else if (wait == QLatin1String("wait window while printing"))
+                calls.whilePrinting = meddle;
+            else {
+                p.refuseRecording();
+                p.onSleep = [&] {
+                    meddle();
+                    p.allowRecording();
+                };
+            }
+            p.pressOk();
+        }
+
+        QVERIFY(meddled > 0);
+        QVERIFY(!restarted);
+        QCOMPARE(calls.terminalArgs.at(6), QVariant(25.0));  // the amount
+        QCOMPARE(calls.terminalArgs.at(14), QVariant(25.0)); // the amount again
+        QCOMPARE(calls.terminalArgs.at(18), QVariant("[Compra de Créd,00000000,1,25,00]"));
+        QCOMPARE(calls.printedAmount, 25.0);
+        TestStore& st = *p.s.fixture.store;
+        const QString nsu = p.terminal->transactions().first().nsu;
+        QCOMPARE(
+            st.scalar(QStringLiteral("SELECT VRMOVIVEND FROM MOVCAIXA WHERE CDNSUHOSTTEF = '%1'").arg(nsu)).toDouble(),
+            25.0);
+        QCOMPARE(st.count(QStringLiteral("FROM EXTRATOCONS WHERE CDFAMILISALD = '001' AND VRMOVEXTCONS = 25")), 1);
+        QCOMPARE(st.count(QStringLiteral("FROM EXTRATOCONS WHERE CDFAMILISALD <> '001'")), 0);
+        QCOMPARE(screen.FamiliaSelecionada, QStringLiteral("001"));
+        QCOMPARE(p.s.text(QStringLiteral("lblVrSaldoCons")), QStringLiteral("25,00"));
+        p.verifyNothingLost();
+    }
+
+    // However a purchase ends, the consumer gets a full 15 seconds from its end: a purchase
+    // that took 10 s of the clock does not leave a countdown about to run out, nor a stopped one.
+    void idleCountdownStartsAnewWhenAPurchaseEnds_data()
+    {
+        QTest::addColumn<QString>("end");
+        for (const char* end : {"cancelled", "declined", "terminal refused", "printer failure", "undone", "success"})
+            QTest::newRow(end) << QString::fromLatin1(end);
+    }
+    void idleCountdownStartsAnewWhenAPurchaseEnds()
+    {
+        QFETCH(QString, end);
+        Purchase p;
+        p.ready();
+        TfrmRecSaldo& screen = *p.s.screen;
+        QString card = QStringLiteral("blbCredit");
+        if (end == QLatin1String("cancelled"))
+            card = QStringLiteral("BlendedBitBtn1");
+        else if (end == QLatin1String("declined"))
+            p.s.messages.nextAnswer = false;
+        else if (end == QLatin1String("terminal refused"))
+            p.terminal->settings().mode = QStringLiteral("decline");
+        else if (end == QLatin1String("printer failure"))
+            calls.printerError = QStringLiteral("Impressora sem papel");
+        else if (end == QLatin1String("undone"))
+            p.refuseRecording();
+        QTimer::singleShot(0, &screen, [&] {
+            p.s.clock.advanceMs(10000);
+            p.s.click(card);
+        });
+        p.s.click(QStringLiteral("dxbTclEnter"));
+
+        QVERIFY(screen.tmrPadrao->isActive());
+        p.s.clock.advanceMs(14999);
+        QMetaObject::invokeMethod(screen.tmrPadrao, "timeout");
+        QVERIFY(!screen.TempoEsgotado);
+        p.s.clock.advanceMs(1);
+        QTimer::singleShot(0, &screen, [&] { p.s.clock.advanceMs(3000); });
+        QMetaObject::invokeMethod(screen.tmrPadrao, "timeout");
+        QVERIFY(screen.TempoEsgotado);
+        QVERIFY(!screen.isVisible());
+        p.verifyNothingLost();
+    }
+
+    // Walked away at the card type panel: "Tempo esgotado.", then the screen closes; no
+    // question is left for the next person and nothing is charged.
+    void walkingAwayAtTheCardTypeChargesNothingAndCloses()
+    {
+        Purchase p;
+        p.ready();
+        TfrmRecSaldo& screen = *p.s.screen;
+        QTimer::singleShot(0, &screen, [&] {
+            QTimer::singleShot(0, &screen, [&] { p.s.clock.advanceMs(3000); });
+            p.s.clock.advanceMs(15000);
+            QMetaObject::invokeMethod(screen.tmrPadrao, "timeout");
+        });
+        p.s.click(QStringLiteral("dxbTclEnter"));
+        QVERIFY(p.s.messages.questions.isEmpty());
+        QVERIFY(p.s.messages.notices.isEmpty());
+        QVERIFY(p.terminal->transactions().isEmpty());
+        QCOMPARE(p.s.text(QStringLiteral("lblMensagem")), QStringLiteral("Tempo esgotado."));
+        QVERIFY(!screen.isVisible());
     }
 
     void enterWhileTheCardTypeIsAskedDoesNothing()
@@ -402,7 +558,11 @@ private slots:
             "COM1",       "T09", "",   "0001", "001",  "1", "", "",         "cdsMovCaixa", 0.0, "Maria Consumidora",
             "2612080905", "S",   "BR", "2",    "COM2", 0,   "", "Caixa Um", "Rua A, 1",    "",  "778899",
             "",           "",    true, 0,      0};
-        QCOMPARE(p.s.messages.questions, QStringList{"Confirma operação para o saldo %s?"});
+        // The question names the family and the amount being confirmed.
+        QCOMPARE(
+            p.s.messages.questions,
+            QStringList{
+                QStringLiteral("Confirma operação para o saldo Família 1, %1?").arg(amount == 0 ? "0,00" : "25,00")});
         if (amount == 0) {
             // The terminal refuses a purchase of nothing.
             QVERIFY(calls.printerArgs.isEmpty());
@@ -559,6 +719,8 @@ private slots:
         QCOMPARE(p.terminal->transactions().first().state, TerminalState::Undone);
         QCOMPARE(p.s.fixture.store->count(QStringLiteral("FROM MOVCAIXA")), 0);
         QCOMPARE(p.s.messages.notices.last(), undoneText);
+        QCOMPARE(calls.slips.size(), 1);
+        QVERIFY(calls.slips.first().startsWith("COM1|" + p.terminal->transactions().first().nsu + "|25.00|"));
         QCOMPARE(p.s.text(QStringLiteral("lblVrSaldoCons")), QStringLiteral("0,00"));
         QVERIFY(p.s.screen->LiberaOK);
         QVERIFY(!Wst00002::current());
@@ -598,8 +760,11 @@ private slots:
                  QStringList{QStringLiteral("Comprovante não impresso. Impressora sem papel\n") + undoneText});
         QVERIFY(p.s.screen->LiberaOK);
         QCOMPARE(p.s.text(QStringLiteral("lblVrSaldo")), QStringLiteral("25,00"));
-        QVERIFY(!p.s.screen->tmrPadrao->isActive());
+        QVERIFY(p.s.screen->tmrPadrao->isActive());
         QVERIFY(!Wst00002::current());
+        // The receipt may be out in part: the consumer gets a slip saying it is void.
+        const QString nsu = p.terminal->transactions().first().nsu;
+        QCOMPARE(calls.slips, QStringList{"COM1|" + nsu + "|25.00|4111**1111"});
         p.verifyNothingLost();
     }
 

@@ -2,6 +2,8 @@
 // and its paging, the amount entry from keypad and keyboard, the idle timeout and
 // leaving, the card type panel, activation and message boxes.
 #include "ScreenUnderTest.h"
+
+#include "FittingLabel.h"
 #include "StoreTriggers.h"
 
 #include "MessagePresenter.h"
@@ -23,6 +25,7 @@ private slots:
         QTest::newRow("negative") << "pt_BR" << QList<double>{-2} << "-2,00";
         QTest::newRow("full stop") << "en_US" << QList<double>{1000, 234.5} << "1234.50";
         QTest::newRow("no balance row") << "pt_BR" << QList<double>{} << "0,00";
+        QTest::newRow("seven integer digits") << "pt_BR" << QList<double>{9999999.99} << "9999999,99";
     }
     void consumerNameTotalAndFamiliesShowOnActivation()
     {
@@ -36,8 +39,18 @@ private slots:
         QCOMPARE(s.text("blsNome"), QStringLiteral("Maria Consumidora"));
         QCOMPARE(s.text("lblCaption"), QStringLiteral("Maria Consumidora"));
         QCOMPARE(s.text("lblVrTotSalCons"), total);
-        QCOMPARE(s.text("lblVrSaldo"), QStringLiteral("0,00")); // the reset is literal, whatever the locale
-        QCOMPARE(s.text("lblVrSaldoCons"), QStringLiteral("0,00"));
+        // One separator on one screen: the resets read as the total does.
+        const QString reset = QStringLiteral("0") + total.at(total.size() - 3) + QStringLiteral("00");
+        QCOMPARE(s.text("lblVrSaldo"), reset);
+        QCOMPARE(s.text("lblVrSaldoCons"), reset);
+        // Every value and the card panel's title show whole, in the design's sizes.
+        for (const char* name : {"lblVrTotSalCons", "lblVrSaldoCons", "lblVrSaldo", "Label1"}) {
+            const auto* label = s.screen->control<FittingLabel>(QString::fromLatin1(name));
+            QVERIFY2(label, name);
+            QVERIFY2(QFontMetrics(label->fittedFont()).horizontalAdvance(label->text()) <=
+                         label->contentsRect().width(),
+                     name);
+        }
         QCOMPARE(s.menu(1)->text(), QStringLiteral("Família 1"));
         QVERIFY(s.screen->LiberaOK);
         QCOMPARE(s.screen->PortaImpressora, QStringLiteral("COM7"));
@@ -138,19 +151,58 @@ private slots:
         QTest::addColumn<QString>("keys");
         QTest::addColumn<QString>("shown");
         QTest::addColumn<QString>("digits");
-        QTest::newRow("seventh digit swallowed") << "pt_BR" << "1234567" << "1234,56" << "123456";
-        QTest::newRow("keypad") << "pt_BR" << "#1#2#3#4#5#6#7" << "1234,56" << "123456";
-        QTest::newRow("one digit") << "pt_BR" << "005" << "0,05" << "005";
-        QTest::newRow("leading zeros stay") << "pt_BR" << "0005" << "00,05" << "0005";
-        QTest::newRow("two digits") << "pt_BR" << "#1#2" << "0,12" << "12";
-        QTest::newRow("keypad zero") << "pt_BR" << "#0" << "0,00" << "0";
-        QTest::newRow("corrected to empty") << "pt_BR" << "5<" << "" << "";
-        QTest::newRow("correction on empty") << "pt_BR" << "5<<" << "" << "";
-        QTest::newRow("correction key") << "pt_BR" << "123<4" << "1,24" << "124";
-        QTest::newRow("letters ignored") << "pt_BR" << "1a2Z" << "0,12" << "12";
-        QTest::newRow("escape ignored") << "pt_BR" << "12!" << "0,12" << "12";
-        QTest::newRow("enter ignored as a character") << "pt_BR" << "12>" << "0,12" << "12";
-        QTest::newRow("full stop") << "en_US" << "123" << "1.23" << "123";
+        QTest::newRow("seventh digit swallowed") << "pt_BR"
+                                                 << "1234567"
+                                                 << "1234,56"
+                                                 << "123456";
+        QTest::newRow("keypad") << "pt_BR"
+                                << "#1#2#3#4#5#6#7"
+                                << "1234,56"
+                                << "123456";
+        QTest::newRow("one digit") << "pt_BR"
+                                   << "005"
+                                   << "0,05"
+                                   << "005";
+        QTest::newRow("leading zeros stay") << "pt_BR"
+                                            << "0005"
+                                            << "00,05"
+                                            << "0005";
+        QTest::newRow("two digits") << "pt_BR"
+                                    << "#1#2"
+                                    << "0,12"
+                                    << "12";
+        QTest::newRow("keypad zero") << "pt_BR"
+                                     << "#0"
+                                     << "0,00"
+                                     << "0";
+        QTest::newRow("corrected to empty") << "pt_BR"
+                                            << "5<"
+                                            << ""
+                                            << "";
+        QTest::newRow("correction on empty") << "pt_BR"
+                                             << "5<<"
+                                             << ""
+                                             << "";
+        QTest::newRow("correction key") << "pt_BR"
+                                        << "123<4"
+                                        << "1,24"
+                                        << "124";
+        QTest::newRow("letters ignored") << "pt_BR"
+                                         << "1a2Z"
+                                         << "0,12"
+                                         << "12";
+        QTest::newRow("escape ignored") << "pt_BR"
+                                        << "12!"
+                                        << "0,12"
+                                        << "12";
+        QTest::newRow("enter ignored as a character") << "pt_BR"
+                                                      << "12>"
+                                                      << "0,12"
+                                                      << "12";
+        QTest::newRow("full stop") << "en_US"
+                                   << "123"
+                                   << "1.23"
+                                   << "123";
     }
     void amountEntry()
     {
@@ -171,14 +223,22 @@ private slots:
         QTest::addColumn<QString>("typedFirst");
         QTest::addColumn<QString>("action");
         QTest::addColumn<bool>("restarts");
-        QTest::newRow("digit") << "" << "1" << true;
-        QTest::newRow("seventh digit") << "123456" << "7" << true;
-        QTest::newRow("keypad digit") << "" << "#4" << true;
-        QTest::newRow("letter") << "" << "a" << false;
-        QTest::newRow("escape") << "" << "!" << false;
-        QTest::newRow("correction on empty") << "" << "<" << true;
-        QTest::newRow("family") << "" << "menu" << true;
-        QTest::newRow("activation") << "" << "activate" << false;
+        QTest::newRow("digit") << ""
+                               << "1" << true;
+        QTest::newRow("seventh digit") << "123456"
+                                       << "7" << true;
+        QTest::newRow("keypad digit") << ""
+                                      << "#4" << true;
+        QTest::newRow("letter") << ""
+                                << "a" << false;
+        QTest::newRow("escape") << ""
+                                << "!" << false;
+        QTest::newRow("correction on empty") << ""
+                                             << "<" << true;
+        QTest::newRow("family") << ""
+                                << "menu" << true;
+        QTest::newRow("activation") << ""
+                                    << "activate" << false;
     }
     void countdownRestartsExactlyOnInput()
     {
@@ -309,6 +369,7 @@ private slots:
                 s.clock.advanceMs(1);
             });
         });
+        s.clock.advanceMs(15000);
         QMetaObject::invokeMethod(s.screen->tmrPadrao, "timeout");
         QCOMPARE(shownDuringWait, QStringLiteral("Tempo esgotado."));
         QVERIFY(s.screen->TempoEsgotado);
@@ -324,6 +385,7 @@ private slots:
     {
         ScreenUnderTest s(3);
         QVERIFY(s.open());
+        s.clock.advanceMs(15000);
         const QDateTime start = s.clock.now();
         QTimer::singleShot(0, [&] { s.click("bbbVoltar"); });
         QMetaObject::invokeMethod(s.screen->tmrPadrao, "timeout");
@@ -369,23 +431,47 @@ private slots:
         QCOMPARE(s.screen->LiberaOK, freesOk);
     }
 
-    void timeoutDuringTheCardTypeWaitClosesOnlyAfterTheAnswer()
+    // A consumer who walks away at the card type panel: the wait ends as if nothing was
+    // chosen, and the screen closes once the timeout's 3 seconds are out.
+    void timeoutDuringTheCardTypeWaitEndsTheWait()
     {
         ScreenUnderTest s(3);
         QVERIFY(s.open());
         s.screen->TipoCartao = 0;
         s.screen->control("PanTipoRece")->setVisible(true);
-        bool openAfterTimeout = false;
         QTimer::singleShot(0, [&] {
             QTimer::singleShot(0, [&] { s.clock.advanceMs(3000); });
+            s.clock.advanceMs(15000);
             QMetaObject::invokeMethod(s.screen->tmrPadrao, "timeout");
-            openAfterTimeout = s.screen->isVisible() && s.screen->closePending();
-            s.click("blbDebt");
         });
         s.screen->runHandler([&] { s.screen->waitForCardType(); }); // as the OK key's handler waits
-        QVERIFY(openAfterTimeout);
-        QCOMPARE(s.screen->TipoCartao, 2);
+        QCOMPARE(s.screen->TipoCartao, 0);
+        QCOMPARE(s.text("lblMensagem"), QStringLiteral("Tempo esgotado."));
         QVERIFY(!s.screen->isVisible());
+    }
+
+    // The countdown is read off the clock: a timer tick that comes early (a coarse timer
+    // may fire 5% before its interval) waits for the rest of the 15 seconds.
+    void idleTimeoutNeverFiresEarly_data()
+    {
+        QTest::addColumn<int>("elapsedMs");
+        QTest::addColumn<bool>("fires");
+        QTest::newRow("14.25 s, a coarse timer's early tick") << 14250 << false;
+        QTest::newRow("one millisecond short") << 14999 << false;
+        QTest::newRow("15 s") << 15000 << true;
+    }
+    void idleTimeoutNeverFiresEarly()
+    {
+        QFETCH(int, elapsedMs);
+        QFETCH(bool, fires);
+        ScreenUnderTest s(3);
+        QVERIFY(s.open());
+        s.type("1"); // restarts the countdown now
+        s.clock.advanceMs(elapsedMs);
+        QTimer::singleShot(0, [&] { s.clock.advanceMs(3000); }); // the timeout's own wait
+        QMetaObject::invokeMethod(s.screen->tmrPadrao, "timeout");
+        QCOMPARE(s.screen->TempoEsgotado, fires);
+        QCOMPARE(s.screen->isVisible(), !fires);
     }
 };
 

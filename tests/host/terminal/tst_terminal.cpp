@@ -99,7 +99,8 @@ private slots:
         const TerminalAnswer b = terminal.authorise(request(10));
         const TerminalAnswer c = terminal.authorise(request(7.5));
         QVERIFY(a.approved && b.approved && c.approved);
-        QCOMPARE(waits, QList<int>({1500, 1500, 1500}));
+        // The card holder's time, half at the card prompt and half at the PIN prompt.
+        QCOMPARE(waits, QList<int>({750, 750, 750, 750, 750, 750}));
         QVERIFY(a.nsu != b.nsu && b.nsu != c.nsu);
         QCOMPARE(terminal.status(a.nsu), TerminalState::Pending);
         terminal.confirm(a.nsu);
@@ -161,7 +162,11 @@ private slots:
         TerminalSettings settings;
         settings.mode = QStringLiteral("decline");
         SimulatedTerminal declining(settings, file, [](int) {});
+        // What the terminal's display says while it works, as the kiosk shows it.
+        QStringList prompts;
+        declining.setDisplay([&](const QString& prompt) { prompts << prompt; });
         const TerminalAnswer declined = declining.authorise(request(25));
+        QCOMPARE(prompts, (QStringList{"Insira ou aproxime o cartão", "Digite a senha", "Transação negada"}));
         QVERIFY(!declined.approved);
         QCOMPARE(declining.transactions().size(), 1);
         QCOMPARE(declining.transactions().at(0).state, TerminalState::Declined);
@@ -170,14 +175,21 @@ private slots:
         SimulatedTerminal approving(settings, file, [](int) {});
         QVERIFY(!approving.authorise(request(0)).approved); // nothing to charge
         QVERIFY(!approving.authorise(request(-3)).approved);
+        prompts.clear();
+        approving.setDisplay([&](const QString& prompt) { prompts << prompt; });
+        QVERIFY(approving.authorise(request(25)).approved);
+        QCOMPARE(prompts, (QStringList{"Insira ou aproxime o cartão", "Digite a senha", "Transação aprovada"}));
 
         settings.mode = QStringLiteral("fail");
         settings.errorText = QStringLiteral("Sem conexão com o servidor");
         SimulatedTerminal failing(settings, file, [](int) {});
+        prompts.clear();
+        failing.setDisplay([&](const QString& prompt) { prompts << prompt; });
         const TerminalAnswer failed = failing.authorise(request(25));
         QVERIFY(!failed.approved);
         QCOMPARE(failed.text, settings.errorText);
-        QCOMPARE(failing.transactions().size(), 3); // a failure never reached the server
+        QCOMPARE(prompts, (QStringList{"Insira ou aproxime o cartão", "Sem conexão com o servidor"}));
+        QCOMPARE(failing.transactions().size(), 4); // a failure never reached the server
     }
 
     void criaDedicadoOutputs_data()
