@@ -3,6 +3,7 @@
 #include "KioskError.h"
 #include "Logging.h"
 
+#include <QCoreApplication>
 #include <QFile>
 
 TMessages::TMessages(const QString& name, QObject* parent) : QObject(parent)
@@ -29,7 +30,7 @@ QString TMessages::Msg(const QString& key) const
     for (const QString& line : Messages) {
         const int bar = line.indexOf(QLatin1Char('|'));
         if (bar >= 0 && QStringView(line).left(bar) == key)
-            return line.mid(bar + 1);
+            return QCoreApplication::translate("msgPadrao", line.mid(bar + 1).toUtf8().constData());
     }
     qCWarning(lcScreen) << objectName() << "has no message" << key;
     return QString();

@@ -2,38 +2,200 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en_US" sourcelanguage="pt_BR">
 <context>
-    <name>TfrmRecSaldo</name>
-    <message><source>Recarga Cartão</source><translation>Card Recharge</translation></message>
-    <message><source>Saldo</source><translation>Balance</translation></message>
-    <message><source>Saldo Total</source><translation>Total Balance</translation></message>
-    <message><source>Escolha o tipo de cartão.</source><translation>Choose the card type.</translation></message>
-    <message><source>Cartão Crédito</source><translation>Credit Card</translation></message>
-    <message><source>Cartão Débito</source><translation>Debit Card</translation></message>
-    <message><source>Sair</source><translation>Exit</translation></message>
-    <message><source>Corrigir</source><translation>Correct</translation></message>
+    <name>HomeLoop</name>
+    <message>
+        <source>O sistema não está disponível agora. Tente de novo em instantes ou chame um atendente.</source>
+        <translation>The system is not available right now. Try again in a moment or call an attendant.</translation>
+    </message>
+    <message>
+        <source>Código %1 não encontrado. Confira o código e digite de novo.</source>
+        <translation>Code %1 not found. Check the code and type it again.</translation>
+    </message>
+    <message>
+        <source>A recarga não está disponível agora. Chame um atendente.</source>
+        <translation>Recharge is not available right now. Please call an attendant.</translation>
+    </message>
 </context>
 <context>
     <name>KioskMessageBox</name>
-    <message><source>Sim</source><translation>Yes</translation></message>
-    <message><source>Não</source><translation>No</translation></message>
-    <message><source>OK</source><translation>OK</translation></message>
+    <message>
+        <source>Sim</source>
+        <translation>Yes</translation>
+    </message>
+    <message>
+        <source>Não</source>
+        <translation>No</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
 </context>
 <context>
-    <name>Zel_vandril</name>
-    <message><source>Falha no banco de dados (%1): %2</source><translation>Database failure (%1): %2</translation></message>
+    <name>PurchaseTexts</name>
+    <message>
+        <source>Erro na transação Tef. Compra não efetuada.</source>
+        <translation>Card transaction error. The purchase was not made.</translation>
+    </message>
+    <message>
+        <source>Recebimento Cancelado.</source>
+        <translation>Payment cancelled.</translation>
+    </message>
+    <message>
+        <source>Não foi possível registrar o crédito. A compra no cartão foi cancelada; nenhum valor será cobrado.</source>
+        <translation>The credit could not be recorded. The card purchase was cancelled; nothing will be charged.</translation>
+    </message>
+    <message>
+        <source>O crédito foi registrado.</source>
+        <translation>The credit was recorded.</translation>
+    </message>
+    <message>
+        <source>Não foi possível concluir o registro do crédito agora. A compra será concluída ou cancelada automaticamente; guarde o comprovante.</source>
+        <translation>The credit could not be recorded just now. The purchase will be completed or cancelled automatically; keep your receipt.</translation>
+    </message>
+    <message>
+        <source>Registrando o crédito... tentativa %1 de %2</source>
+        <translation>Recording the credit... attempt %1 of %2</translation>
+    </message>
 </context>
 <context>
     <name>TfrmHome</name>
-    <message><source>Recarga Cartão</source><translation>Card Recharge</translation></message>
-    <message><source>Digite seu código e toque OK, ou passe seu crachá.</source><translation>Type your code and touch OK, or swipe your badge.</translation></message>
-    <message><source>Corrigir</source><translation>Correct</translation></message>
-    <message><source>Idioma / Language / Idioma</source><translation>Idioma / Language / Idioma</translation></message>
-    <message><source>Demonstração: códigos de consumidor</source><translation>Demo: consumer codes</translation></message>
+    <message>
+        <source>Recarga Cartão</source>
+        <translation>Card Recharge</translation>
+    </message>
+    <message>
+        <source>Digite seu código e toque OK, ou passe seu crachá.</source>
+        <translation>Type your code and touch OK, or swipe your badge.</translation>
+    </message>
+    <message>
+        <source>Corrigir</source>
+        <translation>Correct</translation>
+    </message>
+    <message>
+        <source>Idioma / Language / Idioma</source>
+        <translation>Idioma / Language / Idioma</translation>
+    </message>
+    <message>
+        <source>Demonstração: códigos de consumidor</source>
+        <translation>Demo: consumer codes</translation>
+    </message>
 </context>
 <context>
-    <name>HomeLoop</name>
-    <message><source>O sistema não está disponível agora. Tente de novo em instantes ou chame um atendente.</source><translation>The system is not available right now. Try again in a moment or call an attendant.</translation></message>
-    <message><source>Código %1 não encontrado. Confira o código e digite de novo.</source><translation>Code %1 not found. Check the code and type it again.</translation></message>
-    <message><source>A recarga não está disponível agora. Chame um atendente.</source><translation>Recharge is not available right now. Please call an attendant.</translation></message>
+    <name>TfrmRecSaldo</name>
+    <message>
+        <source>Recarga Cartão</source>
+        <translation>Card Recharge</translation>
+    </message>
+    <message>
+        <source>Saldo</source>
+        <translation>Balance</translation>
+    </message>
+    <message>
+        <source>Saldo Total</source>
+        <translation>Total Balance</translation>
+    </message>
+    <message>
+        <source>Escolha o tipo de cartão.</source>
+        <translation>Choose the card type.</translation>
+    </message>
+    <message>
+        <source>Cartão Crédito</source>
+        <translation>Credit Card</translation>
+    </message>
+    <message>
+        <source>Cartão Débito</source>
+        <translation>Debit Card</translation>
+    </message>
+    <message>
+        <source>Sair</source>
+        <translation>Exit</translation>
+    </message>
+    <message>
+        <source>Corrigir</source>
+        <translation>Correct</translation>
+    </message>
+</context>
+<context>
+    <name>Zel_vandril</name>
+    <message>
+        <source>Falha no banco de dados (%1): %2</source>
+        <translation>Database failure (%1): %2</translation>
+    </message>
+</context>
+<context>
+    <name>msgPadrao</name>
+    <message>
+        <source>Valor deve ser informado.</source>
+        <translation>The amount must be entered.</translation>
+    </message>
+    <message>
+        <source>Confirma operação para o saldo %s?</source>
+        <translation>Confirm the operation for the balance %s?</translation>
+    </message>
+    <message>
+        <source>Operação realizada com sucesso.</source>
+        <translation>Operation completed successfully.</translation>
+    </message>
+    <message>
+        <source>Saldo deve ser informado.</source>
+        <translation>The balance must be entered.</translation>
+    </message>
+    <message>
+        <source>Aguarde... Imprimindo cupom Tef.</source>
+        <translation>Please wait... Printing the card receipt.</translation>
+    </message>
+    <message>
+        <source>Operação bloqueada. Configurações do Tef dedicado devem ser parametrizadas.</source>
+        <translation>Operation blocked. The card terminal settings must be configured.</translation>
+    </message>
+    <message>
+        <source>Aguarde...</source>
+        <translation>Please wait...</translation>
+    </message>
+    <message>
+        <source>Porta de impressão dos produtos não parametrizada no sistema de parametrização QTR. Realize a paremetrização antes de entrar no Auto atendimento</source>
+        <translation>The product printer port is not configured in the QTR settings system. Configure it before starting self-service.</translation>
+    </message>
+    <message>
+        <source>Tempo esgotado.</source>
+        <translation>Time is up.</translation>
+    </message>
+    <message>
+        <source>Operação bloqueada. Tipos de recebimento cartão crédito/débito devem ser parametrizados.</source>
+        <translation>Operation blocked. The credit/debit card payment types must be configured.</translation>
+    </message>
+    <message>
+        <source>Família deve ser informada.</source>
+        <translation>A balance family must be chosen.</translation>
+    </message>
+    <message>
+        <source>Aguarde... Imprimindo comprovante de deposito.</source>
+        <translation>Please wait... Printing the deposit receipt.</translation>
+    </message>
+    <message>
+        <source>Credito Caixa </source>
+        <translation>Till credit </translation>
+    </message>
+    <message>
+        <source>Caixa: </source>
+        <translation>Till: </translation>
+    </message>
+    <message>
+        <source>Recibo de Deposito</source>
+        <translation>Deposit Receipt</translation>
+    </message>
+    <message>
+        <source>Saldo</source>
+        <translation>Balance</translation>
+    </message>
+    <message>
+        <source>Saldo Total</source>
+        <translation>Total Balance</translation>
+    </message>
+    <message>
+        <source>Operação bloqueada. Família deve ser informada.</source>
+        <translation>Operation blocked. A balance family must be chosen.</translation>
+    </message>
 </context>
 </TS>
