@@ -7,7 +7,8 @@
 #include <QKeyEvent>
 #include <QTimer>
 
-TfrmHome::TfrmHome(QWidget* parent) : QWidget(parent), m_ui(new Ui::TfrmHome), m_messageTimer(new QTimer(this))
+TfrmHome::TfrmHome(QWidget* parent)
+    : QWidget(parent), m_ui(new Ui::TfrmHome), m_messageTimer(new QTimer(this)), m_idleTimer(new QTimer(this))
 {
     FontSubstitutes::install();
     m_ui->setupUi(this);
@@ -19,6 +20,10 @@ TfrmHome::TfrmHome(QWidget* parent) : QWidget(parent), m_ui(new Ui::TfrmHome), m
     m_messageTimer->setSingleShot(true);
     m_messageTimer->setInterval(messageMs);
     connect(m_messageTimer, &QTimer::timeout, this, &TfrmHome::tmrMensagemTimer);
+    m_idleTimer->setObjectName(QStringLiteral("tmrInativo"));
+    m_idleTimer->setSingleShot(true);
+    m_idleTimer->setInterval(idleMs);
+    connect(m_idleTimer, &QTimer::timeout, this, &TfrmHome::tmrInativoTimer);
 
     for (int digit = 0; digit <= 9; ++digit) {
         auto* key = findChild<QAbstractButton*>(QStringLiteral("dxbTeclado%1").arg(digit));
@@ -37,6 +42,7 @@ TfrmHome::~TfrmHome() = default;
 
 void TfrmHome::clear()
 {
+    m_idleTimer->stop();
     m_code.clear();
     showCode();
     m_messageTimer->stop();
@@ -59,6 +65,12 @@ void TfrmHome::showMessage(const QString& text)
 QString TfrmHome::message() const
 {
     return m_ui->lblMensagem->text();
+}
+
+void TfrmHome::tmrInativoTimer()
+{
+    if (m_accepting)
+        clear();
 }
 
 void TfrmHome::tmrMensagemTimer()
@@ -87,6 +99,7 @@ void TfrmHome::dxbTclCorrigirClick()
         return;
     m_code.chop(1);
     showCode();
+    m_idleTimer->start();
 }
 
 void TfrmHome::dxbTclOKClick()
@@ -128,6 +141,7 @@ void TfrmHome::typeCharacter(QChar c)
         tmrMensagemTimer();
     m_code += c.toUpper();
     showCode();
+    m_idleTimer->start();
 }
 
 void TfrmHome::showCode()
@@ -139,6 +153,8 @@ void TfrmHome::chooseLanguage(const QString& language)
 {
     Trad_utl::setLanguage(language);
     Trad_utl::Trad(this);
+    if (!language.isEmpty())
+        m_idleTimer->start();
 }
 
 void TfrmHome::changeEvent(QEvent* event)

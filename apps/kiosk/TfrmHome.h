@@ -25,6 +25,9 @@ public:
     static constexpr int maxCodeLength = 21;
     // How long a message stays on the home screen.
     static constexpr int messageMs = 5000;
+    // A code left half-typed (the consumer walked away) goes after this long
+    // without a key or a touch, and the language with it.
+    static constexpr int idleMs = 30000;
 
     QString code() const { return m_code; }
     // Ready for the next consumer: no code, no message, the kiosk's own language.
@@ -41,6 +44,8 @@ public:
 
     // The message timer's handler: the message goes away.
     void tmrMensagemTimer();
+    // The idle timer's handler: ready for the next consumer.
+    void tmrInativoTimer();
 
 signals:
     // A code was confirmed (OK or Enter); the screen keeps showing it until cleared.
@@ -61,6 +66,7 @@ private:
 
     QScopedPointer<Ui::TfrmHome> m_ui;
     QTimer* m_messageTimer;
+    QTimer* m_idleTimer;
     QString m_code;
     QStringList m_demoCodes;
     bool m_accepting = true;

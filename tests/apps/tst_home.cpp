@@ -198,6 +198,46 @@ private slots:
         QCOMPARE(kiosk.served.size(), served + 1);
     }
 
+    // Someone who walks away from a half-typed code or a language choice leaves a
+    // clean home screen behind; a message on it is left to its own timer.
+    void walkingAwayClearsTheHomeScreen_data()
+    {
+        QTest::addColumn<QStringList>("tokens");
+        QTest::newRow("half-typed code") << QStringList{"k12"};
+        QTest::newRow("corrected code") << QStringList{"p1", "p2", "pC"};
+        QTest::newRow("language only") << QStringList{"blbIdiomaEs"};
+        QTest::newRow("code and language") << QStringList{"blbIdiomaEn", "k7"};
+    }
+
+    void walkingAwayClearsTheHomeScreen()
+    {
+        QFETCH(QStringList, tokens);
+        FakeKiosk kiosk;
+        TfrmHome home;
+        HomeLoop loop(home, kiosk.services());
+        home.show();
+        auto* idle = home.findChild<QTimer*>(QStringLiteral("tmrInativo"));
+        QVERIFY(!idle->isActive());
+        for (const QString& t : tokens) {
+            if (t.startsWith(QLatin1String("blb")))
+                press(home, t);
+            else
+                play(home, {t});
+        }
+        QVERIFY(idle->isActive());
+        QCOMPARE(idle->interval(), TfrmHome::idleMs);
+        home.tmrInativoTimer();
+        QCOMPARE(home.code(), QString());
+        QCOMPARE(Trad_utl::language(), QStringLiteral("pt"));
+        QCOMPARE(caption(home, "lblTitulo"), QStringLiteral("Recarga Cartão"));
+        QVERIFY(!idle->isActive());
+        // A code confirmed in time is served, and nothing is left to clear after it.
+        play(home, {QStringLiteral("k101"), QStringLiteral("enter")});
+        QCoreApplication::processEvents();
+        QCOMPARE(kiosk.served, QStringList{QStringLiteral("101")});
+        QVERIFY(!idle->isActive());
+    }
+
     // While a consumer's screen runs, a reader's code or a press on the home screen
     // starts nothing: the module's entry runs again only once it has returned.
     void oneConsumerAtATime()

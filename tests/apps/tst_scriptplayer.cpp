@@ -15,7 +15,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-namespace {
+namespace
+{
 // A modal form named like the screen: a caption, a keypad key and a menu button
 // that count presses, a question box, hidden and disabled controls, a close
 // button, and a key preview that writes every key it sees into lblKeys.
@@ -142,22 +143,35 @@ private slots:
     {
         QTest::addColumn<QString>("source");
         QTest::addColumn<QString>("message");
-        QTest::newRow("unknown") << "click a\npress b" << "line 2: press b: unknown command \"press\"";
-        QTest::newRow("two names") << "click a b" << "line 1: click a b: click takes one control name";
-        QTest::newRow("key") << "key F1" << "line 1: key F1: key takes a digit, a letter, Backspace, Enter or Escape";
-        QTest::newRow("wait") << "\n\nwait soon" << "line 3: wait soon: wait takes a number of milliseconds";
-        QTest::newRow("negative wait") << "wait -5" << "line 1: wait -5: wait takes a number of milliseconds";
-        QTest::newRow("answer") << "answer maybe" << "line 1: answer maybe: answer takes yes, no or ok";
+        QTest::newRow("unknown") << "click a\npress b"
+                                 << "line 2: press b: unknown command \"press\"";
+        QTest::newRow("two names") << "click a b"
+                                   << "line 1: click a b: click takes one control name";
+        QTest::newRow("key") << "key F1"
+                             << "line 1: key F1: key takes a digit, a letter, Backspace, Enter or Escape";
+        QTest::newRow("wait") << "\n\nwait soon"
+                              << "line 3: wait soon: wait takes a number of milliseconds";
+        QTest::newRow("negative wait") << "wait -5"
+                                       << "line 1: wait -5: wait takes a number of milliseconds";
+        QTest::newRow("answer") << "answer maybe"
+                                << "line 1: answer maybe: answer takes yes, no or ok";
         QTest::newRow("no text") << "expect lblVrSaldo"
                                  << "line 1: expect lblVrSaldo: expect takes a control name and a caption "
                                     "(in \"...\" when empty or quoted)";
-        QTest::newRow("open quote") << "expect a \"b" << "line 1: expect a \"b: expect takes a control name and a "
-                                                         "caption (in \"...\" when empty or quoted)";
-        QTest::newRow("after quote") << "expect a \"b\" c" << "line 1: expect a \"b\" c: expect takes a control "
-                                                              "name and a caption (in \"...\" when empty or quoted)";
+        QTest::newRow("open quote") << "expect a \"b"
+                                    << "line 1: expect a \"b: expect takes a control name and a "
+                                       "caption (in \"...\" when empty or quoted)";
+        QTest::newRow("after quote") << "expect a \"b\" c"
+                                     << "line 1: expect a \"b\" c: expect takes a control "
+                                        "name and a caption (in \"...\" when empty or quoted)";
         QTest::newRow("flag") << "expect-visible a yes"
                               << "line 1: expect-visible a yes: expect-visible takes a control name and true or false";
-        QTest::newRow("screenshot") << "screenshot" << "line 1: screenshot: screenshot takes a file name";
+        QTest::newRow("screenshot") << "screenshot"
+                                    << "line 1: screenshot: screenshot takes a file name";
+        QTest::newRow("screen") << "screen"
+                                << "line 1: screen: screen takes one screen name";
+        QTest::newRow("two screens") << "screen frmHome frmRecSaldo"
+                                     << "line 1: screen frmHome frmRecSaldo: screen takes one screen name";
     }
 
     void refusesBadLines()
@@ -178,29 +192,30 @@ private slots:
         const QString plain = dir.filePath(QStringLiteral("plain.png"));
         const QString boxed = dir.filePath(QStringLiteral("boxed.png"));
         DummyScreen screen;
-        const QString failure = play(screen, QStringLiteral("expect frmRecSaldo \"Recarga Cartão\"\n"
-                                                            "expect-enabled dxbTeclado1 true\n"
-                                                            "click dxbTeclado1\n"
-                                                            "click dxbTeclado1\n"
-                                                            "expect lblValor 2\n"
-                                                            "click blbMenu1\n"
-                                                            "expect blbMenu1 Refeição\n"
-                                                            "key 7\nkey a\nkey B\nkey Backspace\nkey Enter\nkey Escape\n"
-                                                            "expect lblKeys \"7aB<bs><enter><esc>\"\n"
-                                                            "screenshot ") +
-                                                 plain +
-                                                 QStringLiteral("\nclick btnAsk\n"
-                                                                "expect lblText \"Confirma a recarga?\"\n"
-                                                                "screenshot ") +
-                                                 boxed +
-                                                 QStringLiteral("\nanswer yes\n"
-                                                                "expect lblAnswer sim\n"
-                                                                "click btnAsk\n"
-                                                                "answer no\n"
-                                                                "wait 20\n"
-                                                                "expect lblAnswer não\n"
-                                                                "expect-visible btnHidden false\n"
-                                                                "expect-enabled btnDisabled false\n"));
+        const QString failure =
+            play(screen, QStringLiteral("expect frmRecSaldo \"Recarga Cartão\"\n"
+                                        "expect-enabled dxbTeclado1 true\n"
+                                        "click dxbTeclado1\n"
+                                        "click dxbTeclado1\n"
+                                        "expect lblValor 2\n"
+                                        "click blbMenu1\n"
+                                        "expect blbMenu1 Refeição\n"
+                                        "key 7\nkey a\nkey B\nkey Backspace\nkey Enter\nkey Escape\n"
+                                        "expect lblKeys \"7aB<bs><enter><esc>\"\n"
+                                        "screenshot ") +
+                             plain +
+                             QStringLiteral("\nclick btnAsk\n"
+                                            "expect lblText \"Confirma a recarga?\"\n"
+                                            "screenshot ") +
+                             boxed +
+                             QStringLiteral("\nanswer yes\n"
+                                            "expect lblAnswer sim\n"
+                                            "click btnAsk\n"
+                                            "answer no\n"
+                                            "wait 20\n"
+                                            "expect lblAnswer não\n"
+                                            "expect-visible btnHidden false\n"
+                                            "expect-enabled btnDisabled false\n"));
         QCOMPARE(failure, QString());
         QCOMPARE(screen.digitPresses, 2);
         QCOMPARE(screen.menuPresses, 1);
@@ -228,19 +243,23 @@ private slots:
     {
         QTest::addColumn<QString>("source");
         QTest::addColumn<QString>("failure");
-        QTest::newRow("unknown control") << "click dxbTeclado9" << "check, line 1: click dxbTeclado9: no control "
-                                                                   "named dxbTeclado9";
-        QTest::newRow("hidden") << "click btnHidden" << "check, line 1: click btnHidden: btnHidden is not visible";
+        QTest::newRow("unknown control") << "click dxbTeclado9"
+                                         << "check, line 1: click dxbTeclado9: no control "
+                                            "named dxbTeclado9";
+        QTest::newRow("hidden") << "click btnHidden"
+                                << "check, line 1: click btnHidden: btnHidden is not visible";
         QTest::newRow("disabled") << "click btnDisabled"
                                   << "check, line 1: click btnDisabled: btnDisabled is disabled";
         QTest::newRow("behind a box") << "click btnAsk\nclick dxbTeclado1"
                                       << "check, line 2: click dxbTeclado1: a message box is open over dxbTeclado1 "
                                          "(answer it first)";
-        QTest::newRow("no box") << "answer yes" << "check, line 1: answer yes: no message box is open";
+        QTest::newRow("no box") << "answer yes"
+                                << "check, line 1: answer yes: no message box is open";
         QTest::newRow("wrong button") << "click btnAsk\nanswer ok"
                                       << "check, line 2: answer ok: the open message box has no ok button";
-        QTest::newRow("no caption") << "expect blsShape x" << "check, line 1: expect blsShape x: blsShape has no "
-                                                              "caption";
+        QTest::newRow("no caption") << "expect blsShape x"
+                                    << "check, line 1: expect blsShape x: blsShape has no "
+                                       "caption";
         QTest::newRow("visible") << "expect-visible btnHidden true"
                                  << "check, line 1: expect-visible btnHidden true: btnHidden is hidden";
         QTest::newRow("enabled") << "expect-enabled dxbTeclado1 false"
