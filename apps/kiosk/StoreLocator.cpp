@@ -8,7 +8,8 @@
 #include <QFileInfo>
 #include <QStringList>
 
-namespace {
+namespace
+{
 QString projectFolder(const QString& programFolder)
 {
     return QDir::cleanPath(programFolder + QStringLiteral("/../.."));
@@ -23,7 +24,8 @@ QStringList demoCandidates(const QString& programFolder, const QString& currentF
 }
 } // namespace
 
-namespace StoreLocator {
+namespace StoreLocator
+{
 QString findDemoFolder(const QString& programFolder, const QString& currentFolder)
 {
     for (const QString& folder : demoCandidates(programFolder, currentFolder)) {
@@ -31,6 +33,13 @@ QString findDemoFolder(const QString& programFolder, const QString& currentFolde
             return folder;
     }
     return QString();
+}
+
+QString findDemoConfig(const QString& programFolder, const QString& currentFolder)
+{
+    const QString folder = findDemoFolder(programFolder, currentFolder);
+    const QString config = folder + QStringLiteral("/kiosk.conf");
+    return !folder.isEmpty() && QFileInfo(config).isFile() ? config : QString();
 }
 
 QString demoStoreMissing(const QString& programFolder, const QString& currentFolder)

@@ -97,9 +97,8 @@ void useDemoStore(HostConfig& config, bool configNamed)
 {
     const QString programFolder = QCoreApplication::applicationDirPath();
     if (!configNamed) {
-        const QString folder = StoreLocator::findDemoFolder(programFolder, QDir::currentPath());
-        const QString demoConfig = folder + QStringLiteral("/kiosk.conf");
-        if (!folder.isEmpty() && QFileInfo(demoConfig).isFile())
+        const QString demoConfig = StoreLocator::findDemoConfig(programFolder, QDir::currentPath());
+        if (!demoConfig.isEmpty())
             config.load(demoConfig);
     }
     if (config.dataFolder().isEmpty()) {

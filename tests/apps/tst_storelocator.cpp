@@ -8,7 +8,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-namespace {
+namespace
+{
 void touch(const QString& file)
 {
     QDir().mkpath(QFileInfo(file).path());
@@ -49,6 +50,22 @@ private slots:
         touch(path("project/demo-data/store.db"));
         QCOMPARE(StoreLocator::findDemoFolder(program, path("elsewhere")), path("project/demo-data"));
         QCOMPARE(StoreLocator::findDemoFolder(program, path("project")), path("project/demo-data"));
+    }
+
+    // kiosk --demo reads the configuration ./demo.sh wrote beside the store it uses,
+    // never one beside a store it does not use.
+    void findsTheDemoConfiguration()
+    {
+        const QString program = path("conf/build/bin");
+        QDir().mkpath(program);
+        touch(path("conf-cwd/demo-data/kiosk.conf"));
+        QCOMPARE(StoreLocator::findDemoConfig(program, path("conf-cwd")), QString()); // no store beside it
+        touch(path("conf-cwd/demo-data/store.db"));
+        QCOMPARE(StoreLocator::findDemoConfig(program, path("conf-cwd")), path("conf-cwd/demo-data/kiosk.conf"));
+        touch(path("conf/demo-data/store.db"));
+        QCOMPARE(StoreLocator::findDemoConfig(program, path("conf-cwd")), QString()); // the project's store, no file
+        touch(path("conf/demo-data/kiosk.conf"));
+        QCOMPARE(StoreLocator::findDemoConfig(program, path("conf-cwd")), path("conf/demo-data/kiosk.conf"));
     }
 
     void namesTheCommandThatCreatesTheDemoStore()
