@@ -114,23 +114,24 @@ void useDemoStore(HostConfig& config, bool configNamed)
 
 // Paid purchases a previous run left unfinished (the kiosk died, the store was down)
 // are recorded and confirmed, or undone, before a new consumer is served.
-void settlePurchaseJournal(QLibrary& module)
+int settlePurchaseJournal(QLibrary& module)
 {
     using Settle = int (*)();
     const auto settle = reinterpret_cast<Settle>(module.resolve("SettlePurchaseJournal"));
     if (!settle) {
         std::fprintf(stderr, "kiosk: the recharge module cannot settle the purchase journal\n");
-        return;
+        return -1;
     }
     const int left = settle();
     if (left < 0)
-        std::fprintf(stderr, "kiosk: the purchase journal could not be settled now; it is tried again at the next "
-                             "start (or with kioskctl recover)\n");
+        std::fprintf(stderr, "kiosk: the purchase journal could not be settled now; it is tried again after the "
+                             "next consumer and at the next start (or with kioskctl recover)\n");
     else if (left > 0)
         std::fprintf(stderr,
                      "kiosk: %d paid purchase(s) still unsettled in the purchase journal; see kioskctl "
                      "recover\n",
                      left);
+    return left;
 }
 
 // Quiet by default: the kiosk's own warnings and errors only; Qt's notices about
@@ -163,7 +164,7 @@ using Settle = int (*)();
 
 // The kiosk's day on the home screen; ends when the home screen closes (a script's
 // end, or the session stopping the kiosk).
-int runHome(QApplication& app, ScreenSession::Options options, Entry entry, Settle settle,
+int runHome(QApplication& app, ScreenSession::Options options, Entry entry, Settle settle, bool journalOpen,
             const QString& connectionString, const QStringList& codes, int benchSessions)
 {
     TfrmHome home;
@@ -173,7 +174,19 @@ int runHome(QApplication& app, ScreenSession::Options options, Entry entry, Sett
         return ConsumerDirectory::findConsumer(connectionString, code);
     };
     services.serve = [entry](const DataPacket& consumer) { entry(PacketVariant::of(consumer)); };
-    services.settle = settle;
+    // The journal grows only when a purchase was made: a session without one leaves
+    // nothing new to settle, and the journal is not read again for it, unless it
+    // still holds a purchase that could not be settled (at start, or after a session).
+    const QString journal = HostConfig::instance().programFolder() + QStringLiteral("/purchase-journal.jsonl");
+    const qint64 startSize = journalOpen ? -1 : QFileInfo(journal).size();
+    services.settle = [settle, journal, settledSize = startSize]() mutable {
+        const qint64 size = QFileInfo(journal).size();
+        if (!settle || size == settledSize)
+            return 0;
+        const int left = settle();
+        settledSize = left == 0 ? QFileInfo(journal).size() : -1;
+        return left;
+    };
     HomeLoop loop(home, services);
 
     options.screenName = home.objectName();
@@ -290,10 +303,10 @@ int main(int argc, char* argv[])
         const auto entry = reinterpret_cast<Entry>(module.resolve("CriaRecSaldo"));
         if (!entry)
             throw KioskError(QStringLiteral("the recharge module has no entry CriaRecSaldo"));
-        settlePurchaseJournal(module);
+        const int unsettled = settlePurchaseJournal(module);
         if (consumer.isEmpty())
             return runHome(app, options, entry, reinterpret_cast<Settle>(module.resolve("SettlePurchaseJournal")),
-                           config.connectionString(), codes, benchSessions(cli));
+                           unsettled != 0, config.connectionString(), codes, benchSessions(cli));
 
         ScreenSession session(options);
         entry(PacketVariant::of(packet));
