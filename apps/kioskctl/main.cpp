@@ -5,24 +5,26 @@
 #include "HostConfig.h"
 #include "KioskError.h"
 #include "ModuleInstances.h"
-#include "StoreFile.h"
+#include "PurchaseJournal.h"
 #include "PurchaseRecovery.h"
 #include "SimulatedTerminal.h"
 #include "SqlConnection.h"
-#include "StoreSchema.h"
 #include "Srv_kvb52814.h"
+#include "StoreFile.h"
+#include "StoreSchema.h"
 #include "TrdmRecSaldo.h"
 
 #include <QCoreApplication>
-#include <QFileInfo>
 #include <QFile>
+#include <QFileInfo>
 #include <QLoggingCategory>
 #include <QStringList>
 #include <algorithm>
 #include <cstdio>
 #include <memory>
 
-namespace {
+namespace
+{
 const char* const usage =
     "usage: kioskctl [--config FILE] COMMAND ...\n"
     "  init-db                                create the store tables (and procedure) in the configured database\n"
@@ -33,9 +35,11 @@ const char* const usage =
     "  record PACKET.json BRANCH TILL CLIENT CONSUMER FAMILY DEPOSIT COO GNF SERIAL TURN-DATE FISCAL-DATE\n"
     "                                         record a credit purchase (packet format in the README);\n"
     "                                         prints the failure text on failure\n"
-    "  recover [DATA-FOLDER]                  settle the kiosk's purchase journal: confirm what the store holds,\n"
-    "                                         record once what it does not, undo what cannot be recorded\n"
-    "  terminal [DATA-FOLDER]                 list the simulated payment terminal's transactions and their states\n"
+    "  recover [DATA-FOLDER]                  settle the kiosk's purchase journal and the terminal's pending\n"
+    "                                         transactions: confirm what the store holds, record once what it does\n"
+    "                                         not, undo what cannot be recorded; exit 1 while anything is left\n"
+    "  terminal [--all] [DATA-FOLDER]         the simulated payment terminal's transactions, most recent first\n"
+    "  prune-journal DAYS [DATA-FOLDER]       remove settled purchases older than DAYS from the journal's archive\n"
     "Dates are ISO text (2026-12-08 or 2026-12-08T06:00:00).\n"
     "\n"
     "%1"
@@ -67,8 +71,7 @@ void print(const QByteArray& text)
 }
 
 // Opens the data module the way the screen does and frees it on return.
-struct Module
-{
+struct Module {
     // Every command but init-db works on a store that exists: never create an empty one.
     explicit Module(bool creating = false)
     {
@@ -91,13 +94,10 @@ QByteArray packetOrFail(const QVariant& result, const char* what)
 int recover()
 {
     Module m;
-    const auto results =
-        PurchaseRecovery::settleJournal(HostConfig::instance().programFolder() + QStringLiteral("/purchase-journal.jsonl"));
+    const auto results = PurchaseRecovery::settleJournal(PurchaseJournal::defaultFile());
     int open = 0;
     for (const auto& r : results) {
-        const bool settled = r.outcome == PurchaseSettlement::Outcome::Confirmed ||
-                             r.outcome == PurchaseSettlement::Outcome::Undone;
-        open += settled ? 0 : 1;
+        open += PurchaseSettlement::leavesWork(r.outcome) ? 1 : 0;
         std::fprintf(stdout, "%s %s%s%s\n", qPrintable(r.nsu), qPrintable(PurchaseSettlement::outcomeName(r.outcome)),
                      r.text.isEmpty() ? "" : ": ", qPrintable(r.text));
     }
@@ -105,10 +105,14 @@ int recover()
     return open == 0 ? 0 : 1;
 }
 
-int listTerminal()
+// The simulated terminal's transactions, most recent first: the last 50, or all with --all.
+int listTerminal(bool all)
 {
     const SimulatedTerminal terminal(HostConfig::instance().terminal(), SimulatedTerminal::defaultFile());
-    for (const auto& t : terminal.transactions())
+    const int total = terminal.count();
+    std::fprintf(stderr, "%s: %d transaction(s)%s\n", qPrintable(terminal.file()), total,
+                 all || total <= 50 ? "" : ", the 50 most recent first (--all for every one)");
+    for (const auto& t : terminal.recent(all ? total : 50))
         std::fprintf(stdout, "%s %-9s %10.2f %s %s\n", qPrintable(t.nsu), qPrintable(terminalStateName(t.state)),
                      t.amount, qPrintable(t.cardNumber), qPrintable(t.changedAt.toString(Qt::ISODateWithMs)));
     return 0;
@@ -156,7 +160,8 @@ int run(QStringList args)
     if (command == QLatin1String("balances")) {
         need(3);
         Module m;
-        print("{\"getSaldoCons\": " + packetOrFail(Srv_kvb52814::getSaldoCons(args[0], args[1], args[2]), "getSaldoCons") +
+        print("{\"getSaldoCons\": " +
+              packetOrFail(Srv_kvb52814::getSaldoCons(args[0], args[1], args[2]), "getSaldoCons") +
               ",\n\"getTotSalCons\": " + packetOrFail(Srv_kvb52814::getTotSalCons(args[1], args[2]), "getTotSalCons") +
               "}\n");
         return 0;
@@ -171,16 +176,26 @@ int run(QStringList args)
         need(12);
         const DataPacket packet = DataPacket::loadFile(args[0]);
         Module m;
-        const QVariant result = Srv_kvb52814::setGravaCompCred(PacketVariant::of(packet), args[1], args[2], args[3],
-                                                               args[4], args[5], args[6], args[7], args[8], args[9],
-                                                               isoDate(args[10]), isoDate(args[11]));
+        const QVariant result =
+            Srv_kvb52814::setGravaCompCred(PacketVariant::of(packet), args[1], args[2], args[3], args[4], args[5],
+                                           args[6], args[7], args[8], args[9], isoDate(args[10]), isoDate(args[11]));
         if (result.isValid()) {
             std::fprintf(stdout, "%s\n", qPrintable(result.toString()));
             return 1;
         }
         return 0;
     }
-    if (command == QLatin1String("recover") || command == QLatin1String("terminal")) {
+    if (command == QLatin1String("recover") || command == QLatin1String("terminal") ||
+        command == QLatin1String("prune-journal")) {
+        const bool all = args.removeAll(QStringLiteral("--all")) > 0;
+        int days = 0;
+        if (command == QLatin1String("prune-journal")) {
+            bool ok = false;
+            days = args.isEmpty() ? -1 : args.takeFirst().toInt(&ok);
+            if (!ok || days < 1)
+                throw KioskError(
+                    QStringLiteral("prune-journal takes a number of days (1 or more)\n%1").arg(usageText()));
+        }
         if (args.size() > 1)
             need(1);
         if (!args.isEmpty())
@@ -188,8 +203,16 @@ int run(QStringList args)
         const QString folder = HostConfig::instance().programFolder();
         if (!QFileInfo(folder).isDir())
             throw ConfigError(QStringLiteral("the kiosk's data folder %1 does not exist (give DATA-FOLDER or set "
-                                             "KIOSK_DATA_DIR)").arg(folder));
-        return command == QLatin1String("recover") ? recover() : listTerminal();
+                                             "KIOSK_DATA_DIR)")
+                                  .arg(folder));
+        if (command == QLatin1String("prune-journal")) {
+            PurchaseJournal journal(PurchaseJournal::defaultFile());
+            const int removed = journal.prune(days);
+            std::fprintf(stdout, "%d settled purchase(s) older than %d day(s) removed from %s; %d kept\n", removed,
+                         days, qPrintable(journal.file()), journal.settledCount());
+            return 0;
+        }
+        return command == QLatin1String("recover") ? recover() : listTerminal(all);
     }
     throw KioskError(QStringLiteral("unknown command \"%1\"\n%2").arg(command, usageText()));
 }

@@ -233,7 +233,8 @@ nsu-reused)
     { purchase_lines 1 2500 blbCredit; echo "wait 1500"; echo "click bbbVoltar"; } >"$work/first.kscript"
     run_kiosk first
     require_kiosk_ok first
-    mv "$data/terminal-transactions.jsonl" "$work/terminal-before-replacement.jsonl"
+    # A card-payment server that numbers afresh (its transactions and its counter replaced).
+    for f in "$data"/terminal-transactions.db*; do mv "$f" "$work/"; done
     { purchase_lines 2 1000 blbCredit; echo "wait 12000"; echo "answer ok"; echo "click bbbVoltar"; } >"$work/second.kscript"
     run_kiosk second
     read -r nsu state < <(terminal_states)
@@ -243,7 +244,7 @@ nsu-reused)
     expect_balance 002 40.00
     [[ $(movements_with_nsu "$nsu") == 1 ]] || fail "NSU $nsu recorded $(movements_with_nsu "$nsu") times"
     [[ $(journal_state "$nsu") == undone ]] || fail "journal says $(journal_state "$nsu")"
-    # The generic check below reads one terminal file and one journal line per NSU; both now
+    # The generic check below reads one terminal file and one journal state per NSU; both now
     # speak of two purchases under one NSU, so this case ends with its own checks.
     echo "$case_name on $engine_arg ok"
     exit 0
