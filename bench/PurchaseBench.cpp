@@ -132,6 +132,7 @@ public:
     void confirm(const QString& nsu) override { m_inner->confirm(nsu); }
     void undo(const QString& nsu) override { m_inner->undo(nsu); }
     std::optional<TerminalState> status(const QString& nsu) override { return m_inner->status(nsu); }
+    QList<PendingTransaction> pending() override { return m_inner->pending(); }
     double approvedAt = -1;
 
 private:

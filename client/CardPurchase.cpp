@@ -6,6 +6,7 @@
 #include "Clock.h"
 #include "Consiste.h"
 #include "DateTimeValue.h"
+#include "ExclusiveLock.h"
 #include "FaultPoint.h"
 #include "KioskError.h"
 #include "Logging.h"
@@ -13,7 +14,9 @@
 #include "PaidPurchase.h"
 #include "ParametrosZel.h"
 #include "PaymentTerminal.h"
+#include "PurchaseJournal.h"
 #include "PurchaseTexts.h"
+#include "RecSaldoDataSets.h"
 #include "Srv_kvb52814.h"
 #include "Wst00001.h"
 #include "Wst00002.h"
@@ -127,9 +130,25 @@ void CardPurchase::fillPacket()
     mov.post();
 }
 
+PurchaseRecord CardPurchase::orderRecord() const
+{
+    PurchaseRecord r;
+    r.id = m_id;
+    r.CDFILIAL = m_order.branch;
+    r.CDCAIXA = m_order.till;
+    r.CDCLIENTE = m_order.client;
+    r.CDCONSUMIDOR = m_order.consumer;
+    r.CDFAMILISALD = m_order.family;
+    r.DTABERCAIX = m_ctx.parametros.DTABERCAIX;
+    r.DTMOVIDOCNFIS = DateTimeValue::fromDateTime(Clock::instance().now());
+    r.packet = DataPacket(RecSaldoDataSets::movCaixaFields());
+    return r;
+}
+
 PurchaseRecord CardPurchase::journalRecord() const
 {
     PurchaseRecord r;
+    r.id = m_id;
     r.nsu = m_out.nsu;
     r.CDFILIAL = m_order.branch;
     r.CDCAIXA = m_order.till;
@@ -195,15 +214,56 @@ void CardPurchase::printAndRecord(PaidPurchase& paid)
 CardPurchase::Result CardPurchase::run()
 {
     const ParametrosZel& p = m_ctx.parametros;
+    std::unique_ptr<PurchaseJournal> journal;
+    std::unique_ptr<ExclusiveLock> lock;
+    // The order goes into the journal, and this kiosk takes the purchase's lock, before the
+    // terminal is asked: a kiosk that dies at any later point leaves a trace the next
+    // settlement follows to the terminal, and no other settler touches it meanwhile.
     try {
         chooseReceiptType();
+        m_id = PurchaseRecord::newId();
+        journal = std::make_unique<PurchaseJournal>(m_ctx.support.journalFile.isEmpty() ? PurchaseJournal::defaultFile()
+                                                                                        : m_ctx.support.journalFile);
+        lock = std::make_unique<ExclusiveLock>(journal->lockFile(orderRecord()));
+        lock->tryLock();
+        journal->write(orderRecord(), PurchaseState::Ordered, QStringLiteral("ordered"));
+    } catch (const std::exception& e) {
+        qCCritical(lcScreen).noquote() << "purchase not started, the terminal was not asked:" << errorText(e);
+        return {End::Failed, errorText(e) + QLatin1Char('\n') + PurchaseTexts::notStarted()};
+    }
+    FaultPoint::hit("after-order");
+    // However it ends, a purchase the journal holds as finished gives its lock file up.
+    struct LockRelease {
+        PurchaseJournal& journal;
+        ExclusiveLock& lock;
+        QString key;
+        ~LockRelease()
+        {
+            try {
+                const auto entry = journal.findKey(key);
+                if (entry && entry->finished())
+                    lock.removeAndUnlock();
+            } catch (const std::exception&) {
+            }
+        }
+    } release{*journal, *lock, orderRecord().key()};
+    auto notCharged = [&](const QString& why) {
+        try {
+            journal->write(orderRecord(), PurchaseState::Declined, why);
+        } catch (const std::exception& e) {
+            qCWarning(lcScreen).noquote() << "purchase" << m_id << ": journal not written:" << errorText(e);
+        }
+    };
+    try {
         if (!chargeCard()) {
             Wst00002::DesativaProcesso();
             qCInfo(lcScreen) << "card transaction not carried out, result" << m_out.result;
+            notCharged(QStringLiteral("refused by the terminal (%1)").arg(m_out.result));
             return {End::Refused, PurchaseTexts::terminalRefused()};
         }
     } catch (const std::exception& e) {
         Wst00002::DesativaProcesso();
+        notCharged(errorText(e));
         return {End::Failed, errorText(e)};
     }
     qCInfo(lcScreen).noquote() << "card transaction approved, NSU" << m_out.nsu;
@@ -213,7 +273,7 @@ CardPurchase::Result CardPurchase::run()
         fillPacket();
     } catch (const std::exception& e) {
         Wst00002::DesativaProcesso();
-        PurchaseRecord bare;
+        PurchaseRecord bare = orderRecord();
         bare.nsu = m_out.nsu;
         bare.CDFILIAL = m_order.branch;
         bare.CDCAIXA = m_order.till;

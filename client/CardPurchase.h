@@ -69,11 +69,13 @@ private:
     void fillPacket();
     void printAndRecord(PaidPurchase& paid);
     PurchaseRecord journalRecord() const;
+    PurchaseRecord orderRecord() const;
 
     Context m_ctx;
     const PurchaseOrder m_order;
     const QString m_functionCodes;
     TerminalOutputs m_out;
+    QString m_id; // the purchase's id in the journal, given at the order
     QString m_depositNumber;
     QString m_coo;
     QString m_gnf;

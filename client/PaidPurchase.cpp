@@ -75,9 +75,12 @@ void PaidPurchase::settleFromLedger()
         m_outcomeText = recorded ? QString() : PurchaseTexts::recordedLate();
         break;
     case PurchaseSettlement::Outcome::Undone:
+    case PurchaseSettlement::Outcome::NotCharged:
         m_outcomeText = PurchaseTexts::undone();
         break;
     case PurchaseSettlement::Outcome::Unsettled:
+    case PurchaseSettlement::Outcome::InProgress:
+    case PurchaseSettlement::Outcome::CreditWithoutPayment:
         m_outcomeText = PurchaseTexts::unsettled();
         break;
     }

@@ -6,10 +6,15 @@
 #include "DurableFile.h"
 #include "HostConfig.h"
 #include "KioskError.h"
+#include "LocalDatabase.h"
 
 #include <QFile>
+#include <QFileInfo>
+#include <QHash>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSqlQuery>
+#include <QUuid>
 
 Q_LOGGING_CATEGORY(lcJournal, "kiosk.journal")
 
@@ -44,7 +49,8 @@ DataPacket withMaskedCard(DataPacket packet)
 QJsonObject lineOf(const PurchaseRecord& purchase, PurchaseState state, const QString& note)
 {
     PurchaseRecord p = purchase;
-    QJsonObject o{{QStringLiteral("v"), 1},
+    QJsonObject o{{QStringLiteral("v"), 2},
+                  {QStringLiteral("id"), p.id},
                   {QStringLiteral("state"), purchaseStateName(state)},
                   {QStringLiteral("at"), Clock::instance().now().toString(isoFormat)},
                   {QStringLiteral("note"), note}};
@@ -58,8 +64,8 @@ QJsonObject lineOf(const PurchaseRecord& purchase, PurchaseState state, const QS
 
 std::optional<PurchaseState> stateFromName(const QString& name)
 {
-    for (PurchaseState s :
-         {PurchaseState::Authorised, PurchaseState::Recorded, PurchaseState::Confirmed, PurchaseState::Undone}) {
+    for (PurchaseState s : {PurchaseState::Ordered, PurchaseState::Authorised, PurchaseState::Recorded,
+                            PurchaseState::Confirmed, PurchaseState::Undone, PurchaseState::Declined}) {
         if (purchaseStateName(s) == name)
             return s;
     }
@@ -76,6 +82,7 @@ std::optional<JournalEntry> entryOf(const QJsonObject& o, const QString& file)
     e.state = *state;
     e.note = o.value(QStringLiteral("note")).toString();
     e.at = QDateTime::fromString(o.value(QStringLiteral("at")).toString(), isoFormat);
+    e.purchase.id = o.value(QStringLiteral("id")).toString();
     for (int i = 0; i < int(std::size(textFields)); ++i)
         *textField(e.purchase, i) = o.value(QLatin1String(textFields[i])).toString();
     if (!DateTimeValue::parseIsoText(o.value(QStringLiteral("DTABERCAIX")).toString(), &e.purchase.DTABERCAIX) ||
@@ -87,9 +94,48 @@ std::optional<JournalEntry> entryOf(const QJsonObject& o, const QString& file)
     } catch (const KioskError&) {
         return std::nullopt;
     }
-    if (e.purchase.nsu.isEmpty())
+    // Only an order written before the terminal answered has no NSU.
+    if (e.purchase.nsu.isEmpty() && e.purchase.id.isEmpty())
         return std::nullopt;
     return e;
+}
+const QString schema = QStringLiteral(
+    "CREATE TABLE IF NOT EXISTS open_purchase (id TEXT PRIMARY KEY, nsu TEXT NOT NULL, branch TEXT NOT NULL, "
+    "till TEXT NOT NULL, state TEXT NOT NULL, changed_at TEXT NOT NULL, body TEXT NOT NULL, seq INTEGER NOT NULL);"
+    "CREATE INDEX IF NOT EXISTS open_purchase_nsu ON open_purchase (nsu, branch, till);"
+    "CREATE TABLE IF NOT EXISTS settled_purchase (id TEXT PRIMARY KEY, nsu TEXT NOT NULL, branch TEXT NOT NULL, "
+    "till TEXT NOT NULL, state TEXT NOT NULL, changed_at TEXT NOT NULL, body TEXT NOT NULL, seq INTEGER NOT NULL);"
+    "CREATE INDEX IF NOT EXISTS settled_purchase_nsu ON settled_purchase (nsu, branch, till);"
+    "CREATE INDEX IF NOT EXISTS settled_purchase_changed ON settled_purchase (changed_at);"
+    "CREATE INDEX IF NOT EXISTS settled_purchase_seq ON settled_purchase (seq)");
+
+QString databaseFile(const QString& file)
+{
+    if (file.endsWith(QLatin1String(".jsonl")))
+        return file.left(file.size() - 6) + QStringLiteral(".db");
+    return file;
+}
+
+QString legacyFile(const QString& db)
+{
+    return db.endsWith(QLatin1String(".db")) ? db.left(db.size() - 3) + QStringLiteral(".jsonl") : QString();
+}
+
+// An empty text, never NULL: an order has no NSU yet.
+QString text(const QString& value)
+{
+    return value.isNull() ? QStringLiteral("") : value;
+}
+
+QVariantMap rowValues(const QString& key, const PurchaseRecord& p, PurchaseState state, const QJsonObject& body)
+{
+    return {{QStringLiteral("id"), key},
+            {QStringLiteral("nsu"), text(p.nsu)},
+            {QStringLiteral("branch"), text(p.CDFILIAL)},
+            {QStringLiteral("till"), text(p.CDCAIXA)},
+            {QStringLiteral("state"), purchaseStateName(state)},
+            {QStringLiteral("changed"), body.value(QStringLiteral("at")).toString()},
+            {QStringLiteral("body"), QString::fromUtf8(QJsonDocument(body).toJson(QJsonDocument::Compact))}};
 }
 } // namespace
 
@@ -101,9 +147,16 @@ double PurchaseRecord::amount() const
     return packet.rows().first().at(i).toDouble();
 }
 
+QString PurchaseRecord::newId()
+{
+    return QUuid::createUuid().toString(QUuid::WithoutBraces);
+}
+
 QString purchaseStateName(PurchaseState state)
 {
     switch (state) {
+    case PurchaseState::Ordered:
+        return QStringLiteral("ordered");
     case PurchaseState::Authorised:
         return QStringLiteral("authorised");
     case PurchaseState::Recorded:
@@ -112,71 +165,192 @@ QString purchaseStateName(PurchaseState state)
         return QStringLiteral("confirmed");
     case PurchaseState::Undone:
         return QStringLiteral("undone");
+    case PurchaseState::Declined:
+        return QStringLiteral("declined");
     }
     return QString();
 }
 
-PurchaseJournal::PurchaseJournal(QString file) : m_file(std::move(file)) {}
+PurchaseJournal::PurchaseJournal(QString file) : m_file(databaseFile(file))
+{
+    m_db = std::make_unique<LocalDatabase>(m_file, schema);
+    const QString legacy = legacyFile(m_file);
+    if (!legacy.isEmpty() && QFile::exists(legacy))
+        takeOver(legacy);
+}
+
+PurchaseJournal::~PurchaseJournal() = default;
 
 QString PurchaseJournal::defaultFile()
 {
-    return HostConfig::instance().programFolder() + QStringLiteral("/purchase-journal.jsonl");
+    return HostConfig::instance().programFolder() + QStringLiteral("/purchase-journal.db");
+}
+
+QString PurchaseJournal::lockFile(const PurchaseRecord& purchase) const
+{
+    QString name = purchase.key();
+    name.replace(QLatin1Char('/'), QLatin1Char('_'));
+    return m_file + QStringLiteral(".locks/") + name;
 }
 
 void PurchaseJournal::write(const PurchaseRecord& purchase, PurchaseState state, const QString& note)
 {
-    if (purchase.nsu.isEmpty())
+    // Before the terminal's approval a purchase is known by its id alone.
+    if (purchase.nsu.isEmpty() && purchase.id.isEmpty())
         throw KioskError(QStringLiteral("%1: a purchase without NSU cannot be journalled").arg(m_file));
-    LockedFile file(m_file);
-    file.appendJson(lineOf(purchase, state, note));
-    qCInfo(lcJournal).noquote() << "purchase" << purchase.nsu << "of till"
+    const QString key = purchase.key();
+    const QVariantMap values = rowValues(key, purchase, state, lineOf(purchase, state, note));
+    const bool finished = JournalEntry{purchase, state, note, {}}.finished();
+    LocalTransaction tx(*m_db);
+    // The order a purchase was first written in is kept through its changes of state.
+    QSqlQuery first = m_db->exec(QStringLiteral("SELECT seq FROM open_purchase WHERE id = :id UNION ALL "
+                                                "SELECT seq FROM settled_purchase WHERE id = :id"),
+                                 {{QStringLiteral("id"), key}});
+    qint64 seq = 0;
+    if (first.next()) {
+        seq = first.value(0).toLongLong();
+    } else {
+        QSqlQuery next = m_db->exec(QStringLiteral("SELECT COALESCE(MAX(seq), 0) + 1 FROM (SELECT seq FROM "
+                                                   "open_purchase UNION ALL SELECT MAX(seq) FROM settled_purchase)"));
+        seq = next.next() ? next.value(0).toLongLong() : 1;
+    }
+    QVariantMap row = values;
+    row.insert(QStringLiteral("seq"), seq);
+    const QString insert =
+        QStringLiteral("INSERT OR REPLACE INTO %1 (id, nsu, branch, till, state, changed_at, body, seq) "
+                       "VALUES (:id, :nsu, :branch, :till, :state, :changed, :body, :seq)");
+    if (finished) {
+        m_db->exec(insert.arg(QStringLiteral("settled_purchase")), row);
+        m_db->exec(QStringLiteral("DELETE FROM open_purchase WHERE id = :id"), {{QStringLiteral("id"), key}});
+    } else {
+        m_db->exec(insert.arg(QStringLiteral("open_purchase")), row);
+        m_db->exec(QStringLiteral("DELETE FROM settled_purchase WHERE id = :id"), {{QStringLiteral("id"), key}});
+    }
+    tx.commit();
+    qCInfo(lcJournal).noquote() << "purchase" << (purchase.nsu.isEmpty() ? key : purchase.nsu) << "of till"
                                 << purchase.CDFILIAL + QLatin1Char('/') + purchase.CDCAIXA << purchaseStateName(state)
                                 << note;
 }
 
-QList<JournalEntry> PurchaseJournal::entries() const
+QList<JournalEntry> PurchaseJournal::read(const QString& table, const QString& where, const QVariantMap& values) const
 {
-    QByteArray content;
-    {
-        QFile f(m_file);
-        if (f.exists()) {
-            LockedFile file(m_file);
-            content = file.readAll();
-        }
-    }
-    int skipped = 0;
+    QSqlQuery q = m_db->exec(QStringLiteral("SELECT body FROM %1 %2 ORDER BY seq").arg(table, where), values);
     QList<JournalEntry> list;
-    for (const QJsonObject& o : DurableFile::parseJsonLines(content, &skipped)) {
-        const auto e = entryOf(o, m_file);
-        if (!e) {
-            ++skipped;
-            continue;
+    while (q.next()) {
+        const QJsonObject o = QJsonDocument::fromJson(q.value(0).toString().toUtf8()).object();
+        if (const auto e = entryOf(o, m_file)) {
+            JournalEntry entry = *e;
+            if (entry.purchase.id.isEmpty() && entry.purchase.nsu.isEmpty())
+                continue;
+            list.append(entry);
+        } else {
+            qCWarning(lcJournal) << m_file << ": a journal row could not be read";
         }
-        auto it = std::find_if(list.begin(), list.end(),
-                               [&](const JournalEntry& x) { return x.purchase.samePurchase(e->purchase); });
-        if (it == list.end())
-            list.append(*e);
-        else
-            *it = *e;
     }
-    m_skipped = skipped;
-    if (skipped > 0)
-        qCWarning(lcJournal) << m_file << ": skipped" << skipped << "unreadable line(s) of the purchase journal";
     return list;
 }
 
 QList<JournalEntry> PurchaseJournal::unfinished() const
 {
-    QList<JournalEntry> list = entries();
-    list.removeIf([](const JournalEntry& e) { return e.finished(); });
-    return list;
+    return read(QStringLiteral("open_purchase"));
+}
+
+QList<JournalEntry> PurchaseJournal::entries() const
+{
+    QList<JournalEntry> all = read(QStringLiteral("settled_purchase")) + read(QStringLiteral("open_purchase"));
+    return all;
 }
 
 std::optional<JournalEntry> PurchaseJournal::find(const QString& nsu, const QString& branch, const QString& till) const
 {
-    for (const JournalEntry& e : entries()) {
-        if (e.purchase.nsu == nsu && e.purchase.CDFILIAL == branch && e.purchase.CDCAIXA == till)
-            return e;
+    const QString where = QStringLiteral("WHERE nsu = :nsu AND branch = :branch AND till = :till");
+    const QVariantMap values{
+        {QStringLiteral("nsu"), nsu}, {QStringLiteral("branch"), branch}, {QStringLiteral("till"), till}};
+    QList<JournalEntry> found = read(QStringLiteral("open_purchase"), where, values);
+    if (found.isEmpty())
+        found = read(QStringLiteral("settled_purchase"), where, values);
+    if (found.isEmpty())
+        return std::nullopt;
+    return found.last();
+}
+
+std::optional<JournalEntry> PurchaseJournal::findKey(const QString& key) const
+{
+    const QString where = QStringLiteral("WHERE id = :id");
+    QList<JournalEntry> found = read(QStringLiteral("open_purchase"), where, {{QStringLiteral("id"), key}});
+    if (found.isEmpty())
+        found = read(QStringLiteral("settled_purchase"), where, {{QStringLiteral("id"), key}});
+    if (found.isEmpty())
+        return std::nullopt;
+    return found.first();
+}
+
+int PurchaseJournal::prune(int days)
+{
+    const QString before = Clock::instance().now().addDays(-days).toString(isoFormat);
+    QSqlQuery q = m_db->exec(QStringLiteral("DELETE FROM settled_purchase WHERE changed_at < :before"),
+                             {{QStringLiteral("before"), before}});
+    return q.numRowsAffected();
+}
+
+int PurchaseJournal::settledCount() const
+{
+    QSqlQuery q = m_db->exec(QStringLiteral("SELECT COUNT(*) FROM settled_purchase"));
+    return q.next() ? q.value(0).toInt() : 0;
+}
+
+// The JSON-lines journal of an earlier version: each purchase's last line, folded in one
+// pass, goes in as it stood; purchases already here (a take-over interrupted after its
+// commit) are left as they are. The old file is then renamed, never deleted.
+void PurchaseJournal::takeOver(const QString& legacy)
+{
+    QByteArray content;
+    {
+        LockedFile file(legacy);
+        content = file.readAll();
     }
-    return std::nullopt;
+    int skipped = 0;
+    QHash<QString, qsizetype> index;
+    QList<std::pair<JournalEntry, QJsonObject>> last;
+    for (const QJsonObject& o : DurableFile::parseJsonLines(content, &skipped)) {
+        const auto e = entryOf(o, legacy);
+        if (!e) {
+            ++skipped;
+            continue;
+        }
+        const QString key = e->purchase.key();
+        const auto it = index.constFind(key);
+        if (it == index.cend()) {
+            index.insert(key, last.size());
+            last.append({*e, o});
+        } else {
+            last[*it] = {*e, o};
+        }
+    }
+    m_skipped = skipped;
+    if (skipped > 0)
+        qCWarning(lcJournal) << legacy << ": skipped" << skipped << "unreadable line(s) of the purchase journal";
+    LocalTransaction tx(*m_db);
+    qint64 seq = 0;
+    for (const auto& [entry, line] : last) {
+        ++seq;
+        const QString key = entry.purchase.key();
+        QSqlQuery here = m_db->exec(QStringLiteral("SELECT 1 FROM open_purchase WHERE id = :id UNION ALL "
+                                                   "SELECT 1 FROM settled_purchase WHERE id = :id"),
+                                    {{QStringLiteral("id"), key}});
+        if (here.next())
+            continue;
+        QVariantMap row = rowValues(key, entry.purchase, entry.state, line);
+        row.insert(QStringLiteral("seq"), seq);
+        m_db->exec(QStringLiteral("INSERT INTO %1 (id, nsu, branch, till, state, changed_at, body, seq) "
+                                  "VALUES (:id, :nsu, :branch, :till, :state, :changed, :body, :seq)")
+                       .arg(entry.finished() ? QStringLiteral("settled_purchase") : QStringLiteral("open_purchase")),
+                   row);
+    }
+    tx.commit();
+    const QString kept = legacy + QStringLiteral(".taken-over");
+    QFile::remove(kept);
+    if (!QFile::rename(legacy, kept))
+        qCWarning(lcJournal) << legacy << ": taken over, but could not be renamed to" << kept;
+    qCInfo(lcJournal) << "took over" << last.size() << "purchase(s) from" << legacy;
 }

@@ -7,13 +7,19 @@
 #include <QList>
 #include <QLoggingCategory>
 #include <QString>
+#include <memory>
 #include <optional>
+
+class LocalDatabase;
 
 KVB_EXPORT Q_DECLARE_LOGGING_CATEGORY(lcJournal)
 
 // Everything needed to record one card purchase in the store: the cash movement
-// packet and the other arguments of the recording. Branch, till and NSU identify it.
+// packet and the other arguments of the recording. A purchase is known by its id,
+// given when it is ordered (before the terminal is asked); one written without an
+// id (by an earlier version) is known by branch, till and NSU.
 struct KVB_EXPORT PurchaseRecord {
+    QString id;
     QString nsu;
     QString CDFILIAL;
     QString CDCAIXA;
@@ -29,18 +35,18 @@ struct KVB_EXPORT PurchaseRecord {
     double DTMOVIDOCNFIS = 0;
     DataPacket packet;
 
-    bool samePurchase(const PurchaseRecord& other) const
-    {
-        return nsu == other.nsu && CDFILIAL == other.CDFILIAL && CDCAIXA == other.CDCAIXA;
-    }
+    QString key() const { return id.isEmpty() ? nsu + QLatin1Char('/') + CDFILIAL + QLatin1Char('/') + CDCAIXA : id; }
+    bool samePurchase(const PurchaseRecord& other) const { return key() == other.key(); }
+    static QString newId();
     double amount() const; // VRMOVIVEND of the packet's first row
 };
 
-// Where a paid purchase stands. Authorised: the terminal approved it and the card
-// is charged, pending; Recorded: the store committed it; Confirmed: the terminal
-// was told to settle it (finished); Undone: it could not be recorded and the
-// terminal cancelled it (finished).
-enum class PurchaseState { Authorised, Recorded, Confirmed, Undone };
+// Where a purchase stands. Ordered: confirmed by the consumer, the terminal about
+// to be asked (no NSU yet); Authorised: the terminal approved it and the card is
+// charged, pending; Recorded: the store committed it; Confirmed: the terminal was
+// told to settle it (finished); Undone: it could not be recorded and the terminal
+// cancelled it (finished); Declined: the terminal never charged it (finished).
+enum class PurchaseState { Ordered, Authorised, Recorded, Confirmed, Undone, Declined };
 KVB_EXPORT QString purchaseStateName(PurchaseState state);
 
 struct KVB_EXPORT JournalEntry {
@@ -48,36 +54,54 @@ struct KVB_EXPORT JournalEntry {
     PurchaseState state = PurchaseState::Authorised;
     QString note; // why it was undone, or what stood in the way last time
     QDateTime at;
-    bool finished() const { return state == PurchaseState::Confirmed || state == PurchaseState::Undone; }
+    bool finished() const
+    {
+        return state == PurchaseState::Confirmed || state == PurchaseState::Undone || state == PurchaseState::Declined;
+    }
 };
 
-// The kiosk's purchase journal: an append-only file of JSON lines beside the kiosk's
-// data, one full snapshot of a purchase per change of state, synced to disk before
-// each write returns. A purchase's last line gives its state. A last line torn by a
-// crash is ignored; the next write starts on a line of its own.
-//
-//   {"v":1,"state":"authorised","at":"2026-12-08T10:15:00.000","note":"","nsu":"000000000042",
-//    "CDFILIAL":"0001","CDCAIXA":"001",...,"DTABERCAIX":"2026-12-01 06:00:00.000",...,"packet":{...}}
+// The kiosk's purchase journal: a local SQLite file beside the kiosk's data (write-ahead
+// log, every commit synced), one row per purchase holding its last full snapshot.
+// Open purchases and settled ones are kept apart: a start reads only the open ones,
+// whatever the history; the settled ones are an archive for the technician, which
+// `prune()` trims. A journal of JSON lines left by an earlier version (same name,
+// ".jsonl") is taken over at the first opening, its open purchases kept open.
 class KVB_EXPORT PurchaseJournal
 {
 public:
+    // `file` is the journal (purchase-journal.db); a path ending in ".jsonl" names the
+    // journal beside it with ".db", taking that file over.
     explicit PurchaseJournal(QString file);
-    // purchase-journal.jsonl in the kiosk's data folder.
+    ~PurchaseJournal();
+    // purchase-journal.db in the kiosk's data folder.
     static QString defaultFile();
 
-    // Appends the purchase in `state`. The card number in the packet is masked again
-    // on the way in. Throws KioskError when the line could not be made durable.
+    // Keeps the purchase in `state`. The card number in the packet is masked again on
+    // the way in. Throws KioskError when it could not be made durable.
     void write(const PurchaseRecord& purchase, PurchaseState state, const QString& note = QString());
 
-    // Each purchase in the order first written, in its last state.
-    QList<JournalEntry> entries() const;
+    // Open purchases in the order first written, each in its last state.
     QList<JournalEntry> unfinished() const;
+    // Every purchase, open and settled (the archive): for the technician and tests.
+    QList<JournalEntry> entries() const;
     std::optional<JournalEntry> find(const QString& nsu, const QString& branch, const QString& till) const;
-    // Lines that could not be read at the last reading (a torn last line, for one).
+    std::optional<JournalEntry> findKey(const QString& key) const;
+    // Removes settled purchases last changed more than `days` days ago; how many.
+    int prune(int days);
+    // Settled purchases in the archive.
+    int settledCount() const;
+    // Lines of a taken-over JSON-lines journal that could not be read (a torn last line, for one).
     int skippedLines() const { return m_skipped; }
     const QString& file() const { return m_file; }
+    // The lock file that keeps one settler per purchase.
+    QString lockFile(const PurchaseRecord& purchase) const;
 
 private:
+    void takeOver(const QString& legacy);
+    QList<JournalEntry> read(const QString& table, const QString& where = QString(),
+                             const QVariantMap& values = {}) const;
+
     QString m_file;
-    mutable int m_skipped = 0;
+    std::unique_ptr<LocalDatabase> m_db;
+    int m_skipped = 0;
 };

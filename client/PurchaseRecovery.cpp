@@ -1,16 +1,41 @@
 #include "PurchaseRecovery.h"
 
+#include "ClientDataSet.h"
+#include "HostConfig.h"
+#include "ParametrosZel.h"
 #include "StoreLedger.h"
 #include "Wst00001.h"
 
+#include <QFile>
+
 namespace PurchaseRecovery
 {
+
+std::pair<QString, QString> kioskTill()
+{
+    const QString file = HostConfig::instance().programFolder() + QStringLiteral("/PARAMETROSZEL.CDS");
+    if (!QFile::exists(file))
+        return {};
+    try {
+        ClientDataSet cds(QStringLiteral("cdsParametrosZel"));
+        cds.loadFromFile(file);
+        cds.open();
+        ParametrosZel p;
+        p.readFrom(cds);
+        return {p.CDFILIAL, p.CDCAIXA};
+    } catch (const std::exception& e) {
+        qCWarning(lcJournal).noquote() << file << ": the kiosk's till cannot be read:" << e.what();
+        return {};
+    }
+}
 
 QList<PurchaseSettlement::Result> settleJournal(const QString& journalFile)
 {
     PurchaseJournal journal(journalFile);
     StoreLedger ledger;
     PurchaseSettlement settlement(journal, ledger, Wst00001::paymentTerminal());
+    const auto [branch, till] = kioskTill();
+    settlement.setKioskTill(branch, till);
     const QList<PurchaseSettlement::Result> results = settlement.settleAll();
     for (const auto& r : results)
         qCInfo(lcJournal).noquote() << "settled purchase" << r.nsu << ":" << PurchaseSettlement::outcomeName(r.outcome)

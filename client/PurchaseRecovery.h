@@ -3,10 +3,14 @@
 #include "ModuleExport.h"
 #include "PurchaseSettlement.h"
 
+#include <utility>
+
 // Settles a kiosk's purchase journal against the store and the payment terminal:
 // what the kiosk runs at start and what a technician runs with `kioskctl recover`.
 // Needs the data module (a server session) to be open.
 namespace PurchaseRecovery
 {
 KVB_EXPORT QList<PurchaseSettlement::Result> settleJournal(const QString& journalFile);
+// Branch and till of this kiosk, from its parameters file; empty when there is none.
+KVB_EXPORT std::pair<QString, QString> kioskTill();
 } // namespace PurchaseRecovery

@@ -2,6 +2,7 @@
 
 #include "CancellationSlip.h"
 #include "Clock.h"
+#include "ExclusiveLock.h"
 #include "KioskError.h"
 #include "Ledger.h"
 #include "PaymentTerminal.h"
@@ -33,8 +34,29 @@ QString PurchaseSettlement::outcomeName(Outcome outcome)
         return QStringLiteral("undone");
     case Outcome::Unsettled:
         return QStringLiteral("unsettled");
+    case Outcome::InProgress:
+        return QStringLiteral("in progress");
+    case Outcome::NotCharged:
+        return QStringLiteral("not charged");
+    case Outcome::CreditWithoutPayment:
+        return QStringLiteral("CREDIT WITHOUT PAYMENT");
     }
     return QString();
+}
+
+bool PurchaseSettlement::leavesWork(Outcome outcome)
+{
+    return outcome != Outcome::Confirmed && outcome != Outcome::Undone && outcome != Outcome::NotCharged;
+}
+
+PurchaseSettlement::Result PurchaseSettlement::creditWithoutPayment(const PurchaseRecord& p)
+{
+    const QString text =
+        QStringLiteral("the store holds the credit of NSU %1 (consumer %2, family %3, amount %4) but the terminal "
+                       "cancelled the card transaction; reverse it with: kioskctl recover --reverse %1")
+            .arg(p.nsu, p.CDCONSUMIDOR, p.CDFAMILISALD, QString::number(p.amount(), 'f', 2));
+    qCCritical(lcJournal).noquote() << text;
+    return {p.nsu, Outcome::CreditWithoutPayment, text};
 }
 
 bool PurchaseSettlement::inLedger(const PurchaseRecord& purchase, QString* failure)
@@ -55,6 +77,10 @@ PurchaseSettlement::Result PurchaseSettlement::settle(const JournalEntry& entry)
         return {p.nsu, Outcome::Confirmed, entry.note};
     case PurchaseState::Undone:
         return {p.nsu, Outcome::Undone, entry.note};
+    case PurchaseState::Declined:
+        return {p.nsu, Outcome::NotCharged, entry.note};
+    case PurchaseState::Ordered:
+        return {p.key(), Outcome::Unsettled, QStringLiteral("ordered, no approval yet")};
     case PurchaseState::Recorded:
         return confirm(p);
     case PurchaseState::Authorised:
@@ -69,13 +95,8 @@ PurchaseSettlement::Result PurchaseSettlement::settle(const JournalEntry& entry)
         // an unreachable terminal says nothing; the ledger decides
     }
     if (onTerminal == TerminalState::Undone || onTerminal == TerminalState::Declined) {
-        if (inLedger(p, &failure)) {
-            const QString text = QStringLiteral("purchase %1 is recorded in the store but was cancelled on the "
-                                                "terminal; a technician must reverse the credit")
-                                     .arg(p.nsu);
-            qCCritical(lcJournal).noquote() << text;
-            return {p.nsu, Outcome::Unsettled, text};
-        }
+        if (inLedger(p, &failure))
+            return creditWithoutPayment(p);
         if (!failure.isEmpty())
             return {p.nsu, Outcome::Unsettled, failure};
         const QString why = QStringLiteral("the terminal had already cancelled it");
@@ -137,6 +158,14 @@ PurchaseSettlement::Result PurchaseSettlement::confirm(const PurchaseRecord& p)
         m_terminal.confirm(p.nsu);
     } catch (const std::exception& e) {
         const QString text = QString::fromUtf8(e.what());
+        // A recorded purchase whose card transaction was cancelled will never confirm.
+        std::optional<TerminalState> state;
+        try {
+            state = m_terminal.status(p.nsu);
+        } catch (const std::exception&) {
+        }
+        if (state == TerminalState::Undone || state == TerminalState::Declined)
+            return creditWithoutPayment(p);
         qCWarning(lcJournal).noquote() << "purchase" << p.nsu << "recorded; the terminal did not confirm it:" << text;
         return {p.nsu, Outcome::ConfirmLater, text};
     }
@@ -184,10 +213,126 @@ QString PurchaseSettlement::printCancellationSlip(const PurchaseRecord& p)
     return QString();
 }
 
+PurchaseSettlement::Result PurchaseSettlement::settleLocked(const JournalEntry& entry)
+{
+    ExclusiveLock lock(m_journal.lockFile(entry.purchase));
+    const QString name = entry.purchase.nsu.isEmpty() ? entry.purchase.key() : entry.purchase.nsu;
+    if (!lock.tryLock())
+        return {name, Outcome::InProgress, QStringLiteral("another settler has it now")};
+    // Read again under the lock: the settler that had it may have finished it.
+    const std::optional<JournalEntry> fresh = m_journal.findKey(entry.purchase.key());
+    if (!fresh)
+        return {name, Outcome::Unsettled, QStringLiteral("gone from the journal")};
+    Result result;
+    if (fresh->state == PurchaseState::Ordered) {
+        // Ordered, but no approval was journalled: the terminal's pending list was settled
+        // first, so no charge of it is left standing.
+        m_journal.write(fresh->purchase, PurchaseState::Declined,
+                        QStringLiteral("no approval journalled; the terminal holds no charge for it"));
+        result = {name, Outcome::NotCharged, QString()};
+    } else {
+        result = settle(*fresh);
+    }
+    if (!leavesWork(result.outcome))
+        lock.removeAndUnlock();
+    return result;
+}
+
+QList<PurchaseSettlement::Result> PurchaseSettlement::settlePending(bool purchaseInProgress,
+                                                                    const QSet<QString>& openNsus)
+{
+    QList<Result> results;
+    QList<PendingTransaction> pending;
+    try {
+        pending = m_terminal.pending();
+    } catch (const std::exception& e) {
+        results.append(
+            {QString(), Outcome::Unsettled,
+             QStringLiteral("the terminal cannot list its pending transactions: %1").arg(QString::fromUtf8(e.what()))});
+        return results;
+    }
+    for (const PendingTransaction& t : pending) {
+        if (openNsus.contains(t.nsu))
+            continue; // its journal entry was settled above, or is in progress
+        PurchaseRecord p;
+        p.nsu = t.nsu;
+        p.CDFILIAL = m_branch;
+        p.CDCAIXA = m_till;
+        const std::optional<JournalEntry> known =
+            m_branch.isEmpty() ? std::nullopt : m_journal.find(t.nsu, m_branch, m_till);
+        if (known && !known->finished())
+            continue; // its journal entry was settled above, or is in progress
+        ExclusiveLock lock(m_journal.lockFile(p));
+        if (purchaseInProgress || !lock.tryLock()) {
+            results.append(
+                {t.nsu, Outcome::InProgress, QStringLiteral("a purchase is running; pending on the terminal")});
+            continue;
+        }
+        if (known) {
+            // The journal ended it, the terminal did not hear: tell it again.
+            results.append(known->state == PurchaseState::Confirmed ? confirm(known->purchase)
+                                                                    : undo(known->purchase, known->note));
+            continue;
+        }
+        if (m_branch.isEmpty()) {
+            results.append({t.nsu, Outcome::Unsettled,
+                            QStringLiteral("pending on the terminal, unknown to the journal, and the kiosk's till "
+                                           "is not known (no PARAMETROSZEL.CDS)")});
+            continue;
+        }
+        // Unknown to the journal (lost, or the kiosk died before writing the approval): the
+        // store decides. Held: confirm; not held: undo; cannot say: leave it.
+        bool held = false;
+        try {
+            held = m_ledger.hasMovement(t.nsu, m_branch, m_till);
+        } catch (const std::exception& e) {
+            results.append({t.nsu, Outcome::Unsettled, QString::fromUtf8(e.what())});
+            continue;
+        }
+        try {
+            if (held) {
+                m_terminal.confirm(t.nsu);
+                results.append({t.nsu, Outcome::Confirmed, QStringLiteral("held by the store, not by the journal")});
+            } else {
+                m_terminal.undo(t.nsu);
+                results.append(
+                    {t.nsu, Outcome::Undone, QStringLiteral("pending on the terminal with no purchase to record")});
+            }
+            qCWarning(lcJournal).noquote()
+                << "pending transaction" << t.nsu << "unknown to the journal:" << (held ? "confirmed" : "undone");
+        } catch (const std::exception& e) {
+            results.append({t.nsu, Outcome::Unsettled, QString::fromUtf8(e.what())});
+        }
+    }
+    return results;
+}
+
 QList<PurchaseSettlement::Result> PurchaseSettlement::settleAll()
 {
     QList<Result> results;
-    for (const JournalEntry& entry : m_journal.unfinished())
-        results.append(settle(entry));
+    QList<JournalEntry> ordered;
+    QSet<QString> openNsus;
+    bool inProgress = false;
+    for (const JournalEntry& entry : m_journal.unfinished()) {
+        if (!entry.purchase.nsu.isEmpty())
+            openNsus.insert(entry.purchase.nsu);
+        if (entry.state == PurchaseState::Ordered) {
+            ordered.append(entry);
+            continue;
+        }
+        const Result r = settleLocked(entry);
+        inProgress = inProgress || r.outcome == Outcome::InProgress;
+        results.append(r);
+    }
+    // An order another process holds may be waiting for its approval right now: its
+    // pending transaction is not a stranger to undo.
+    for (const JournalEntry& entry : ordered) {
+        ExclusiveLock probe(m_journal.lockFile(entry.purchase));
+        if (!probe.tryLock())
+            inProgress = true;
+    }
+    results.append(settlePending(inProgress, openNsus));
+    for (const JournalEntry& entry : ordered)
+        results.append(settleLocked(entry));
     return results;
 }

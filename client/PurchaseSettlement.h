@@ -4,6 +4,7 @@
 #include "PurchaseJournal.h"
 
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <functional>
 
@@ -26,10 +27,13 @@ public:
     using Progress = std::function<void(int attempt, int attempts)>;
 
     enum class Outcome {
-        Confirmed,    // recorded once and confirmed: the consumer has the credit
-        ConfirmLater, // recorded once; the terminal did not take the confirmation yet
-        Undone,       // not recorded; the card transaction was cancelled
-        Unsettled     // neither could be done now (the text says why); left for the next settlement
+        Confirmed,           // recorded once and confirmed: the consumer has the credit
+        ConfirmLater,        // recorded once; the terminal did not take the confirmation yet
+        Undone,              // not recorded; the card transaction was cancelled
+        Unsettled,           // neither could be done now (the text says why); left for the next settlement
+        InProgress,          // another settler (the kiosk running it, a second kiosk, recover) has it now
+        NotCharged,          // ordered, but the terminal holds no charge for it: nothing to settle
+        CreditWithoutPayment // the store holds the credit, the terminal cancelled the card: to be reversed
     };
     struct Result {
         QString nsu;
@@ -44,9 +48,22 @@ public:
     void setProgress(Progress progress) { m_progress = std::move(progress); }
 
     // Settles one purchase from its journal entry (finished entries are returned as they are).
+    // The caller holds the purchase's lock.
     Result settle(const JournalEntry& entry);
-    // Settles every unfinished purchase of the journal.
+    // Settles every open purchase of the journal, then every transaction the terminal still
+    // holds pending, one settler per purchase: a purchase another process holds is skipped
+    // and reported in progress. Before it acts, a settler reads the purchase again under
+    // the lock, and asks the store before anything is recorded or undone.
     QList<Result> settleAll();
+    // The branch and till this kiosk records on: where the store is asked about a pending
+    // transaction the journal does not know.
+    void setKioskTill(const QString& branch, const QString& till)
+    {
+        m_branch = branch;
+        m_till = till;
+    }
+    // Whether a result leaves something for a technician (or the next settlement).
+    static bool leavesWork(Outcome outcome);
 
     static QString outcomeName(Outcome outcome);
 
@@ -58,6 +75,11 @@ private:
     Result confirm(const PurchaseRecord& purchase);
     Result undo(const PurchaseRecord& purchase, const QString& reason);
     bool inLedger(const PurchaseRecord& purchase, QString* failure);
+    Result creditWithoutPayment(const PurchaseRecord& purchase);
+    Result settleLocked(const JournalEntry& entry);
+    QList<Result> settlePending(bool purchaseInProgress, const QSet<QString>& openNsus);
+    QString m_branch;
+    QString m_till;
 
     PurchaseJournal& m_journal;
     Ledger& m_ledger;

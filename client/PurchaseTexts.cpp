@@ -9,6 +9,12 @@ QString terminalRefused()
     return QCoreApplication::translate("PurchaseTexts", "Erro na transação Tef. Compra não efetuada.");
 }
 
+QString notStarted()
+{
+    return QCoreApplication::translate("PurchaseTexts",
+                                       "A compra não pôde ser iniciada; nenhum valor foi cobrado do cartão.");
+}
+
 QString cancelled()
 {
     return QCoreApplication::translate("PurchaseTexts", "Recebimento Cancelado.");

@@ -8,6 +8,7 @@
 namespace PurchaseTexts
 {
 QString terminalRefused();
+QString notStarted();
 QString cancelled();
 QString undone();
 QString recordedLate();

@@ -164,7 +164,7 @@ using Settle = int (*)();
 
 // The kiosk's day on the home screen; ends when the home screen closes (a script's
 // end, or the session stopping the kiosk).
-int runHome(QApplication& app, ScreenSession::Options options, Entry entry, Settle settle, bool journalOpen,
+int runHome(QApplication& app, ScreenSession::Options options, Entry entry, Settle settle,
             const QString& connectionString, const QStringList& codes, int benchSessions)
 {
     TfrmHome home;
@@ -174,19 +174,9 @@ int runHome(QApplication& app, ScreenSession::Options options, Entry entry, Sett
         return ConsumerDirectory::findConsumer(connectionString, code);
     };
     services.serve = [entry](const DataPacket& consumer) { entry(PacketVariant::of(consumer)); };
-    // The journal grows only when a purchase was made: a session without one leaves
-    // nothing new to settle, and the journal is not read again for it, unless it
-    // still holds a purchase that could not be settled (at start, or after a session).
-    const QString journal = HostConfig::instance().programFolder() + QStringLiteral("/purchase-journal.jsonl");
-    const qint64 startSize = journalOpen ? -1 : QFileInfo(journal).size();
-    services.settle = [settle, journal, settledSize = startSize]() mutable {
-        const qint64 size = QFileInfo(journal).size();
-        if (!settle || size == settledSize)
-            return 0;
-        const int left = settle();
-        settledSize = left == 0 ? QFileInfo(journal).size() : -1;
-        return left;
-    };
+    // The settler looks at the journal's open purchases only: after a consumer whose
+    // purchase ended unsettled it settles that one, otherwise it finds nothing to do.
+    services.settle = settle;
     HomeLoop loop(home, services);
 
     options.screenName = home.objectName();
@@ -303,10 +293,10 @@ int main(int argc, char* argv[])
         const auto entry = reinterpret_cast<Entry>(module.resolve("CriaRecSaldo"));
         if (!entry)
             throw KioskError(QStringLiteral("the recharge module has no entry CriaRecSaldo"));
-        const int unsettled = settlePurchaseJournal(module);
+        settlePurchaseJournal(module);
         if (consumer.isEmpty())
             return runHome(app, options, entry, reinterpret_cast<Settle>(module.resolve("SettlePurchaseJournal")),
-                           unsettled != 0, config.connectionString(), codes, benchSessions(cli));
+                           config.connectionString(), codes, benchSessions(cli));
 
         ScreenSession session(options);
         entry(PacketVariant::of(packet));

@@ -6,6 +6,7 @@
 #include "KioskError.h"
 #include "KioskStatus.h"
 #include "ModuleInstances.h"
+#include "PurchaseJournal.h"
 #include "PurchaseRecovery.h"
 #include "SimulatedTerminal.h"
 #include "SqlConnection.h"
@@ -35,9 +36,11 @@ const char* const usage =
     "  record PACKET.json BRANCH TILL CLIENT CONSUMER FAMILY DEPOSIT COO GNF SERIAL TURN-DATE FISCAL-DATE\n"
     "                                         record a credit purchase (packet format in the README);\n"
     "                                         prints the failure text on failure\n"
-    "  recover [DATA-FOLDER]                  settle the kiosk's purchase journal: confirm what the store holds,\n"
-    "                                         record once what it does not, undo what cannot be recorded\n"
-    "  terminal [DATA-FOLDER]                 list the simulated payment terminal's transactions and their states\n"
+    "  recover [DATA-FOLDER]                  settle the kiosk's purchase journal and the terminal's pending\n"
+    "                                         transactions: confirm what the store holds, record once what it does\n"
+    "                                         not, undo what cannot be recorded; exit 1 while anything is left\n"
+    "  terminal [--all] [DATA-FOLDER]         the simulated payment terminal's transactions, most recent first\n"
+    "  prune-journal DAYS [DATA-FOLDER]       remove settled purchases older than DAYS from the journal's archive\n"
     "  status [--json] [DATA-FOLDER]          the kiosk's health: store (and how fast), terminal, printer, open and\n"
     "                                         last purchases, journal size; exit 0 healthy, 1 degraded, 2 down\n"
     "Dates are ISO text (2026-12-08 or 2026-12-08T06:00:00).\n"
@@ -94,13 +97,10 @@ QByteArray packetOrFail(const QVariant& result, const char* what)
 int recover()
 {
     Module m;
-    const auto results = PurchaseRecovery::settleJournal(HostConfig::instance().programFolder() +
-                                                         QStringLiteral("/purchase-journal.jsonl"));
+    const auto results = PurchaseRecovery::settleJournal(PurchaseJournal::defaultFile());
     int open = 0;
     for (const auto& r : results) {
-        const bool settled =
-            r.outcome == PurchaseSettlement::Outcome::Confirmed || r.outcome == PurchaseSettlement::Outcome::Undone;
-        open += settled ? 0 : 1;
+        open += PurchaseSettlement::leavesWork(r.outcome) ? 1 : 0;
         std::fprintf(stdout, "%s %s%s%s\n", qPrintable(r.nsu), qPrintable(PurchaseSettlement::outcomeName(r.outcome)),
                      r.text.isEmpty() ? "" : ": ", qPrintable(r.text));
     }
@@ -108,14 +108,14 @@ int recover()
     return open == 0 ? 0 : 1;
 }
 
-int listTerminal()
+// The simulated terminal's transactions, most recent first: the last 50, or all with --all.
+int listTerminal(bool all)
 {
-    const QString file = SimulatedTerminal::defaultFile();
-    const SimulatedTerminal terminal(HostConfig::instance().terminal(), file);
-    std::fprintf(stderr, "terminal transactions in %s\n", qPrintable(file));
-    if (terminal.transactions().isEmpty())
-        std::fprintf(stderr, "no transactions\n");
-    for (const auto& t : terminal.transactions())
+    const SimulatedTerminal terminal(HostConfig::instance().terminal(), SimulatedTerminal::defaultFile());
+    const int total = terminal.count();
+    std::fprintf(stderr, "%s: %d transaction(s)%s\n", qPrintable(terminal.file()), total,
+                 all || total <= 50 ? "" : ", the 50 most recent first (--all for every one)");
+    for (const auto& t : terminal.recent(all ? total : 50))
         std::fprintf(stdout, "%s %-9s %10.2f %s %s\n", qPrintable(t.nsu), qPrintable(terminalStateName(t.state)),
                      t.amount, qPrintable(t.cardNumber), qPrintable(t.changedAt.toString(Qt::ISODateWithMs)));
     return 0;
@@ -206,7 +206,17 @@ int run(QStringList args)
             std::fputs(qPrintable(status.text()), stdout);
         return int(status.health());
     }
-    if (command == QLatin1String("recover") || command == QLatin1String("terminal")) {
+    if (command == QLatin1String("recover") || command == QLatin1String("terminal") ||
+        command == QLatin1String("prune-journal")) {
+        const bool all = args.removeAll(QStringLiteral("--all")) > 0;
+        int days = 0;
+        if (command == QLatin1String("prune-journal")) {
+            bool ok = false;
+            days = args.isEmpty() ? -1 : args.takeFirst().toInt(&ok);
+            if (!ok || days < 1)
+                throw KioskError(
+                    QStringLiteral("prune-journal takes a number of days (1 or more)\n%1").arg(usageText()));
+        }
         if (args.size() > 1)
             need(1);
         if (!args.isEmpty())
@@ -216,7 +226,14 @@ int run(QStringList args)
             throw ConfigError(QStringLiteral("the kiosk's data folder %1 does not exist (give DATA-FOLDER or set "
                                              "KIOSK_DATA_DIR)")
                                   .arg(folder));
-        return command == QLatin1String("recover") ? recover() : listTerminal();
+        if (command == QLatin1String("prune-journal")) {
+            PurchaseJournal journal(PurchaseJournal::defaultFile());
+            const int removed = journal.prune(days);
+            std::fprintf(stdout, "%d settled purchase(s) older than %d day(s) removed from %s; %d kept\n", removed,
+                         days, qPrintable(journal.file()), journal.settledCount());
+            return 0;
+        }
+        return command == QLatin1String("recover") ? recover() : listTerminal(all);
     }
     throw KioskError(QStringLiteral("unknown command \"%1\"\n%2").arg(command, usageText()));
 }

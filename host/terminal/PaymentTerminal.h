@@ -3,6 +3,8 @@
 #include "HostExport.h"
 #include "KioskError.h"
 
+#include <QDateTime>
+#include <QList>
 #include <QString>
 #include <functional>
 #include <optional>
@@ -33,6 +35,13 @@ struct HOST_EXPORT TerminalAnswer {
 };
 
 enum class TerminalState { Pending, Confirmed, Undone, Declined };
+
+// An approved transaction the terminal still holds pending (neither confirmed nor undone).
+struct HOST_EXPORT PendingTransaction {
+    QString nsu;
+    double amount = 0;
+    QDateTime approvedAt;
+};
 HOST_EXPORT QString terminalStateName(TerminalState state);
 HOST_EXPORT std::optional<TerminalState> terminalStateFromName(const QString& name);
 
@@ -56,6 +65,9 @@ public:
     virtual void undo(const QString& nsu) = 0;
     // The transaction's state as the server knows it; nothing when unknown or unreachable.
     virtual std::optional<TerminalState> status(const QString& nsu) = 0;
+    // Every transaction still pending: what a settlement must bring to an end even when
+    // the kiosk's journal lost it. Throws TerminalError when the terminal cannot say.
+    virtual QList<PendingTransaction> pending() = 0;
 
     // Where the terminal's own prompts go while a transaction runs ("Insira ou aproxime
     // o cartão", "Digite a senha", the approval or the refusal's reason), so the kiosk

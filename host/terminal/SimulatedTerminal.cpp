@@ -4,12 +4,16 @@
 #include "Clock.h"
 #include "DurableFile.h"
 #include "HostConfig.h"
+#include "LocalDatabase.h"
+#include "NsuCounter.h"
 #include "TerminalLogging.h"
 
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QJsonObject>
+#include <QSqlQuery>
 #include <QTimer>
 #include <cmath>
 
@@ -17,22 +21,12 @@ namespace
 {
 const QString isoFormat = QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz");
 
-QJsonObject lineOf(const SimulatedTerminal::Transaction& t)
-{
-    return QJsonObject{{QStringLiteral("nsu"), t.nsu},
-                       {QStringLiteral("state"), terminalStateName(t.state)},
-                       {QStringLiteral("amount"), t.amount},
-                       {QStringLiteral("card"), t.cardNumber},
-                       {QStringLiteral("description"), t.description},
-                       {QStringLiteral("text"), t.text},
-                       {QStringLiteral("at"), t.changedAt.toString(isoFormat)}};
-}
-
-// Folds the file's lines: the last line of an NSU gives its state.
+// Folds the lines of an earlier version's JSON-lines file: the last line of an NSU gives its state.
 QList<SimulatedTerminal::Transaction> fold(const QByteArray& content, const QString& file)
 {
     int skipped = 0;
     QList<SimulatedTerminal::Transaction> list;
+    QHash<QString, qsizetype> index;
     for (const QJsonObject& o : DurableFile::parseJsonLines(content, &skipped)) {
         const QString nsu = o.value(QStringLiteral("nsu")).toString();
         const auto state = terminalStateFromName(o.value(QStringLiteral("state")).toString());
@@ -40,19 +34,22 @@ QList<SimulatedTerminal::Transaction> fold(const QByteArray& content, const QStr
             ++skipped;
             continue;
         }
-        auto it = std::find_if(list.begin(), list.end(), [&](const auto& t) { return t.nsu == nsu; });
-        if (it == list.end())
-            it = list.insert(list.end(), SimulatedTerminal::Transaction{});
-        it->nsu = nsu;
-        it->state = *state;
+        auto found = index.constFind(nsu);
+        if (found == index.cend()) {
+            found = index.insert(nsu, list.size());
+            list.append(SimulatedTerminal::Transaction{});
+        }
+        SimulatedTerminal::Transaction& t = list[*found];
+        t.nsu = nsu;
+        t.state = *state;
         if (o.contains(QStringLiteral("amount")))
-            it->amount = o.value(QStringLiteral("amount")).toDouble();
+            t.amount = o.value(QStringLiteral("amount")).toDouble();
         if (o.contains(QStringLiteral("card")))
-            it->cardNumber = o.value(QStringLiteral("card")).toString();
+            t.cardNumber = o.value(QStringLiteral("card")).toString();
         if (o.contains(QStringLiteral("description")))
-            it->description = o.value(QStringLiteral("description")).toString();
-        it->text = o.value(QStringLiteral("text")).toString();
-        it->changedAt = QDateTime::fromString(o.value(QStringLiteral("at")).toString(), isoFormat);
+            t.description = o.value(QStringLiteral("description")).toString();
+        t.text = o.value(QStringLiteral("text")).toString();
+        t.changedAt = QDateTime::fromString(o.value(QStringLiteral("at")).toString(), isoFormat);
     }
     if (skipped > 0)
         qCWarning(lcTerminal) << file << ": skipped" << skipped << "unreadable line(s)";
@@ -69,19 +66,90 @@ qint64 nsuBase(const QString& file)
     return qint64(100 + qHash(place, 0) % 900) * 1000000000LL;
 }
 
-QString nextNsu(const QList<SimulatedTerminal::Transaction>& list, const QString& file)
+const QString schema = QStringLiteral(
+    "CREATE TABLE IF NOT EXISTS terminal_transaction (nsu TEXT PRIMARY KEY, state TEXT NOT NULL, amount REAL NOT NULL, "
+    "card TEXT NOT NULL, description TEXT NOT NULL, text TEXT NOT NULL, changed_at TEXT NOT NULL, "
+    "seq INTEGER NOT NULL);"
+    "CREATE INDEX IF NOT EXISTS terminal_transaction_state ON terminal_transaction (state);"
+    "CREATE INDEX IF NOT EXISTS terminal_transaction_seq ON terminal_transaction (seq)");
+
+QString databaseFile(const QString& file)
 {
-    qint64 highest = nsuBase(file);
-    for (const auto& t : list)
-        highest = std::max(highest, t.nsu.toLongLong());
-    return QStringLiteral("%1").arg(highest + 1, 12, 10, QLatin1Char('0'));
+    return file.endsWith(QLatin1String(".jsonl")) ? file.left(file.size() - 6) + QStringLiteral(".db") : file;
 }
+
+// An empty text, never NULL.
+QString text(const QString& value)
+{
+    return value.isNull() ? QStringLiteral("") : value;
+}
+
+QVariantMap rowOf(const SimulatedTerminal::Transaction& t)
+{
+    return {{QStringLiteral("nsu"), t.nsu},
+            {QStringLiteral("state"), terminalStateName(t.state)},
+            {QStringLiteral("amount"), t.amount},
+            {QStringLiteral("card"), text(t.cardNumber)},
+            {QStringLiteral("description"), text(t.description)},
+            {QStringLiteral("text"), text(t.text)},
+            {QStringLiteral("changed"), text(t.changedAt.toString(isoFormat))}};
+}
+
+const QString insertRow =
+    QStringLiteral("INSERT INTO terminal_transaction (nsu, state, amount, card, description, text, changed_at, seq) "
+                   "VALUES (:nsu, :state, :amount, :card, :description, :text, :changed, "
+                   "(SELECT COALESCE(MAX(seq), 0) + 1 FROM terminal_transaction))");
 } // namespace
 
 SimulatedTerminal::SimulatedTerminal(TerminalSettings settings, QString file, Sleeper sleeper)
-    : m_settings(std::move(settings)), m_file(std::move(file)),
-      m_sleeper(sleeper ? std::move(sleeper) : Sleeper(&SimulatedTerminal::sleepProcessingEvents))
+    : m_settings(std::move(settings)), m_file(databaseFile(file)),
+      m_sleeper(sleeper ? std::move(sleeper) : Sleeper(&SimulatedTerminal::sleepProcessingEvents)),
+      m_db(std::make_unique<LocalDatabase>(m_file, schema))
 {
+    const QString legacy =
+        m_file.endsWith(QLatin1String(".db")) ? m_file.chopped(3) + QStringLiteral(".jsonl") : QString();
+    if (!legacy.isEmpty() && QFile::exists(legacy))
+        takeOver(legacy);
+}
+
+SimulatedTerminal::~SimulatedTerminal() = default;
+
+void SimulatedTerminal::takeOver(const QString& legacy)
+{
+    QByteArray content;
+    {
+        LockedFile file(legacy);
+        content = file.readAll();
+    }
+    const QList<Transaction> list = fold(content, legacy);
+    LocalTransaction tx(*m_db);
+    for (const Transaction& t : list) {
+        QSqlQuery here = m_db->exec(QStringLiteral("SELECT 1 FROM terminal_transaction WHERE nsu = :nsu"),
+                                    {{QStringLiteral("nsu"), t.nsu}});
+        if (!here.next())
+            m_db->exec(insertRow, rowOf(t));
+    }
+    tx.commit();
+    qint64 highest = 0;
+    for (const Transaction& t : list)
+        highest = std::max(highest, t.nsu.toLongLong());
+    // The counter never falls below what the old file handed out.
+    NsuCounter(m_file + QStringLiteral(".nsu")).atLeast(highest);
+    const QString kept = legacy + QStringLiteral(".taken-over");
+    QFile::remove(kept);
+    if (!QFile::rename(legacy, kept))
+        qCWarning(lcTerminal) << legacy << ": taken over, but could not be renamed to" << kept;
+    qCInfo(lcTerminal) << "took over" << list.size() << "transaction(s) from" << legacy;
+}
+
+QString SimulatedTerminal::nextNsu()
+{
+    qint64 highest = nsuBase(m_file);
+    QSqlQuery q = m_db->exec(QStringLiteral("SELECT MAX(CAST(nsu AS INTEGER)) FROM terminal_transaction"));
+    if (q.next())
+        highest = std::max(highest, q.value(0).toLongLong());
+    const qint64 next = NsuCounter(m_file + QStringLiteral(".nsu")).next(highest);
+    return QStringLiteral("%1").arg(next, 12, 10, QLatin1Char('0'));
 }
 
 QString SimulatedTerminal::defaultFile()
@@ -89,7 +157,7 @@ QString SimulatedTerminal::defaultFile()
     const HostConfig& config = HostConfig::instance();
     if (!config.terminal().transactionsFile.isEmpty())
         return config.terminal().transactionsFile;
-    return config.programFolder() + QStringLiteral("/terminal-transactions.jsonl");
+    return config.programFolder() + QStringLiteral("/terminal-transactions.db");
 }
 
 void SimulatedTerminal::sleepProcessingEvents(int ms)
@@ -117,9 +185,9 @@ TerminalAnswer SimulatedTerminal::authorise(const TerminalRequest& request)
     display(QStringLiteral("Digite a senha"));
     m_sleeper(m_settings.delayMs - m_settings.delayMs / 2);
 
-    LockedFile file(m_file);
+    LocalTransaction tx(*m_db);
     Transaction t;
-    t.nsu = nextNsu(fold(file.readAll(), m_file), m_file);
+    t.nsu = nextNsu();
     t.amount = request.amount;
     t.cardNumber = CardNumberMask::mask(m_settings.cardNumber);
     t.description = request.description;
@@ -128,7 +196,8 @@ TerminalAnswer SimulatedTerminal::authorise(const TerminalRequest& request)
         t.state = TerminalState::Declined;
         t.text = m_settings.mode == QLatin1String("decline") ? QStringLiteral("Transação negada")
                                                              : QStringLiteral("Valor inválido");
-        file.appendJson(lineOf(t));
+        m_db->exec(insertRow, rowOf(t));
+        tx.commit();
         answer.resultCode = 5;
         answer.text = t.text;
         display(t.text);
@@ -136,7 +205,8 @@ TerminalAnswer SimulatedTerminal::authorise(const TerminalRequest& request)
         return answer;
     }
     t.state = TerminalState::Pending;
-    file.appendJson(lineOf(t));
+    m_db->exec(insertRow, rowOf(t));
+    tx.commit();
     answer.approved = true;
     answer.nsu = t.nsu;
     answer.cardNumber = m_settings.cardNumber;
@@ -150,21 +220,22 @@ TerminalAnswer SimulatedTerminal::authorise(const TerminalRequest& request)
 
 void SimulatedTerminal::settle(const QString& nsu, TerminalState to)
 {
-    LockedFile file(m_file);
-    const auto list = fold(file.readAll(), m_file);
-    const auto it = std::find_if(list.begin(), list.end(), [&](const auto& t) { return t.nsu == nsu; });
-    if (it == list.end())
+    LocalTransaction tx(*m_db);
+    const QList<Transaction> found = select(QStringLiteral("WHERE nsu = :nsu"), {{QStringLiteral("nsu"), nsu}});
+    if (found.isEmpty())
         throw TerminalError(QStringLiteral("Transação %1 desconhecida").arg(nsu));
-    if (it->state == to)
+    const Transaction& current = found.first();
+    if (current.state == to)
         return; // a repeated confirm or undo changes nothing
-    if (it->state != TerminalState::Pending)
+    if (current.state != TerminalState::Pending)
         throw TerminalError(QStringLiteral("Transação %1 já está %2; não pode ficar %3")
-                                .arg(nsu, terminalStateName(it->state), terminalStateName(to)));
-    Transaction t = *it;
-    t.state = to;
-    t.text.clear();
-    t.changedAt = Clock::instance().now();
-    file.appendJson(lineOf(t));
+                                .arg(nsu, terminalStateName(current.state), terminalStateName(to)));
+    m_db->exec(QStringLiteral("UPDATE terminal_transaction SET state = :state, text = '', changed_at = :changed "
+                              "WHERE nsu = :nsu"),
+               {{QStringLiteral("state"), terminalStateName(to)},
+                {QStringLiteral("changed"), Clock::instance().now().toString(isoFormat)},
+                {QStringLiteral("nsu"), nsu}});
+    tx.commit();
     qCInfo(lcTerminal) << "transaction" << nsu << terminalStateName(to);
 }
 
@@ -180,17 +251,53 @@ void SimulatedTerminal::undo(const QString& nsu)
 
 std::optional<TerminalState> SimulatedTerminal::status(const QString& nsu)
 {
-    for (const Transaction& t : transactions()) {
-        if (t.nsu == nsu)
-            return t.state;
+    const QList<Transaction> found = select(QStringLiteral("WHERE nsu = :nsu"), {{QStringLiteral("nsu"), nsu}});
+    if (found.isEmpty())
+        return std::nullopt;
+    return found.first().state;
+}
+
+QList<PendingTransaction> SimulatedTerminal::pending()
+{
+    QList<PendingTransaction> list;
+    for (const Transaction& t : select(QStringLiteral("WHERE state = 'pending' ORDER BY seq")))
+        list.append({t.nsu, t.amount, t.changedAt});
+    return list;
+}
+
+QList<SimulatedTerminal::Transaction> SimulatedTerminal::select(const QString& tail, const QVariantMap& values) const
+{
+    QSqlQuery q = m_db->exec(
+        QStringLiteral("SELECT nsu, state, amount, card, description, text, changed_at FROM terminal_transaction ") +
+            tail,
+        values);
+    QList<Transaction> list;
+    while (q.next()) {
+        Transaction t;
+        t.nsu = q.value(0).toString();
+        t.state = terminalStateFromName(q.value(1).toString()).value_or(TerminalState::Pending);
+        t.amount = q.value(2).toDouble();
+        t.cardNumber = q.value(3).toString();
+        t.description = q.value(4).toString();
+        t.text = q.value(5).toString();
+        t.changedAt = QDateTime::fromString(q.value(6).toString(), isoFormat);
+        list.append(t);
     }
-    return std::nullopt;
+    return list;
 }
 
 QList<SimulatedTerminal::Transaction> SimulatedTerminal::transactions() const
 {
-    if (!QFile::exists(m_file))
-        return {};
-    LockedFile file(m_file);
-    return fold(file.readAll(), m_file);
+    return select(QStringLiteral("ORDER BY seq"));
+}
+
+QList<SimulatedTerminal::Transaction> SimulatedTerminal::recent(int limit) const
+{
+    return select(QStringLiteral("ORDER BY seq DESC LIMIT :limit"), {{QStringLiteral("limit"), limit}});
+}
+
+int SimulatedTerminal::count() const
+{
+    QSqlQuery q = m_db->exec(QStringLiteral("SELECT COUNT(*) FROM terminal_transaction"));
+    return q.next() ? q.value(0).toInt() : 0;
 }

@@ -6,13 +6,21 @@
 
 #include <QDateTime>
 #include <QList>
+#include <QVariantMap>
 #include <functional>
+#include <memory>
+
+class LocalDatabase;
 
 // A card-payment server on the kiosk itself, answering as the configuration says.
-// It keeps every transaction in a JSON-lines file (one line per change of state,
-// synced to disk), so its answers survive a restart and a test or the technician
-// can see how each purchase ended. The card number given out is the configured one
-// unmasked, as a real server's would be; callers mask it.
+// It keeps its transactions in a local SQLite file (one row each, synced on every
+// change), so its answers survive a restart and a test or the technician can see how
+// each purchase ended; a JSON-lines file of an earlier version (same name, ".jsonl")
+// is taken over at the first opening. NSUs come from a counter file of their own,
+// synced before a number is handed out and never below the highest NSU seen, so a
+// lost or damaged transactions file never makes a number come round again. The card
+// number given out is the configured one unmasked, as a real server's would be;
+// callers mask it.
 class HOST_EXPORT SimulatedTerminal : public PaymentTerminal
 {
 public:
@@ -29,7 +37,10 @@ public:
         QDateTime changedAt;
     };
 
+    // `file` is the transactions file (terminal-transactions.db); a path ending in ".jsonl"
+    // names the file beside it with ".db", taking that one over.
     SimulatedTerminal(TerminalSettings settings, QString file, Sleeper sleeper = {});
+    ~SimulatedTerminal() override;
     // From the kiosk configuration: its [terminal] section and the data folder.
     static QString defaultFile();
 
@@ -37,9 +48,13 @@ public:
     void confirm(const QString& nsu) override;
     void undo(const QString& nsu) override;
     std::optional<TerminalState> status(const QString& nsu) override;
+    QList<PendingTransaction> pending() override;
 
-    // Every transaction in the order first seen, each in its last state.
+    // Transactions in the order first seen, each in its last state; with `limit`, only the
+    // most recent ones (most recent first).
     QList<Transaction> transactions() const;
+    QList<Transaction> recent(int limit) const;
+    int count() const;
     const QString& file() const { return m_file; }
     TerminalSettings& settings() { return m_settings; }
 
@@ -48,8 +63,12 @@ public:
 
 private:
     void settle(const QString& nsu, TerminalState to);
+    QString nextNsu();
+    void takeOver(const QString& legacy);
+    QList<Transaction> select(const QString& tail, const QVariantMap& values = {}) const;
 
     TerminalSettings m_settings;
     QString m_file;
     Sleeper m_sleeper;
+    std::unique_ptr<LocalDatabase> m_db;
 };

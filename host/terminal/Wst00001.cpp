@@ -14,6 +14,8 @@
 #include "SimulatedTerminal.h"
 #include "TerminalLogging.h"
 
+#include <QCoreApplication>
+
 #include <cmath>
 
 namespace
@@ -151,6 +153,8 @@ PaymentTerminal& paymentTerminal()
     if (!backend) {
         const HostConfig& config = HostConfig::instance();
         backend = std::make_shared<SimulatedTerminal>(config.terminal(), SimulatedTerminal::defaultFile());
+        // Closed with the application, while its database layer is still there.
+        qAddPostRoutine([] { backend.reset(); });
     }
     return *backend;
 }

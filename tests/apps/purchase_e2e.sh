@@ -106,7 +106,7 @@ done
 
 # The journal: both purchases ended confirmed.
 [[ $(journal_state "$nsu_credit") == confirmed && $(journal_state "$nsu_debit") == confirmed ]] ||
-    fail "journal: $(cat "$data/purchase-journal.jsonl")"
+    fail "journal: $(sqlite3 "$data/purchase-journal.db" "SELECT nsu, state FROM settled_purchase")"
 
 check_settled
 # Nothing is left for a technician to settle.

@@ -11,6 +11,7 @@
 #   store-locked    another process holds the SQLite store's write lock at the recording
 #   duplicate-key   every movement number the recording gets is taken already
 #   printer-fails   the receipt printer's port is a path nobody can write
+#   race-settlers   `kioskctl recover` and a second kiosk start while a purchase runs
 #   nsu-reused      the terminal forgot its transactions (replaced) and hands out an NSU
 #                   the store already holds for this till; the second purchase must be
 #                   recorded or undone, not confirmed on the strength of the first one's
@@ -233,7 +234,8 @@ nsu-reused)
     { purchase_lines 1 2500 blbCredit; echo "wait 1500"; echo "click bbbVoltar"; } >"$work/first.kscript"
     run_kiosk first
     require_kiosk_ok first
-    mv "$data/terminal-transactions.jsonl" "$work/terminal-before-replacement.jsonl"
+    # A card-payment server that numbers afresh (its transactions and its counter replaced).
+    for f in "$data"/terminal-transactions.db*; do mv "$f" "$work/"; done
     { purchase_lines 2 1000 blbCredit; echo "wait 12000"; echo "answer ok"; echo "click bbbVoltar"; } >"$work/second.kscript"
     run_kiosk second
     read -r nsu state < <(terminal_states)
@@ -243,10 +245,38 @@ nsu-reused)
     expect_balance 002 40.00
     [[ $(movements_with_nsu "$nsu") == 1 ]] || fail "NSU $nsu recorded $(movements_with_nsu "$nsu") times"
     [[ $(journal_state "$nsu") == undone ]] || fail "journal says $(journal_state "$nsu")"
-    # The generic check below reads one terminal file and one journal line per NSU; both now
+    # The generic check below reads one terminal file and one journal state per NSU; both now
     # speak of two purchases under one NSU, so this case ends with its own checks.
     echo "$case_name on $engine_arg ok"
     exit 0
+    ;;
+
+race-settlers)
+    # While the kiosk runs a purchase (here held at its receipt), `kioskctl recover` and a
+    # second kiosk starting on the same data folder leave it alone: one settler per purchase.
+    printer_pipe
+    {
+        purchase_lines 1 2500 blbCredit
+        echo "wait 6000"
+        echo "expect lblVrSaldoCons 142,50"
+        echo "click bbbVoltar"
+    } >"$work/buy.kscript"
+    start_kiosk buy
+    wait_for_transaction pending
+    recover_status=0
+    "$bin/kioskctl" recover "$data" >"$work/recover.log" 2>&1 || recover_status=$?
+    [[ $recover_status == 1 ]] || fail "recover during the purchase exited $recover_status: $(cat "$work/recover.log")"
+    grep -q " in progress" "$work/recover.log" || fail "recover did not see the purchase in progress: $(cat "$work/recover.log")"
+    echo "click bbbVoltar" >"$work/second.kscript"
+    run_kiosk second
+    require_kiosk_ok second
+    read -r nsu state < <(terminal_states)
+    [[ $state == pending && $(movements_with_nsu "$nsu") == 0 ]] ||
+        fail "another settler touched the running purchase: $nsu $state, $(movements_with_nsu "$nsu") movement(s)"
+    cat "$work/printer" >"$work/receipts.txt"
+    finish_kiosk
+    require_kiosk_ok buy
+    expect_balance 001 142.50
     ;;
 
 *) fail "unknown case $case_name" ;;

@@ -115,8 +115,9 @@ require_kiosk_ok() {
 }
 
 # NSU STATE lines of the simulated terminal.
+# Every transaction of the simulated terminal, in the order they were made.
 terminal_states() {
-    "$bin/kioskctl" terminal "$data" | awk '{ print $1, $2 }'
+    "$bin/kioskctl" terminal --all "$data" 2>/dev/null | tac | awk '{ print $1, $2 }'
 }
 
 movements_with_nsu() {
@@ -125,7 +126,8 @@ movements_with_nsu() {
 
 # The state of a purchase in the journal: the state of its last line.
 journal_state() {
-    grep -F "\"nsu\":\"$1\"" "$data/purchase-journal.jsonl" | tail -1 | grep -o '"state":"[a-z]*"' | cut -d'"' -f4
+    sqlite3 "$data/purchase-journal.db" "SELECT state FROM (SELECT state, seq FROM open_purchase WHERE nsu = '$1'
+        UNION ALL SELECT state, seq FROM settled_purchase WHERE nsu = '$1') ORDER BY seq DESC LIMIT 1"
 }
 
 check_settled() {

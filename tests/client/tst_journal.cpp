@@ -3,6 +3,7 @@
 // one recording, or undone with none), with a fake store and the simulated terminal.
 #include "CancellationSlip.h"
 #include "DateTimeValue.h"
+#include "ExclusiveLock.h"
 #include "KioskError.h"
 #include "Ledger.h"
 #include "Packets.h"
@@ -12,6 +13,8 @@
 #include "Wst00001.h"
 
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -72,6 +75,7 @@ public:
         real.undo(nsu);
     }
     std::optional<TerminalState> status(const QString& nsu) override { return real.status(nsu); }
+    QList<PendingTransaction> pending() override { return real.pending(); }
 };
 // The printer behind the cancellation slip: what it printed, or the error it fails with.
 QStringList slipsPrinted;
@@ -94,10 +98,36 @@ class TestJournal : public QObject
     QList<int> m_waits;
     QList<int> m_progress;
 
-    QString journalFile() const { return m_dir->filePath(QStringLiteral("purchase-journal.jsonl")); }
+    QString journalFile() const { return m_dir->filePath(QStringLiteral("purchase-journal.db")); }
+    // What the journal's files hold on disk (the database and its write-ahead log).
+    QByteArray journalBytes() const
+    {
+        QByteArray all;
+        for (const QString& suffix : {QString(), QStringLiteral("-wal")}) {
+            QFile f(journalFile() + suffix);
+            if (f.open(QIODevice::ReadOnly))
+                all += f.readAll();
+        }
+        return all;
+    }
+    // A line of the JSON-lines journal an earlier version wrote.
+    static QByteArray legacyLine(const PurchaseRecord& p, const char* state)
+    {
+        QJsonObject o{{"v", 1}, {"state", state}, {"at", "2026-12-08T10:15:00.000"}, {"note", ""}};
+        o.insert("nsu", p.nsu);
+        o.insert("CDFILIAL", p.CDFILIAL);
+        o.insert("CDCAIXA", p.CDCAIXA);
+        o.insert("CDCLIENTE", p.CDCLIENTE);
+        o.insert("CDCONSUMIDOR", p.CDCONSUMIDOR);
+        o.insert("CDFAMILISALD", p.CDFAMILISALD);
+        o.insert("DTABERCAIX", DateTimeValue::toIsoText(p.DTABERCAIX));
+        o.insert("DTMOVIDOCNFIS", DateTimeValue::toIsoText(p.DTMOVIDOCNFIS));
+        o.insert("packet", QJsonDocument::fromJson(p.packet.toJson()).object());
+        return QJsonDocument(o).toJson(QJsonDocument::Compact) + '\n';
+    }
 
     // A purchase the terminal approved: pending there, authorised in the journal.
-    PurchaseRecord approvedPurchase(double amount = 25)
+    PurchaseRecord approvedPurchase(double amount = 25, bool journalled = true)
     {
         TerminalRequest r;
         r.amount = amount;
@@ -118,7 +148,8 @@ class TestJournal : public QObject
             Packets::movement({amount}, DateTimeValue::fromDateTime(QDateTime(QDate(2026, 12, 8), QTime(10, 15))));
         p.packet.rows()[0][p.packet.fieldIndex(QStringLiteral("NRCARTBANCO"))] = QStringLiteral("4111111111111111");
         p.packet.rows()[0][p.packet.fieldIndex(QStringLiteral("CDNSUHOSTTEF"))] = a.nsu;
-        PurchaseJournal(journalFile()).write(p, PurchaseState::Authorised);
+        if (journalled)
+            PurchaseJournal(journalFile()).write(p, PurchaseState::Authorised);
         return p;
     }
 
@@ -177,32 +208,161 @@ private slots:
         QCOMPARE(e.purchase.packet.rows().size(), 1);
         QCOMPARE(e.purchase.packet.fields(), p.packet.fields());
         // The card number is masked on the way in, whatever the caller passed.
-        QFile f(journalFile());
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        const QByteArray content = f.readAll();
+        const QByteArray content = journalBytes();
         QVERIFY(!content.contains("4111111111111111"));
         QVERIFY(content.contains("4111**1111"));
         QVERIFY(PurchaseJournal(journalFile()).unfinished().size() == 1);
         QVERIFY_THROWS_EXCEPTION(KioskError, journal.write(PurchaseRecord(), PurchaseState::Authorised));
     }
 
-    void tornLastLineAfterACrash()
+    // A journal of JSON lines from the version before: taken over at the first opening, its
+    // open purchases open and settled as any other, a torn last line skipped, the old file
+    // kept aside, and nothing taken over twice.
+    void aJournalOfTheEarlierVersionIsTakenOver()
     {
-        const PurchaseRecord a = approvedPurchase(10);
-        const PurchaseRecord b = approvedPurchase(20);
+        PurchaseRecord a = approvedPurchase(10, false);
+        PurchaseRecord b = approvedPurchase(20, false);
+        PurchaseRecord c = approvedPurchase(30, false);
+        const QString legacy = m_dir->filePath(QStringLiteral("purchase-journal.jsonl"));
         {
-            QFile f(journalFile());
-            QVERIFY(f.open(QIODevice::Append));
+            QFile f(legacy);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(legacyLine(a, "authorised") + legacyLine(b, "authorised") + legacyLine(c, "authorised") +
+                    legacyLine(a, "recorded") + legacyLine(c, "recorded") + legacyLine(c, "confirmed"));
             f.write("{\"v\":1,\"state\":\"recorded\",\"nsu\":\"" + b.nsu.toLatin1() + "\",\"CDFIL"); // cut short
         }
+        m_sim->confirm(c.nsu);
+        m_ledger.movements << FakeLedger::key(a.nsu, a.CDFILIAL, a.CDCAIXA)
+                           << FakeLedger::key(c.nsu, c.CDFILIAL, c.CDCAIXA);
+        {
+            PurchaseJournal journal(journalFile());
+            QCOMPARE(journal.skippedLines(), 1);
+            QCOMPARE(journal.unfinished().size(), 2);
+            QCOMPARE(journal.find(a.nsu, a.CDFILIAL, a.CDCAIXA)->state, PurchaseState::Recorded);
+            QCOMPARE(journal.find(b.nsu, b.CDFILIAL, b.CDCAIXA)->state, PurchaseState::Authorised);
+            QCOMPARE(journal.find(c.nsu, c.CDFILIAL, c.CDCAIXA)->state, PurchaseState::Confirmed);
+            QVERIFY(!QFile::exists(legacy));
+            QVERIFY(QFile::exists(legacy + QStringLiteral(".taken-over")));
+        }
+        QFile::copy(legacy + QStringLiteral(".taken-over"), legacy); // an interrupted take-over runs again
         PurchaseJournal journal(journalFile());
-        QCOMPARE(journal.entries().size(), 2);
-        QCOMPARE(journal.skippedLines(), 1);
-        QCOMPARE(journal.find(b.nsu, b.CDFILIAL, b.CDCAIXA)->state, PurchaseState::Authorised);
-        journal.write(a, PurchaseState::Recorded); // starts on a line of its own
-        QCOMPARE(journal.find(a.nsu, a.CDFILIAL, a.CDCAIXA)->state, PurchaseState::Recorded);
-        QCOMPARE(journal.entries().size(), 2);
-        QCOMPARE(journal.skippedLines(), 1);
+        QCOMPARE(journal.entries().size(), 3);
+        auto s = settlement(journal);
+        s.settleAll();
+        checkSettled(a, true);
+        checkSettled(b, true);
+        checkSettled(c, true);
+        QCOMPARE(m_ledger.recordCalls, 1); // b only
+    }
+
+    // The terminal approved, but the journal never heard of it: the kiosk was killed before
+    // the approval's line, or the journal was lost. Every settlement starts from the
+    // terminal's pending list too, and the store decides: held -> confirm, not -> undo.
+    void aChargeTheJournalNeverHeardOfIsSettled_data()
+    {
+        QTest::addColumn<bool>("orderJournalled");
+        QTest::addColumn<bool>("inStore");
+        QTest::addColumn<QString>("terminalState");
+        QTest::newRow("killed between the approval and its journal line") << true << false << "undone";
+        QTest::newRow("journal lost, purchase not recorded") << false << false << "undone";
+        QTest::newRow("journal lost, purchase recorded") << false << true << "confirmed";
+    }
+    void aChargeTheJournalNeverHeardOfIsSettled()
+    {
+        QFETCH(bool, orderJournalled);
+        QFETCH(bool, inStore);
+        QFETCH(QString, terminalState);
+        PurchaseRecord order;
+        order.id = PurchaseRecord::newId();
+        order.CDFILIAL = QStringLiteral("0001");
+        order.CDCAIXA = QStringLiteral("002");
+        order.packet = Packets::movement({}, 0);
+        if (orderJournalled)
+            PurchaseJournal(journalFile()).write(order, PurchaseState::Ordered);
+        TerminalRequest r;
+        r.amount = 25;
+        const QString nsu = m_sim->authorise(r).nsu; // approved; then the kiosk died or the journal was lost
+        if (inStore)
+            m_ledger.movements << FakeLedger::key(nsu, QStringLiteral("0001"), QStringLiteral("002"));
+
+        PurchaseJournal journal(journalFile());
+        auto s = settlement(journal);
+        s.setKioskTill(QStringLiteral("0001"), QStringLiteral("002"));
+        const auto results = s.settleAll();
+        QCOMPARE(terminalStateName(*m_sim->status(nsu)), terminalState);
+        QCOMPARE(m_ledger.recordCalls, 0); // nothing to record from: the store alone decides
+        QVERIFY(m_sim->pending().isEmpty());
+        QVERIFY(journal.unfinished().isEmpty());
+        for (const auto& result : results)
+            QVERIFY2(!PurchaseSettlement::leavesWork(result.outcome), qPrintable(result.nsu + ' ' + result.text));
+    }
+
+    // One settler per purchase: while a kiosk runs a purchase (it holds the purchase's lock
+    // from its order on), a starting kiosk or `recover` leaves it alone, the pending charge
+    // of an order awaiting its approval included; once the lock is free, it is settled.
+    void aPurchaseAnotherSettlerHoldsIsLeftAlone_data()
+    {
+        QTest::addColumn<bool>("approvalJournalled");
+        QTest::newRow("recording under way") << true;
+        QTest::newRow("order waiting for its approval") << false;
+    }
+    void aPurchaseAnotherSettlerHoldsIsLeftAlone()
+    {
+        QFETCH(bool, approvalJournalled);
+        PurchaseRecord p = approvedPurchase(25, false);
+        p.id = PurchaseRecord::newId();
+        PurchaseJournal journal(journalFile());
+        PurchaseRecord order = p;
+        if (!approvalJournalled)
+            order.nsu.clear();
+        journal.write(order, approvalJournalled ? PurchaseState::Authorised : PurchaseState::Ordered);
+        ExclusiveLock kiosk(journal.lockFile(order)); // the kiosk running the purchase
+        QVERIFY(kiosk.tryLock());
+        m_ledger.recordAnswers = QStringList(4, QStringLiteral("store busy"));
+
+        auto s = settlement(journal);
+        s.setKioskTill(p.CDFILIAL, p.CDCAIXA);
+        const auto busy = s.settleAll();
+        QVERIFY(!busy.isEmpty());
+        for (const auto& r : busy)
+            QCOMPARE(r.outcome, PurchaseSettlement::Outcome::InProgress);
+        QCOMPARE(m_ledger.recordCalls, 0);
+        QCOMPARE(m_sim->status(p.nsu), TerminalState::Pending);
+
+        kiosk.unlock(); // the kiosk died: the next settlement finishes it
+        m_ledger.recordAnswers.clear();
+        s.settleAll();
+        QVERIFY(m_sim->status(p.nsu) != TerminalState::Pending);
+        QVERIFY(journal.unfinished().isEmpty());
+    }
+
+    // The store holds a credit whose card transaction the terminal cancelled: reported (NSU,
+    // consumer, family, amount, the command that reverses it) on every settlement, never
+    // "confirmation pending" forever, never reversed by itself.
+    void aCreditWithoutPaymentIsReported_data()
+    {
+        QTest::addColumn<int>("state");
+        QTest::newRow("recorded in the journal") << int(PurchaseState::Recorded);
+        QTest::newRow("authorised in the journal") << int(PurchaseState::Authorised);
+    }
+    void aCreditWithoutPaymentIsReported()
+    {
+        QFETCH(int, state);
+        const PurchaseRecord p = approvedPurchase(25);
+        PurchaseJournal journal(journalFile());
+        journal.write(p, PurchaseState(state));
+        m_ledger.movements << FakeLedger::key(p.nsu, p.CDFILIAL, p.CDCAIXA);
+        m_sim->undo(p.nsu); // a rescue elsewhere undid it
+        for (int run = 0; run < 2; ++run) {
+            auto s = settlement(journal);
+            const auto result = s.settleAll().first();
+            QCOMPARE(result.outcome, PurchaseSettlement::Outcome::CreditWithoutPayment);
+            QVERIFY(PurchaseSettlement::leavesWork(result.outcome));
+            for (const QString& part : {p.nsu, p.CDCONSUMIDOR, p.CDFAMILISALD, QStringLiteral("25.00"),
+                                        QStringLiteral("kioskctl recover --reverse")})
+                QVERIFY2(result.text.contains(part), qPrintable(result.text));
+        }
+        QCOMPARE(m_ledger.recordCalls, 0);
     }
 
     // Kiosk killed after approval: on restart, recorded once from the journal, then confirmed.
@@ -397,7 +557,7 @@ private slots:
         m_sim->undo(q.nsu);
         m_ledger.movements.append(FakeLedger::key(q.nsu, q.CDFILIAL, q.CDCAIXA));
         const auto result = s.settleAll().first();
-        QCOMPARE(result.outcome, PurchaseSettlement::Outcome::Unsettled);
+        QCOMPARE(result.outcome, PurchaseSettlement::Outcome::CreditWithoutPayment);
         QVERIFY(result.text.contains(q.nsu));
     }
 

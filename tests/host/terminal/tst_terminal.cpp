@@ -133,26 +133,72 @@ private slots:
         }
         QVERIFY(prefixes.size() > 1);
 
-        // No full card number ever reaches the file.
-        QFile f(file);
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        QVERIFY(!f.readAll().contains("4111111111111111"));
+        // No full card number ever reaches the file (nor its write-ahead log).
+        QByteArray stored;
+        for (const QString& name : {terminal.file(), terminal.file() + QStringLiteral("-wal")}) {
+            QFile f(name);
+            if (f.open(QIODevice::ReadOnly))
+                stored += f.readAll();
+        }
+        QVERIFY(stored.contains("4111**1111"));
+        QVERIFY(!stored.contains("4111111111111111"));
     }
 
-    void tornLastLineIsIgnoredAndNextLineStandsAlone()
+    // An NSU is never handed out twice: not after the transactions file of an earlier version
+    // is taken over (a torn last line in it), nor after the transactions file or the
+    // counter is lost or damaged.
+    void nsusNeverComeRound_data()
     {
+        QTest::addColumn<QString>("damage");
+        QTest::newRow("file of the earlier version taken over") << "";
+        QTest::newRow("transactions file lost") << "transactions";
+        QTest::newRow("transactions file damaged") << "garbage";
+        QTest::newRow("counter damaged") << "counter";
+    }
+    void nsusNeverComeRound()
+    {
+        QFETCH(QString, damage);
         QTemporaryDir dir;
-        const QString file = dir.filePath(QStringLiteral("tx.jsonl"));
-        SimulatedTerminal terminal(TerminalSettings(), file, [](int) {});
-        const QString nsu = terminal.authorise(request(5)).nsu;
+        const QString legacy = dir.filePath(QStringLiteral("tx.jsonl"));
         {
-            QFile f(file);
-            QVERIFY(f.open(QIODevice::Append));
-            f.write("{\"nsu\":\"" + nsu.toLatin1() + "\",\"state\":\"conf"); // killed mid-write
+            QFile f(legacy);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("{\"nsu\":\"100000000041\",\"state\":\"pending\",\"amount\":25,\"card\":\"4111**1111\"}\n"
+                    "{\"nsu\":\"100000000042\",\"state\":\"pending\",\"amount\":10}\n"
+                    "{\"nsu\":\"100000000042\",\"state\":\"confirmed\"}\n"
+                    "{\"nsu\":\"100000000041\",\"state\":\"conf"); // killed mid-write
         }
-        QCOMPARE(terminal.status(nsu), TerminalState::Pending);
-        terminal.undo(nsu);
-        QCOMPARE(SimulatedTerminal(TerminalSettings(), file).status(nsu), TerminalState::Undone);
+        QString last;
+        {
+            SimulatedTerminal terminal(TerminalSettings(), legacy, [](int) {});
+            QCOMPARE(terminal.status(QStringLiteral("100000000041")), TerminalState::Pending);
+            QCOMPARE(terminal.pending().size(), 1);
+            QCOMPARE(terminal.pending().first().nsu, QStringLiteral("100000000041"));
+            last = terminal.authorise(request(5)).nsu;
+            QVERIFY(last.toLongLong() > 100000000042LL);
+        }
+        const QString db = dir.filePath(QStringLiteral("tx.db"));
+        if (damage == QLatin1String("transactions") || damage == QLatin1String("garbage")) {
+            for (const QString& suffix : {QString(), QStringLiteral("-wal"), QStringLiteral("-shm")})
+                QFile::remove(db + suffix);
+            if (damage == QLatin1String("garbage")) {
+                QFile f(db);
+                QVERIFY(f.open(QIODevice::WriteOnly));
+                f.write(QByteArray(4096, 'x'));
+            }
+        } else if (damage == QLatin1String("counter")) {
+            QFile f(db + QStringLiteral(".nsu"));
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("not a number");
+        }
+        if (damage == QLatin1String("garbage")) {
+            // A damaged file is not opened over: the kiosk says so and a technician moves it aside.
+            QVERIFY_THROWS_EXCEPTION(KioskError, SimulatedTerminal(TerminalSettings(), legacy, [](int) {}).count());
+            QFile::remove(db);
+        }
+        SimulatedTerminal again(TerminalSettings(), legacy, [](int) {});
+        const QString next = again.authorise(request(5)).nsu;
+        QVERIFY2(next.toLongLong() > last.toLongLong(), qPrintable(next + " after " + last));
     }
 
     void declinesAndFailures()
