@@ -61,10 +61,13 @@ KioskStatus::Check checkTerminal()
     const TerminalSettings& settings = HostConfig::instance().terminal();
     if (settings.mode == QLatin1String("fail"))
         return {false, QStringLiteral("simulated terminal set to fail: %1").arg(settings.errorText)};
-    const SimulatedTerminal terminal(settings, SimulatedTerminal::defaultFile());
-    int pending = 0;
-    for (const auto& t : terminal.transactions())
-        pending += t.state == TerminalState::Pending ? 1 : 0;
+    // A terminal that has never been used has no file yet; status creates none.
+    const QString file = SimulatedTerminal::defaultFile();
+    qsizetype pending = 0;
+    if (QFileInfo::exists(file)) {
+        SimulatedTerminal terminal(settings, file);
+        pending = terminal.pending().size();
+    }
     return {true, QStringLiteral("simulated terminal (%1), %2 transaction(s) pending").arg(settings.mode).arg(pending)};
 }
 } // namespace
@@ -99,8 +102,11 @@ KioskStatus KioskStatus::gather(const QString& dataFolder)
     } catch (const std::exception& e) {
         s.printer = {false, QString::fromUtf8(e.what())};
     }
-    const PurchaseJournal journal(dataFolder + QStringLiteral("/purchase-journal.jsonl"));
-    s.journalBytes = QFileInfo(journal.file()).size();
+    const QString journalFile = PurchaseJournal::defaultFile();
+    if (!QFileInfo::exists(journalFile))
+        return s; // no purchase yet; status creates no journal
+    const PurchaseJournal journal(journalFile);
+    s.journalBytes = QFileInfo(journal.file()).size() + QFileInfo(journal.file() + QStringLiteral("-wal")).size();
     const QList<JournalEntry> entries = journal.entries();
     s.journalPurchases = int(entries.size());
     QDateTime last;

@@ -57,6 +57,10 @@
         <source>Registrando o crédito... tentativa %1 de %2</source>
         <translation>Recording the credit... attempt %1 of %2</translation>
     </message>
+    <message>
+        <source>A compra não pôde ser iniciada; nenhum valor foi cobrado do cartão.</source>
+        <translation>The purchase could not be started; nothing was charged to the card.</translation>
+    </message>
 </context>
 <context>
     <name>TfrmHome</name>

@@ -57,6 +57,10 @@
         <source>Registrando o crédito... tentativa %1 de %2</source>
         <translation>Registrando el crédito... intento %1 de %2</translation>
     </message>
+    <message>
+        <source>A compra não pôde ser iniciada; nenhum valor foi cobrado do cartão.</source>
+        <translation>No se pudo iniciar la compra; no se cobró ningún importe a la tarjeta.</translation>
+    </message>
 </context>
 <context>
     <name>TfrmHome</name>
