@@ -40,12 +40,35 @@ QString shown(const QString& text)
 
 ScriptPlayer::ScriptPlayer(KioskScript script, QObject* parent) : QObject(parent), m_script(std::move(script)) {}
 
+ScriptPlayer::~ScriptPlayer()
+{
+    if (QCoreApplication::instance())
+        QCoreApplication::instance()->removeEventFilter(this);
+}
+
+// Which window was activated last: a screen counts as up once its activation
+// (the handler that loads what it shows) has been delivered, not merely once the
+// platform calls it active, which on some platforms comes first.
+bool ScriptPlayer::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::WindowActivate && watched->isWidgetType() &&
+        static_cast<QWidget*>(watched)->isWindow())
+        m_activated = static_cast<QWidget*>(watched);
+    return false;
+}
+
 void ScriptPlayer::start(QWidget* screen)
 {
     if (m_started)
         return;
     m_started = true;
     m_screen = screen;
+    if (!m_screens.isEmpty()) {
+        // The session starts the script once this screen is up, its activation delivered.
+        if (screen && screen->isActiveWindow())
+            m_activated = screen;
+        QCoreApplication::instance()->installEventFilter(this);
+    }
     QTimer::singleShot(0, this, &ScriptPlayer::playNext);
 }
 
@@ -199,7 +222,7 @@ void ScriptPlayer::awaitScreen(const KioskScript::Command& c, qint64 startedMs)
     if (inFront) {
         if (!m_shownSinceMs)
             m_shownSinceMs = clock.elapsed();
-        if (front->isActiveWindow() || clock.elapsed() - *m_shownSinceMs >= ScreenWatcher::activationGraceMs) {
+        if (front == m_activated || clock.elapsed() - *m_shownSinceMs >= ScreenWatcher::activationGraceMs) {
             m_shownSinceMs.reset();
             playAfterEvents();
             return;

@@ -19,6 +19,7 @@ class ScriptPlayer : public QObject
     Q_OBJECT
 public:
     explicit ScriptPlayer(KioskScript script, QObject* parent = nullptr);
+    ~ScriptPlayer() override;
 
     // Starts from a zero-timer, so call it once the screen is up.
     void start(QWidget* screen);
@@ -37,6 +38,9 @@ public:
 
 signals:
     void finished(bool ok);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void playNext();
@@ -59,6 +63,7 @@ private:
     KioskScript m_script;
     QPointer<QWidget> m_screen;
     QStringList m_screens;
+    QPointer<QWidget> m_activated;        // the window whose activation was delivered last
     std::optional<qint64> m_shownSinceMs; // a `screen` line's screen in front since then
     int m_next = 0;
     bool m_started = false;
