@@ -1,28 +1,31 @@
 // kioskctl: the store technician's tool, running the recharge module's own code.
+#include "ClientDataSet.h"
 #include "DataPacket.h"
 #include "DateTimeValue.h"
 #include "DemoFiles.h"
 #include "HostConfig.h"
 #include "KioskError.h"
 #include "ModuleInstances.h"
-#include "StoreFile.h"
 #include "PurchaseRecovery.h"
 #include "SimulatedTerminal.h"
 #include "SqlConnection.h"
-#include "StoreSchema.h"
 #include "Srv_kvb52814.h"
+#include "StoreFile.h"
+#include "StoreSchema.h"
 #include "TrdmRecSaldo.h"
 
 #include <QCoreApplication>
-#include <QFileInfo>
 #include <QFile>
+#include <QFileInfo>
 #include <QLoggingCategory>
 #include <QStringList>
 #include <algorithm>
 #include <cstdio>
 #include <memory>
+#include <optional>
 
-namespace {
+namespace
+{
 const char* const usage =
     "usage: kioskctl [--config FILE] COMMAND ...\n"
     "  init-db                                create the store tables (and procedure) in the configured database\n"
@@ -35,6 +38,12 @@ const char* const usage =
     "                                         prints the failure text on failure\n"
     "  recover [DATA-FOLDER]                  settle the kiosk's purchase journal: confirm what the store holds,\n"
     "                                         record once what it does not, undo what cannot be recorded\n"
+    "  recover --reverse NSU [--date DATE] [DATA-FOLDER]\n"
+    "                                         reverse the balance credit of a card transaction that was never\n"
+    "                                         paid (the terminal cancelled it): a debit of the same amount and\n"
+    "                                         family with its cash movement, on the till of the folder's\n"
+    "                                         PARAMETROSZEL.CDS; DATE, the movement date, when the NSU has\n"
+    "                                         credits on several days\n"
     "  terminal [DATA-FOLDER]                 list the simulated payment terminal's transactions and their states\n"
     "Dates are ISO text (2026-12-08 or 2026-12-08T06:00:00).\n"
     "\n"
@@ -67,8 +76,7 @@ void print(const QByteArray& text)
 }
 
 // Opens the data module the way the screen does and frees it on return.
-struct Module
-{
+struct Module {
     // Every command but init-db works on a store that exists: never create an empty one.
     explicit Module(bool creating = false)
     {
@@ -91,18 +99,97 @@ QByteArray packetOrFail(const QVariant& result, const char* what)
 int recover()
 {
     Module m;
-    const auto results =
-        PurchaseRecovery::settleJournal(HostConfig::instance().programFolder() + QStringLiteral("/purchase-journal.jsonl"));
+    const auto results = PurchaseRecovery::settleJournal(HostConfig::instance().programFolder() +
+                                                         QStringLiteral("/purchase-journal.jsonl"));
     int open = 0;
     for (const auto& r : results) {
-        const bool settled = r.outcome == PurchaseSettlement::Outcome::Confirmed ||
-                             r.outcome == PurchaseSettlement::Outcome::Undone;
+        const bool settled =
+            r.outcome == PurchaseSettlement::Outcome::Confirmed || r.outcome == PurchaseSettlement::Outcome::Undone;
         open += settled ? 0 : 1;
         std::fprintf(stdout, "%s %s%s%s\n", qPrintable(r.nsu), qPrintable(PurchaseSettlement::outcomeName(r.outcome)),
                      r.text.isEmpty() ? "" : ": ", qPrintable(r.text));
     }
     std::fprintf(stdout, "%lld purchase(s) settled, %d left open\n", qlonglong(results.size() - open), open);
     return open == 0 ? 0 : 1;
+}
+
+QString money(double amount)
+{
+    return QString::number(amount, 'f', 2);
+}
+
+QString isoDay(double days)
+{
+    return DateTimeValue::toDateTime(days).date().toString(Qt::ISODate);
+}
+
+// A balance credit of a card transaction as getCompCredNsu lists it.
+struct FoundCredit {
+    double day = 0;
+    QString client, consumer, family;
+    double amount = 0;
+    bool reversed = false;
+
+    QString text(const QString& nsu, const QString& till) const
+    {
+        return QStringLiteral("credit of NSU %1 of %2 on till %3: consumer %4 (client %5), family %6, amount %7")
+            .arg(nsu, isoDay(day), till, consumer, client, family, money(amount));
+    }
+};
+
+// Reverses the credit of a card transaction on the data folder's till; 0 when reversed.
+int reverse(const QString& nsu, const std::optional<double>& date)
+{
+    ClientDataSet parameters(QStringLiteral("cdsParametrosZel"));
+    parameters.loadFromFile(HostConfig::instance().programFolder() + QStringLiteral("/PARAMETROSZEL.CDS"));
+    parameters.first();
+    const QString branch = parameters.fieldByName(QStringLiteral("CDFILIAL")).asString();
+    const QString till = parameters.fieldByName(QStringLiteral("CDCAIXA")).asString();
+
+    Module m;
+    const QVariant found =
+        date ? Srv_kvb52814::getCompCredNsu(branch, till, nsu, *date) : Srv_kvb52814::getCompCredNsu(branch, till, nsu);
+    if (!PacketVariant::isPacket(found))
+        throw KioskError(QStringLiteral("getCompCredNsu: ") + found.toString());
+    ClientDataSet rows(QStringLiteral("cdsCompCred"));
+    rows.setData(PacketVariant::packet(found));
+    QList<FoundCredit> credits, open;
+    for (rows.first(); !rows.eof(); rows.next()) {
+        const auto field = [&](const char* name) { return rows.fieldByName(QString::fromLatin1(name)); };
+        credits << FoundCredit{field("DTMOVIMCAIXA").asDateTime(), field("CDCLIENTE").asString(),
+                               field("CDCONSUMIDOR").asString(),   field("CDFAMILISALD").asString(),
+                               field("VRMOVEXTCONS").asFloat(),    !field("NRSEQUMOVIESTORNO").isNull()};
+        if (!credits.last().reversed)
+            open << credits.last();
+    }
+    if (credits.isEmpty()) {
+        std::fprintf(stdout, "no balance credit with NSU %s on till %s of branch %s%s\n", qPrintable(nsu),
+                     qPrintable(till), qPrintable(branch),
+                     date ? qPrintable(QStringLiteral(" on ") + isoDay(*date)) : "");
+        return 1;
+    }
+    if (open.size() > 1) {
+        std::fprintf(stdout, "NSU %s has credits on several days; name one with --date:\n", qPrintable(nsu));
+        for (const FoundCredit& c : open)
+            std::fprintf(stdout, "  %s\n", qPrintable(c.text(nsu, till)));
+        return 1;
+    }
+    // With none open the function refuses, naming the reversal already written.
+    const FoundCredit chosen = open.isEmpty() ? credits.last() : open.first();
+    const QVariant result = Srv_kvb52814::setEstornaCompCred(branch, till, nsu, chosen.day);
+    if (result.isValid()) {
+        // A failure after the commit leaves the reversal written, the balances to the next evolution.
+        const bool written = result.toString().startsWith(Srv_kvb52814::reversalCommittedText());
+        std::fprintf(stdout, "%s: %s\n%s\n",
+                     written ? "reversed, balances not evolved (run kioskctl evolve)" : "not reversed",
+                     qPrintable(chosen.text(nsu, till)), qPrintable(result.toString()));
+        return 1;
+    }
+    std::fprintf(stdout,
+                 "reversed: %s\n(debit line \"ZEL - Estorno Caixa %s\" and its cash movement written, balances "
+                 "evolved)\n",
+                 qPrintable(chosen.text(nsu, till)), qPrintable(till));
+    return 0;
 }
 
 int listTerminal()
@@ -156,7 +243,8 @@ int run(QStringList args)
     if (command == QLatin1String("balances")) {
         need(3);
         Module m;
-        print("{\"getSaldoCons\": " + packetOrFail(Srv_kvb52814::getSaldoCons(args[0], args[1], args[2]), "getSaldoCons") +
+        print("{\"getSaldoCons\": " +
+              packetOrFail(Srv_kvb52814::getSaldoCons(args[0], args[1], args[2]), "getSaldoCons") +
               ",\n\"getTotSalCons\": " + packetOrFail(Srv_kvb52814::getTotSalCons(args[1], args[2]), "getTotSalCons") +
               "}\n");
         return 0;
@@ -171,9 +259,9 @@ int run(QStringList args)
         need(12);
         const DataPacket packet = DataPacket::loadFile(args[0]);
         Module m;
-        const QVariant result = Srv_kvb52814::setGravaCompCred(PacketVariant::of(packet), args[1], args[2], args[3],
-                                                               args[4], args[5], args[6], args[7], args[8], args[9],
-                                                               isoDate(args[10]), isoDate(args[11]));
+        const QVariant result =
+            Srv_kvb52814::setGravaCompCred(PacketVariant::of(packet), args[1], args[2], args[3], args[4], args[5],
+                                           args[6], args[7], args[8], args[9], isoDate(args[10]), isoDate(args[11]));
         if (result.isValid()) {
             std::fprintf(stdout, "%s\n", qPrintable(result.toString()));
             return 1;
@@ -181,6 +269,27 @@ int run(QStringList args)
         return 0;
     }
     if (command == QLatin1String("recover") || command == QLatin1String("terminal")) {
+        // recover --reverse NSU [--date DATE]: options before the folder.
+        QString reverseNsu;
+        std::optional<double> reverseDate;
+        if (command == QLatin1String("recover")) {
+            for (int i = 0; i < args.size();) {
+                const bool reverseOption = args[i] == QLatin1String("--reverse");
+                if (!reverseOption && args[i] != QLatin1String("--date")) {
+                    ++i;
+                    continue;
+                }
+                if (i + 1 >= args.size() || args[i + 1].isEmpty())
+                    throw KioskError(QStringLiteral("%1 needs a value\n%2").arg(args[i], usageText()));
+                if (reverseOption)
+                    reverseNsu = args[i + 1];
+                else
+                    reverseDate = isoDate(args[i + 1]);
+                args.remove(i, 2);
+            }
+            if (reverseDate && reverseNsu.isEmpty())
+                throw KioskError(QStringLiteral("--date goes with --reverse\n%1").arg(usageText()));
+        }
         if (args.size() > 1)
             need(1);
         if (!args.isEmpty())
@@ -188,7 +297,10 @@ int run(QStringList args)
         const QString folder = HostConfig::instance().programFolder();
         if (!QFileInfo(folder).isDir())
             throw ConfigError(QStringLiteral("the kiosk's data folder %1 does not exist (give DATA-FOLDER or set "
-                                             "KIOSK_DATA_DIR)").arg(folder));
+                                             "KIOSK_DATA_DIR)")
+                                  .arg(folder));
+        if (!reverseNsu.isEmpty())
+            return reverse(reverseNsu, reverseDate);
         return command == QLatin1String("recover") ? recover() : listTerminal();
     }
     throw KioskError(QStringLiteral("unknown command \"%1\"\n%2").arg(command, usageText()));
