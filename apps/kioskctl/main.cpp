@@ -269,7 +269,7 @@ int run(QStringList args)
         return 0;
     }
     if (command == QLatin1String("recover") || command == QLatin1String("terminal")) {
-        // recover --reverse NSU [--date DATE]: options before the folder.
+        // recover --reverse NSU [--date DATE]: the options may stand anywhere among the arguments.
         QString reverseNsu;
         std::optional<double> reverseDate;
         if (command == QLatin1String("recover")) {

@@ -181,7 +181,7 @@ private slots:
         QVERIFY(mssql[1].trimmed().endsWith(QStringLiteral("END")));
 
         const QStringList oracle = SqlScript::split(read("database/oracle/schema.sql"));
-        QCOMPARE(oracle.filter(QRegularExpression(QStringLiteral("^CREATE TABLE"))).size(), 11);
+        QCOMPARE(oracle.filter(QRegularExpression(QStringLiteral("^CREATE TABLE"))).size(), 12);
         QVERIFY(oracle.last().startsWith(QStringLiteral("CREATE OR REPLACE PROCEDURE ATUALIZA_SALDO_CONS_FKB")));
         QVERIFY(oracle.last().endsWith(QStringLiteral("END;"))); // PL/SQL keeps its semicolons
         for (const QString& statement : oracle.mid(0, oracle.size() - 1))
@@ -189,6 +189,20 @@ private slots:
 
         const QStringList postgres = SqlScript::split(read("database/postgresql/atualiza_saldo_cons_fkb.sql"));
         QCOMPARE(postgres.size(), 1);
+
+        // The upgrade steps: each T-SQL batch and each PL/SQL block whole, every one tolerating
+        // a step already done.
+        const QStringList mssqlStep = SqlScript::split(read("database/mssql/schema-2.sql"));
+        QCOMPARE(mssqlStep.size(), 2);
+        QVERIFY(mssqlStep[0].contains(QStringLiteral("DROP INDEX MOVCAIXA_NSU ON MOVCAIXA")));
+        QVERIFY(mssqlStep[0].contains(QStringLiteral("IF NOT EXISTS")));
+        const QStringList oracleStep = SqlScript::split(read("database/oracle/schema-2.sql"));
+        QCOMPARE(oracleStep.size(), 3);
+        for (const QString& block : oracleStep) {
+            QVERIFY2(block.startsWith(QStringLiteral("BEGIN")) && block.endsWith(QStringLiteral("END;")),
+                     qPrintable(block));
+            QVERIFY2(block.contains(QStringLiteral("EXCEPTION WHEN OTHERS")), qPrintable(block));
+        }
     }
 
     void placeholderNames()
