@@ -122,39 +122,48 @@ void create(SqlConnection& c)
     if (!knownKind)
         throw KioskError(QStringLiteral("no store schema for the database kind \"%1\"").arg(kind));
 
-    const int found = storedVersion(c);
-    if (found > currentVersion)
-        throw KioskError(QStringLiteral("the store's schema is version %1, newer than this program knows (%2): "
-                                        "nothing was changed")
-                             .arg(found)
-                             .arg(currentVersion));
-
     const auto upgrade = [&] {
+        const int found = storedVersion(c);
+        if (found > currentVersion)
+            throw KioskError(QStringLiteral("the store's schema is version %1, newer than this program knows (%2): "
+                                            "nothing was changed")
+                                 .arg(found)
+                                 .arg(currentVersion));
         if (found == 0) {
             // A new store gets the current schema at once.
             runScript(c, folder + QStringLiteral("schema.sql"));
             recordVersion(c, currentVersion, QStringLiteral("criação do esquema"));
-            return;
+        } else {
+            // Steps first: the scripts below only add what is missing, never undo a step.
+            for (int version = found + 1; version <= currentVersion; ++version) {
+                runScript(c, folder + QStringLiteral("schema-%1.sql").arg(version));
+                recordVersion(c, version, stepDescription(version));
+                qCInfo(lcServer).noquote() << "store schema upgraded to version" << version;
+            }
+            // Tables added without a step, and the procedures' current bodies.
+            if (transactionalDdl(kind))
+                runScript(c, folder + QStringLiteral("schema.sql"));
         }
-        // Steps first: the scripts below only add what is missing, never undo a step.
-        for (int version = found + 1; version <= currentVersion; ++version) {
-            runScript(c, folder + QStringLiteral("schema-%1.sql").arg(version));
-            recordVersion(c, version, stepDescription(version));
-            qCInfo(lcServer).noquote() << "store schema upgraded to version" << version;
-        }
-        // Tables added without a step, and the procedures' current bodies.
-        if (transactionalDdl(kind))
-            runScript(c, folder + QStringLiteral("schema.sql"));
+        if (kind == QLatin1String("POSTGRESQL"))
+            runScript(c, QStringLiteral(":/database/postgresql/atualiza_saldo_cons_fkb.sql"));
     };
 
-    if (transactionalDdl(kind)) {
-        atomically(c, upgrade);
-        if (kind == QLatin1String("POSTGRESQL"))
-            runAtomically(c, QStringLiteral(":/database/postgresql/atualiza_saldo_cons_fkb.sql"));
-    } else {
+    if (!transactionalDdl(kind)) {
         // DDL commits on its own on these engines: the scripts run statement by statement.
+        c.open();
         upgrade();
+        return;
     }
+    // The version is read inside the transaction that upgrades, and two init-db at once queue:
+    // the embedded store's write lock is taken when the transaction begins, the server's by a
+    // transaction-scoped lock of its own. The second then finds the store current.
+    c.open();
+    atomically(c, [&] {
+        if (kind == QLatin1String("POSTGRESQL"))
+            c.execDirect(QStringLiteral("SELECT pg_advisory_xact_lock(hashtext('VERSAOESQUEMA'))"),
+                         QStringLiteral("store schema lock"));
+        upgrade();
+    });
 }
 
 void loadDemoData(SqlConnection& c)

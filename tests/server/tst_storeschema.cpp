@@ -1,10 +1,12 @@
 // kioskctl init-db on stores of every age: a new store gets the current schema, an older
 // one each step it lacks, once, with its data kept; a second run changes nothing, and a
-// store newer than the program is left alone. Version 2 makes an NSU unique per till and
-// movement date, so the same NSU on another day is recorded and on the same day refused.
+// store newer than the program is left alone, also when several run at the same moment. Version 2 makes an NSU unique
+// per till and movement date, so the same NSU on another day is recorded and on the same day refused.
+#include "SqlConnection.h"
 #include "StoreSchema.h"
 #include "TestStore.h"
 
+#include <QProcess>
 #include <QtTest>
 
 namespace
@@ -26,6 +28,16 @@ bool accepted(TestStore& store, const QString& sql)
     } catch (const std::exception&) {
         return false;
     }
+}
+
+// Turns a current store into one as the first schema left it: an NSU unique per till
+// forever, no version table.
+void makeVersion1(TestStore& store)
+{
+    store.exec(QStringLiteral("DROP INDEX MOVCAIXA_NSU_DIA"));
+    store.exec(QStringLiteral("DROP TABLE VERSAOESQUEMA"));
+    store.exec(QStringLiteral("CREATE UNIQUE INDEX MOVCAIXA_NSU ON MOVCAIXA (CDFILIAL, CDCAIXA, CDNSUHOSTTEF) "
+                              "WHERE CDNSUHOSTTEF IS NOT NULL AND CDNSUHOSTTEF <> ''"));
 }
 
 // What a run of init-db could change: the versions recorded and the movements.
@@ -66,11 +78,7 @@ private slots:
             store.exec(movement(QStringLiteral("0000000001"), QStringLiteral("2026-12-08")));
         }
         if (startsAt == 1) {
-            // The store as the first schema left it: an NSU unique per till forever, no version table.
-            store.exec(QStringLiteral("DROP INDEX MOVCAIXA_NSU_DIA"));
-            store.exec(QStringLiteral("DROP TABLE VERSAOESQUEMA"));
-            store.exec(QStringLiteral("CREATE UNIQUE INDEX MOVCAIXA_NSU ON MOVCAIXA (CDFILIAL, CDCAIXA, CDNSUHOSTTEF) "
-                                      "WHERE CDNSUHOSTTEF IS NOT NULL AND CDNSUHOSTTEF <> ''"));
+            makeVersion1(store);
             QVERIFY2(!accepted(store, movement(QStringLiteral("0000000002"), QStringLiteral("2026-12-09"))),
                      "the old store took an NSU again");
         }
@@ -98,6 +106,37 @@ private slots:
         QVERIFY(!accepted(store, movement(QStringLiteral("0000000004"), QStringLiteral("2026-12-09"))));
         if (startsAt > 0)
             QVERIFY(!accepted(store, movement(QStringLiteral("0000000005"), QStringLiteral("2026-12-08"))));
+    }
+
+    // Technicians at several terminals upgrade one old store at the same moment: each init-db
+    // succeeds, the step runs once.
+    void initDbAtTheSameMomentUpgradesOnce()
+    {
+        TestStore store;
+        store.createSchema();
+        makeVersion1(store);
+        store.exec(movement(QStringLiteral("0000000001"), QStringLiteral("2026-12-08")));
+        store.connection().close();
+
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("KIOSK_DB"), store.connectionString());
+        std::vector<std::unique_ptr<QProcess>> procs;
+        for (int i = 0; i < 3; ++i) {
+            auto p = std::make_unique<QProcess>();
+            p->setProcessEnvironment(env);
+            p->setProcessChannelMode(QProcess::MergedChannels);
+            p->start(QStringLiteral(KIOSKCTL_PATH), {QStringLiteral("init-db")});
+            procs.push_back(std::move(p));
+        }
+        for (auto& p : procs) {
+            QVERIFY(p->waitForFinished(60000));
+            QVERIFY2(p->exitStatus() == QProcess::NormalExit && p->exitCode() == 0, p->readAll().constData());
+        }
+        store.connection().open();
+        QCOMPARE(StoreSchema::storedVersion(store.connection()), StoreSchema::currentVersion);
+        QCOMPARE(store.count(QStringLiteral("FROM VERSAOESQUEMA")), 1);
+        QVERIFY(accepted(store, movement(QStringLiteral("0000000002"), QStringLiteral("2026-12-09"))));
+        QVERIFY(!accepted(store, movement(QStringLiteral("0000000003"), QStringLiteral("2026-12-08"))));
     }
 };
 
