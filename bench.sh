@@ -74,6 +74,58 @@ if [[ ${1:-} == --screen ]]; then
     exit 0
 fi
 
+if [[ ${1:-} == --journal ]]; then
+    # Start to painted balances, resident memory, `kioskctl recover` and `kioskctl terminal`,
+    # each with one open purchase (a kiosk killed right after the approval), on a kiosk with
+    # no history and on one with COUNT settled purchases (default 100000). Medians of 5.
+    count=${2:-100000}
+    scripts/install-deps.sh time
+    cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+    cmake --build build --target kiosk kioskctl Pkg_kvb52814 kiosk-journal-history
+    work=$(mktemp -d)
+    trap 'rm -rf "$work"' EXIT
+    export KIOSK_CONFIG=/dev/null QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR="$work/runtime"
+    export KIOSK_TERMINAL_DELAY_MS=0
+    mkdir -m 700 "$XDG_RUNTIME_DIR"
+    printf '%s\n' "click blbMenu1" "click dxbTeclado2" "click dxbTeclado0" "click dxbTeclado0" "click dxbTeclado0" \
+        "click dxbTclEnter" "click blbCredit" "answer yes" "wait 3000" >"$work/buy.kscript"
+    median() { sort -n | awk '{ a[NR] = $1 } END { print a[int((NR + 1) / 2)] }'; }
+    for n in 0 "$count"; do
+        folder="$work/history-$n"
+        mkdir -p "$folder"
+        export KIOSK_DATA_DIR="$folder" KIOSK_DB="Provider=SQLITE;Data Source=$folder/store.db"
+        export KIOSK_PRINTER_PORT="$folder/receipts.txt"
+        build/bin/kioskctl init-db >/dev/null
+        build/bin/kioskctl demo-data >/dev/null
+        build/bin/kioskctl demo-files "$folder" >/dev/null
+        build/bin/kiosk-journal-history "$folder" "$n"
+        : >"$work/paint" && : >"$work/rss" && : >"$work/recover" && : >"$work/recover-rss" && : >"$work/terminal"
+        for run in 1 2 3 4 5; do
+            open_purchase() {
+                (KIOSK_TEST_KILL_AT=after-approval build/bin/kiosk --consumer 000000000000101 \
+                    --script "$work/buy.kscript" >/dev/null 2>&1 || true) 2>/dev/null
+            }
+            open_purchase
+            out=$(build/bin/kiosk --consumer 000000000000101 --measure-first-paint 2>/dev/null)
+            sed -n 's/.*first-paint ms=\([0-9.]*\).*/\1/p' <<<"$out" >>"$work/paint"
+            sed -n 's/.*hwm-kb=\([0-9]*\).*/\1/p' <<<"$out" >>"$work/rss"
+            open_purchase
+            t0=$(date +%s%N)
+            /usr/bin/time -f %M -o "$work/rss-one" build/bin/kioskctl recover "$folder" >/dev/null 2>&1 || true
+            echo $(((($(date +%s%N) - t0)) / 1000000)) >>"$work/recover"
+            cat "$work/rss-one" >>"$work/recover-rss"
+            t0=$(date +%s%N)
+            build/bin/kioskctl terminal "$folder" >/dev/null 2>&1
+            echo $(((($(date +%s%N) - t0)) / 1000000)) >>"$work/terminal"
+        done
+        printf 'history %7d: start to balances %s ms, peak RSS %s kB; recover %s ms, %s kB; terminal %s ms; journal %s MB\n' \
+            "$n" "$(median <"$work/paint")" "$(median <"$work/rss")" "$(median <"$work/recover")" \
+            "$(median <"$work/recover-rss")" "$(median <"$work/terminal")" \
+            "$(du -m "$folder/purchase-journal.db" | cut -f1)"
+    done
+    exit 0
+fi
+
 if [[ ${1:-} == --purchase ]]; then
     shift
     scripts/install-deps.sh

@@ -101,6 +101,15 @@ QVariant wrapGetMovCaixaNsu(Text a, Text b, Text c)
     return timed(storeTime.other, [&] { return realGetMovCaixaNsu(a, b, c); });
 }
 
+QVariant realGetMovCaixaNsuOn(Text, Text, Text,
+                              double) asm("__real__ZN12Srv_kvb5281414getMovCaixaNsuERK7QStringS2_S2_d");
+QVariant wrapGetMovCaixaNsuOn(Text a, Text b, Text c,
+                              double d) asm("__wrap__ZN12Srv_kvb5281414getMovCaixaNsuERK7QStringS2_S2_d");
+QVariant wrapGetMovCaixaNsuOn(Text a, Text b, Text c, double d)
+{
+    return timed(storeTime.other, [&] { return realGetMovCaixaNsuOn(a, b, c, d); });
+}
+
 QVariant realSetGravaCupomInicial(Text, Text, Text,
                                   double) asm("__real__ZN12Srv_kvb5281420setGravaCupomInicialERK7QStringS2_S2_d");
 QVariant wrapSetGravaCupomInicial(Text a, Text b, Text c,

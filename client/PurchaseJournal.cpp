@@ -299,6 +299,32 @@ int PurchaseJournal::settledCount() const
     return q.next() ? q.value(0).toInt() : 0;
 }
 
+void PurchaseJournal::importEntries(const QList<JournalEntry>& entries)
+{
+    LocalTransaction tx(*m_db);
+    QSqlQuery next = m_db->exec(QStringLiteral("SELECT COALESCE(MAX(seq), 0) FROM (SELECT seq FROM open_purchase "
+                                               "UNION ALL SELECT MAX(seq) FROM settled_purchase)"));
+    qint64 seq = next.next() ? next.value(0).toLongLong() : 0;
+    for (const JournalEntry& entry : entries) {
+        const QString key = entry.purchase.key();
+        QSqlQuery here = m_db->exec(QStringLiteral("SELECT 1 FROM open_purchase WHERE id = :id UNION ALL "
+                                                   "SELECT 1 FROM settled_purchase WHERE id = :id"),
+                                    {{QStringLiteral("id"), key}});
+        if (here.next())
+            continue;
+        QJsonObject line = lineOf(entry.purchase, entry.state, entry.note);
+        if (entry.at.isValid())
+            line.insert(QStringLiteral("at"), entry.at.toString(isoFormat));
+        QVariantMap row = rowValues(key, entry.purchase, entry.state, line);
+        row.insert(QStringLiteral("seq"), ++seq);
+        m_db->exec(QStringLiteral("INSERT INTO %1 (id, nsu, branch, till, state, changed_at, body, seq) "
+                                  "VALUES (:id, :nsu, :branch, :till, :state, :changed, :body, :seq)")
+                       .arg(entry.finished() ? QStringLiteral("settled_purchase") : QStringLiteral("open_purchase")),
+                   row);
+    }
+    tx.commit();
+}
+
 // The JSON-lines journal of an earlier version: each purchase's last line, folded in one
 // pass, goes in as it stood; purchases already here (a take-over interrupted after its
 // commit) are left as they are. The old file is then renamed, never deleted.
@@ -330,24 +356,11 @@ void PurchaseJournal::takeOver(const QString& legacy)
     m_skipped = skipped;
     if (skipped > 0)
         qCWarning(lcJournal) << legacy << ": skipped" << skipped << "unreadable line(s) of the purchase journal";
-    LocalTransaction tx(*m_db);
-    qint64 seq = 0;
-    for (const auto& [entry, line] : last) {
-        ++seq;
-        const QString key = entry.purchase.key();
-        QSqlQuery here = m_db->exec(QStringLiteral("SELECT 1 FROM open_purchase WHERE id = :id UNION ALL "
-                                                   "SELECT 1 FROM settled_purchase WHERE id = :id"),
-                                    {{QStringLiteral("id"), key}});
-        if (here.next())
-            continue;
-        QVariantMap row = rowValues(key, entry.purchase, entry.state, line);
-        row.insert(QStringLiteral("seq"), seq);
-        m_db->exec(QStringLiteral("INSERT INTO %1 (id, nsu, branch, till, state, changed_at, body, seq) "
-                                  "VALUES (:id, :nsu, :branch, :till, :state, :changed, :body, :seq)")
-                       .arg(entry.finished() ? QStringLiteral("settled_purchase") : QStringLiteral("open_purchase")),
-                   row);
-    }
-    tx.commit();
+    QList<JournalEntry> entries;
+    entries.reserve(last.size());
+    for (const auto& [entry, line] : last)
+        entries.append(entry);
+    importEntries(entries);
     const QString kept = legacy + QStringLiteral(".taken-over");
     QFile::remove(kept);
     if (!QFile::rename(legacy, kept))

@@ -86,6 +86,9 @@ public:
     QList<JournalEntry> entries() const;
     std::optional<JournalEntry> find(const QString& nsu, const QString& branch, const QString& till) const;
     std::optional<JournalEntry> findKey(const QString& key) const;
+    // Adds purchases in one transaction, each in its state; purchases already here stay as they
+    // are. The take-over of an earlier journal goes through here.
+    void importEntries(const QList<JournalEntry>& entries);
     // Removes settled purchases last changed more than `days` days ago; how many.
     int prune(int days);
     // Settled purchases in the archive.

@@ -7,48 +7,75 @@
 
 #include <cmath>
 
-namespace {
-DataPacket movements(const QString& nsu, const QString& branch, const QString& till)
+namespace
 {
-    const QVariant result = Srv_kvb52814::getMovCaixaNsu(branch, till, nsu);
+DataPacket packetOf(const QVariant& result)
+{
     if (!PacketVariant::isPacket(result))
         throw KioskError(QStringLiteral("getMovCaixaNsu: ") + result.toString());
     return PacketVariant::packet(result);
 }
 
-// Time of the movement and amount of the first row of a packet.
-struct Identity
-{
+// Time, movement date and amount of a movement.
+struct Identity {
     double when = 0;
+    double day = 0;
     double amount = 0;
+
+    bool operator==(const Identity& other) const
+    {
+        const double oneMillisecond = 1.0 / 86400000.0;
+        return std::abs(when - other.when) < oneMillisecond && std::abs(day - other.day) < oneMillisecond &&
+               std::abs(amount - other.amount) < 0.005;
+    }
 };
-Identity identityOf(const DataPacket& packet)
+
+Identity identityOf(ClientDataSet& rows)
 {
-    ClientDataSet rows(QStringLiteral("cdsLedgerIdentity"));
-    rows.setData(packet);
-    rows.first();
     return {rows.fieldByName(QStringLiteral("DTHRINCMOV")).asDateTime(),
+            rows.fieldByName(QStringLiteral("DTMOVIMCAIXA")).asDateTime(),
             rows.fieldByName(QStringLiteral("VRMOVIVEND")).asFloat()};
+}
+
+// The movements of a look-up that a purchase may be: a reversal ("S") carries the NSU of the
+// credit it reverses and is never the purchase.
+QList<Identity> purchaseMovements(const DataPacket& packet)
+{
+    ClientDataSet rows(QStringLiteral("cdsLedgerMovements"));
+    rows.setData(packet);
+    QList<Identity> out;
+    for (rows.first(); !rows.eof(); rows.next())
+        if (rows.fieldByName(QStringLiteral("IDTIPOMOVIVE")).asString() != QLatin1String("S"))
+            out << identityOf(rows);
+    return out;
 }
 } // namespace
 
 bool StoreLedger::hasMovement(const QString& nsu, const QString& branch, const QString& till)
 {
-    return !movements(nsu, branch, till).rows().isEmpty();
+    return !purchaseMovements(packetOf(Srv_kvb52814::getMovCaixaNsu(branch, till, nsu))).isEmpty();
+}
+
+bool StoreLedger::hasMovement(const QString& nsu, const QString& branch, const QString& till, double movementDate)
+{
+    return !purchaseMovements(packetOf(Srv_kvb52814::getMovCaixaNsu(branch, till, nsu, movementDate))).isEmpty();
 }
 
 bool StoreLedger::holds(const PurchaseRecord& purchase)
 {
-    const DataPacket stored = movements(purchase.nsu, purchase.CDFILIAL, purchase.CDCAIXA);
-    if (stored.rows().isEmpty())
+    ClientDataSet mine(QStringLiteral("cdsLedgerPurchase"));
+    mine.setData(purchase.packet);
+    mine.first();
+    const Identity own = identityOf(mine);
+    const QList<Identity> stored = purchaseMovements(
+        packetOf(Srv_kvb52814::getMovCaixaNsu(purchase.CDFILIAL, purchase.CDCAIXA, purchase.nsu, own.day)));
+    if (stored.isEmpty())
         return false;
-    const Identity mine = identityOf(purchase.packet);
-    const Identity theirs = identityOf(stored);
-    const double oneMillisecond = 1.0 / 86400000.0;
-    const bool same = std::abs(mine.when - theirs.when) < oneMillisecond && std::abs(mine.amount - theirs.amount) < 0.005;
+    const bool same = stored.contains(own);
     if (!same)
         qCWarning(lcJournal).noquote() << "NSU" << purchase.nsu << "of till" << purchase.CDCAIXA
-                                       << "is held by an earlier purchase in the store; this one is not recorded";
+                                       << "is held by another purchase of the same day in the store; this one is "
+                                          "not recorded";
     return same;
 }
 

@@ -3,20 +3,21 @@
 #include "ClientDataSet.h"
 #include "DataSetProvider.h"
 #include "Geralzel.h"
-#include "Zel_vandril.h"
 #include "KioskError.h"
+#include "ServerModule.h"
 #include "SqlCommand.h"
 #include "SqlConnection.h"
 #include "SqlQuery.h"
 #include "SqlStoredProc.h"
-#include "ServerModule.h"
 #include "SqliteBalanceProcedure.h"
 #include "StatementFile.h"
 #include "TADOSqlStorage.h"
+#include "Zel_vandril.h"
 
 #include <QFile>
 
-namespace {
+namespace
+{
 FieldDef text(const char* name, int size)
 {
     return FieldDef::make(QString::fromLatin1(name), FieldType::String, size);
@@ -27,6 +28,11 @@ FieldDef number(const char* name, bool readOnly = false)
     FieldDef f = FieldDef::make(QString::fromLatin1(name), FieldType::Float);
     f.readOnly = readOnly;
     return f;
+}
+
+FieldDef dateTime(const char* name)
+{
+    return FieldDef::make(QString::fromLatin1(name), FieldType::DateTime);
 }
 
 void declareProcedure(SqlStoredProc* p, const QString& prefix, int textSize, int familySize)
@@ -54,7 +60,8 @@ QString TrdmRecSaldo::statementText(const QString& resourceName)
     return statementFile(resourceName).text;
 }
 
-namespace {
+namespace
+{
 // Gives a statement its text and the parameter declarations written beside it.
 template <class Statement> Statement* declared(Statement* statement, const QString& resourceName)
 {
@@ -75,8 +82,8 @@ TrdmRecSaldo::TrdmRecSaldo(QObject* owner) : QObject(owner)
 
     adqSALDOCONS = new SqlQuery(QStringLiteral("adqSALDOCONS"), adcRecSaldo, this);
     declared(adqSALDOCONS, QStringLiteral("adqSALDOCONS.oracle.sql")); // the design-time text
-    adqSALDOCONS->setFieldDefs({text("NRBUTTON", 3), text("CDFAMILISALD", 3), text("NMFAMILISALD", 30),
-                                number("VRSALDCONFAM")});
+    adqSALDOCONS->setFieldDefs(
+        {text("NRBUTTON", 3), text("CDFAMILISALD", 3), text("NMFAMILISALD", 30), number("VRSALDCONFAM")});
     dspSALDOCONS = new DataSetProvider(QStringLiteral("dspSALDOCONS"), adqSALDOCONS, this);
     assSALDOCONS = new TADOSqlStorage(QStringLiteral("assSALDOCONS"), adqSALDOCONS, this);
     // The LEFT JOIN text serves every engine but Oracle; its declarations must be the query's.
@@ -154,9 +161,19 @@ TrdmRecSaldo::TrdmRecSaldo(QObject* owner) : QObject(owner)
     // The till's cash movement of a card transaction: how a paid purchase is known to be recorded.
     adqMovCaixaNsu = new SqlQuery(QStringLiteral("adqMovCaixaNsu"), adcRecSaldo, this);
     declared(adqMovCaixaNsu, QStringLiteral("adqMovCaixaNsu.sql"));
-    adqMovCaixaNsu->setFieldDefs({text("NRSEQUMOVI", 10), FieldDef::make(QStringLiteral("DTHRINCMOV"), FieldType::DateTime),
-                                  number("VRMOVIVEND")});
+    adqMovCaixaNsu->setFieldDefs({text("NRSEQUMOVI", 10), text("IDTIPOMOVIVE", 1), dateTime("DTMOVIMCAIXA"),
+                                  dateTime("DTHRINCMOV"), number("VRMOVIVEND")});
     dspMovCaixaNsu = new DataSetProvider(QStringLiteral("dspMovCaixaNsu"), adqMovCaixaNsu, this);
+
+    // The credit a card transaction made, with its statement line and its reversal if any.
+    adqCompCredNsu = new SqlQuery(QStringLiteral("adqCompCredNsu"), adcRecSaldo, this);
+    declared(adqCompCredNsu, QStringLiteral("adqCompCredNsu.sql"));
+    adqCompCredNsu->setFieldDefs({dateTime("DTMOVIMCAIXA"), dateTime("DTABERCAIX"), text("NRSEQUMOVI", 10),
+                                  dateTime("DTHRINCMOV"), text("CDTIPORECE", 3), text("DSMOVIVEND", 250),
+                                  number("VRMOVIVEND"), text("CDCLIENTEMOV", 21), text("NRCARTBANCO", 20),
+                                  text("CDCLIENTE", 21), text("CDCONSUMIDOR", 21), text("CDFAMILISALD", 3),
+                                  number("VRMOVEXTCONS"), text("NRDEPOSICONS", 20), text("NRSEQUMOVIESTORNO", 10)});
+    dspCompCredNsu = new DataSetProvider(QStringLiteral("dspCompCredNsu"), adqCompCredNsu, this);
 }
 
 TrdmRecSaldo::~TrdmRecSaldo()

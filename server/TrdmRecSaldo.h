@@ -47,14 +47,16 @@ public:
     DataSetProvider* dspBuscaPorta;
     SqlQuery* adqMovCaixaNsu;
     DataSetProvider* dspMovCaixaNsu;
+    SqlQuery* adqCompCredNsu;
+    DataSetProvider* dspCompCredNsu;
 
     void adcRecSaldoBeforeConnect(SqlConnection& sender);
     void adcRecSaldoAfterConnect(SqlConnection& sender);
     void MtsDataModuleActivate(QObject* sender);
     void MtsDataModuleDeactivate(QObject* sender);
 
-    void StartTrans();  // begins a transaction unless one is open
-    void CommitTrans();  // commits the open transaction; nothing when none is open
+    void StartTrans();    // begins a transaction unless one is open
+    void CommitTrans();   // commits the open transaction; nothing when none is open
     void RollbackTrans(); // rolls back the open transaction; nothing when none is open
 
     // The balance procedure component for an answer of _UsedDatabase: "ORACLE",

@@ -1,4 +1,5 @@
 // kioskctl: the store technician's tool, running the recharge module's own code.
+#include "ClientDataSet.h"
 #include "DataPacket.h"
 #include "DateTimeValue.h"
 #include "DemoFiles.h"
@@ -23,6 +24,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <memory>
+#include <optional>
 
 namespace
 {
@@ -39,6 +41,12 @@ const char* const usage =
     "  recover [DATA-FOLDER]                  settle the kiosk's purchase journal and the terminal's pending\n"
     "                                         transactions: confirm what the store holds, record once what it does\n"
     "                                         not, undo what cannot be recorded; exit 1 while anything is left\n"
+    "  recover --reverse NSU [--date DATE] [DATA-FOLDER]\n"
+    "                                         reverse the balance credit of a card transaction that was never\n"
+    "                                         paid (the terminal cancelled it): a debit of the same amount and\n"
+    "                                         family with its cash movement, on the till of the folder's\n"
+    "                                         PARAMETROSZEL.CDS; DATE, the movement date, when the NSU has\n"
+    "                                         credits on several days\n"
     "  terminal [--all] [DATA-FOLDER]         the simulated payment terminal's transactions, most recent first\n"
     "  prune-journal DAYS [DATA-FOLDER]       remove settled purchases older than DAYS from the journal's archive\n"
     "  status [--json] [DATA-FOLDER]          the kiosk's health: store (and how fast), terminal, printer, open and\n"
@@ -109,6 +117,89 @@ int recover()
 }
 
 // The simulated terminal's transactions, most recent first: the last 50, or all with --all.
+QString money(double amount)
+{
+    return QString::number(amount, 'f', 2);
+}
+
+QString isoDay(double days)
+{
+    return DateTimeValue::toDateTime(days).date().toString(Qt::ISODate);
+}
+
+// A balance credit of a card transaction as getCompCredNsu lists it.
+struct FoundCredit {
+    double day = 0;
+    QString client, consumer, family;
+    double amount = 0;
+    bool reversed = false;
+
+    QString text(const QString& nsu, const QString& till) const
+    {
+        return QStringLiteral("credit of NSU %1 of %2 on till %3: consumer %4 (client %5), family %6, amount %7")
+            .arg(nsu, isoDay(day), till, consumer, client, family, money(amount));
+    }
+};
+
+// Reverses the credit of a card transaction on the data folder's till; 0 when reversed.
+int reverse(const QString& nsu, const std::optional<double>& date)
+{
+    ClientDataSet parameters(QStringLiteral("cdsParametrosZel"));
+    parameters.loadFromFile(HostConfig::instance().programFolder() + QStringLiteral("/PARAMETROSZEL.CDS"));
+    parameters.first();
+    const QString branch = parameters.fieldByName(QStringLiteral("CDFILIAL")).asString();
+    const QString till = parameters.fieldByName(QStringLiteral("CDCAIXA")).asString();
+
+    Module m;
+    const QVariant found =
+        date ? Srv_kvb52814::getCompCredNsu(branch, till, nsu, *date) : Srv_kvb52814::getCompCredNsu(branch, till, nsu);
+    if (!PacketVariant::isPacket(found))
+        throw KioskError(QStringLiteral("getCompCredNsu: ") + found.toString());
+    ClientDataSet rows(QStringLiteral("cdsCompCred"));
+    rows.setData(PacketVariant::packet(found));
+    QList<FoundCredit> credits, open;
+    for (rows.first(); !rows.eof(); rows.next()) {
+        const auto field = [&](const char* name) { return rows.fieldByName(QString::fromLatin1(name)); };
+        credits << FoundCredit{field("DTMOVIMCAIXA").asDateTime(), field("CDCLIENTE").asString(),
+                               field("CDCONSUMIDOR").asString(),   field("CDFAMILISALD").asString(),
+                               field("VRMOVEXTCONS").asFloat(),    !field("NRSEQUMOVIESTORNO").isNull()};
+        if (!credits.last().reversed)
+            open << credits.last();
+    }
+    if (credits.isEmpty()) {
+        std::fprintf(stdout, "no balance credit with NSU %s on till %s of branch %s%s\n", qPrintable(nsu),
+                     qPrintable(till), qPrintable(branch),
+                     date ? qPrintable(QStringLiteral(" on ") + isoDay(*date)) : "");
+        return 1;
+    }
+    if (open.size() > 1) {
+        std::fprintf(stdout, "NSU %s has credits on several days; name one with --date:\n", qPrintable(nsu));
+        for (const FoundCredit& c : open)
+            std::fprintf(stdout, "  %s\n", qPrintable(c.text(nsu, till)));
+        return 1;
+    }
+    // With none open the function refuses, naming the reversal already written.
+    const FoundCredit chosen = open.isEmpty() ? credits.last() : open.first();
+    const QVariant result = Srv_kvb52814::setEstornaCompCred(branch, till, nsu, chosen.day);
+    if (result.isValid()) {
+        // A failure after the commit leaves the reversal written, the balances to the next evolution.
+        const bool written = result.toString().startsWith(Srv_kvb52814::reversalCommittedText());
+        std::fprintf(stdout, "%s: %s\n%s\n",
+                     written ? "reversed, balances not evolved (run kioskctl evolve)" : "not reversed",
+                     qPrintable(chosen.text(nsu, till)), qPrintable(result.toString()));
+        return 1;
+    }
+    std::fprintf(stdout,
+                 "reversed: %s\n(debit line \"ZEL - Estorno Caixa %s\" and its cash movement written, balances "
+                 "evolved)\n",
+                 qPrintable(chosen.text(nsu, till)), qPrintable(till));
+    // The journal's purchase is over: its card was cancelled and its credit is reversed.
+    PurchaseJournal journal(PurchaseJournal::defaultFile());
+    if (const auto entry = journal.find(nsu, branch, till); entry && !entry->finished())
+        journal.write(entry->purchase, PurchaseState::Undone, QStringLiteral("credit reversed by kioskctl"));
+    return 0;
+}
+
 int listTerminal(bool all)
 {
     const SimulatedTerminal terminal(HostConfig::instance().terminal(), SimulatedTerminal::defaultFile());
@@ -217,6 +308,27 @@ int run(QStringList args)
                 throw KioskError(
                     QStringLiteral("prune-journal takes a number of days (1 or more)\n%1").arg(usageText()));
         }
+        // recover --reverse NSU [--date DATE]: the options may stand anywhere among the arguments.
+        QString reverseNsu;
+        std::optional<double> reverseDate;
+        if (command == QLatin1String("recover")) {
+            for (int i = 0; i < args.size();) {
+                const bool reverseOption = args[i] == QLatin1String("--reverse");
+                if (!reverseOption && args[i] != QLatin1String("--date")) {
+                    ++i;
+                    continue;
+                }
+                if (i + 1 >= args.size() || args[i + 1].isEmpty())
+                    throw KioskError(QStringLiteral("%1 needs a value\n%2").arg(args[i], usageText()));
+                if (reverseOption)
+                    reverseNsu = args[i + 1];
+                else
+                    reverseDate = isoDate(args[i + 1]);
+                args.remove(i, 2);
+            }
+            if (reverseDate && reverseNsu.isEmpty())
+                throw KioskError(QStringLiteral("--date goes with --reverse\n%1").arg(usageText()));
+        }
         if (args.size() > 1)
             need(1);
         if (!args.isEmpty())
@@ -233,6 +345,8 @@ int run(QStringList args)
                          days, qPrintable(journal.file()), journal.settledCount());
             return 0;
         }
+        if (!reverseNsu.isEmpty())
+            return reverse(reverseNsu, reverseDate);
         return command == QLatin1String("recover") ? recover() : listTerminal(all);
     }
     throw KioskError(QStringLiteral("unknown command \"%1\"\n%2").arg(command, usageText()));

@@ -91,8 +91,11 @@ CREATE TABLE IF NOT EXISTS MOVCAIXA (
     NRSEQCAIXADOCNF VARCHAR(10),
     PRIMARY KEY (CDFILIAL, CDCAIXA, DTABERCAIX, NRSEQUMOVI)
 );
--- A card transaction (its NSU) makes at most one cash movement per till: a purchase is never recorded twice.
-CREATE UNIQUE INDEX IF NOT EXISTS MOVCAIXA_NSU ON MOVCAIXA (CDFILIAL, CDCAIXA, CDNSUHOSTTEF)
+-- A card transaction (its NSU) makes at most one cash movement of a kind per till and movement
+-- date: a purchase is never recorded twice, nor reversed twice. Card networks number NSUs per
+-- day and reuse them, so the same NSU on another day is another purchase.
+CREATE UNIQUE INDEX IF NOT EXISTS MOVCAIXA_NSU_DIA
+    ON MOVCAIXA (CDFILIAL, CDCAIXA, CDNSUHOSTTEF, DTMOVIMCAIXA, IDTIPOMOVIVE)
     WHERE CDNSUHOSTTEF IS NOT NULL AND CDNSUHOSTTEF <> '';
 
 CREATE TABLE IF NOT EXISTS EXTRATOCONS (
@@ -185,3 +188,10 @@ CREATE TABLE IF NOT EXISTS CONSUMIDOR (
     PRIMARY KEY (CDCLIENTE, CDCONSUMIDOR)
 );
 CREATE INDEX IF NOT EXISTS CONSUMIDOR_CODIGO ON CONSUMIDOR (CDCONSUMIDOR);
+
+-- The versions of this schema the store went through, one row per version (kioskctl init-db).
+CREATE TABLE IF NOT EXISTS VERSAOESQUEMA (
+    NRVERSAOESQ   INTEGER NOT NULL PRIMARY KEY,
+    DSVERSAOESQ   VARCHAR(80),
+    DTHRAPLICESQ  TIMESTAMP(3) NOT NULL
+);

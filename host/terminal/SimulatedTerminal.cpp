@@ -122,6 +122,16 @@ void SimulatedTerminal::takeOver(const QString& legacy)
         content = file.readAll();
     }
     const QList<Transaction> list = fold(content, legacy);
+    importTransactions(list);
+    const QString kept = legacy + QStringLiteral(".taken-over");
+    QFile::remove(kept);
+    if (!QFile::rename(legacy, kept))
+        qCWarning(lcTerminal) << legacy << ": taken over, but could not be renamed to" << kept;
+    qCInfo(lcTerminal) << "took over" << list.size() << "transaction(s) from" << legacy;
+}
+
+void SimulatedTerminal::importTransactions(const QList<Transaction>& list)
+{
     LocalTransaction tx(*m_db);
     for (const Transaction& t : list) {
         QSqlQuery here = m_db->exec(QStringLiteral("SELECT 1 FROM terminal_transaction WHERE nsu = :nsu"),
@@ -133,13 +143,8 @@ void SimulatedTerminal::takeOver(const QString& legacy)
     qint64 highest = 0;
     for (const Transaction& t : list)
         highest = std::max(highest, t.nsu.toLongLong());
-    // The counter never falls below what the old file handed out.
+    // The counter never falls below what was handed out before.
     NsuCounter(m_file + QStringLiteral(".nsu")).atLeast(highest);
-    const QString kept = legacy + QStringLiteral(".taken-over");
-    QFile::remove(kept);
-    if (!QFile::rename(legacy, kept))
-        qCWarning(lcTerminal) << legacy << ": taken over, but could not be renamed to" << kept;
-    qCInfo(lcTerminal) << "took over" << list.size() << "transaction(s) from" << legacy;
 }
 
 QString SimulatedTerminal::nextNsu()

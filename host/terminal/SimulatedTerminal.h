@@ -55,6 +55,9 @@ public:
     QList<Transaction> transactions() const;
     QList<Transaction> recent(int limit) const;
     int count() const;
+    // Adds transactions in one database transaction; NSUs already here stay as they are, and
+    // the NSU counter rises above the highest. The take-over of an earlier file goes through here.
+    void importTransactions(const QList<Transaction>& list);
     const QString& file() const { return m_file; }
     TerminalSettings& settings() { return m_settings; }
 

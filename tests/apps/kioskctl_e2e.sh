@@ -43,9 +43,19 @@ if out=$("$kioskctl" record "$work/bad.json" 0001 001 C K 001 x "" "" "" 2026-12
     echo "a packet without NRORDTROCO was accepted"; exit 1
 fi
 grep -q NRORDTROCO <<<"$out"
+# The credit of NSU1 was never paid: reversed once, back to the balance before it; a second time refused.
+"$kioskctl" demo-files "$work/data"
+"$kioskctl" recover --reverse NSU1 "$work/data" > "$work/reverse.txt"
+grep -q '^reversed: credit of NSU NSU1 of 2026-12-08 on till 001: .*family 001, amount 20.00' "$work/reverse.txt"
+"$kioskctl" balances 0001 000000000000001 000000000000101 > "$work/reversed.json"
+grep -q '157.5' "$work/reversed.json"
+if "$kioskctl" recover --reverse NSU1 "$work/data" > "$work/again.txt"; then
+    echo "a credit was reversed twice"; exit 1
+fi
+grep -q 'already reversed' "$work/again.txt"
 # status: healthy on a kiosk folder with a store, a terminal and a printer that
 # answer; degraded when the terminal or the printer does not; down without a store.
-data="$work/data"
+data="$work/status-data"
 mkdir -p "$data"
 "$kioskctl" demo-files "$data"
 export KIOSK_PRINTER_PORT="$data/receipts.txt"

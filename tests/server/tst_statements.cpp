@@ -17,7 +17,8 @@
 
 using namespace Srv_kvb52814;
 
-namespace {
+namespace
+{
 // The texts a statement may run on the engine of its connection.
 QStringList textsOf(SqlStatement* s, const QString& kind)
 {
@@ -55,13 +56,13 @@ private slots:
         ModuleFixture f;
         const QString kind = f.dm().adcRecSaldo->kind();
         const QList<SqlStatement*> statements = textStatements(f.dm());
-        QCOMPARE(statements.size(), 13);
+        QCOMPARE(statements.size(), 14);
         for (SqlStatement* s : statements) {
             QVERIFY2(s->declaredOnly(), qPrintable(s->objectName()));
             for (const QString& text : textsOf(s, kind)) {
                 const QStringList problems = StatementFile::disagreements(text, s->parameters());
-                QVERIFY2(problems.isEmpty(), qPrintable(s->objectName() + QStringLiteral(": ") +
-                                                        problems.join(QStringLiteral("; "))));
+                QVERIFY2(problems.isEmpty(),
+                         qPrintable(s->objectName() + QStringLiteral(": ") + problems.join(QStringLiteral("; "))));
             }
             // The text the engine really runs (the design-time Oracle text only runs on Oracle).
             auto* query = qobject_cast<SqlQuery*>(s);
@@ -85,12 +86,19 @@ private slots:
         QVERIFY(ok(getBuscaPorta(QStringLiteral("0001"), QStringLiteral("001"))));
         QVERIFY(ok(getMovCaixaNsu(QStringLiteral("0001"), QStringLiteral("001"), QStringLiteral("NSU1"))));
         QVERIFY(ok(setGravaCupomInicial(QStringLiteral("0001"), QStringLiteral("001"), QStringLiteral("123"), day)));
+        const DataPacket movement = Packets::movement({10.0}, day);
+        const QString nsu = movement.rows()[0][movement.fieldIndex(QStringLiteral("CDNSUHOSTTEF"))].toString();
         const QVariant recorded = setGravaCompCred(
-            PacketVariant::of(Packets::movement({10.0}, day)), QStringLiteral("0001"), QStringLiteral("001"),
-            QStringLiteral("C1"), QStringLiteral("K1"), QStringLiteral("002"), QStringLiteral("2612081016"),
-            QStringLiteral("000123"), QStringLiteral("000045"), QStringLiteral("BE0912"), turn, day);
+            PacketVariant::of(movement), QStringLiteral("0001"), QStringLiteral("001"), QStringLiteral("C1"),
+            QStringLiteral("K1"), QStringLiteral("002"), QStringLiteral("2612081016"), QStringLiteral("000123"),
+            QStringLiteral("000045"), QStringLiteral("BE0912"), turn, day);
         QVERIFY2(!recorded.isValid(), qPrintable(recorded.toString()));
         EvoluiSaldo(QStringLiteral("C1"), QStringLiteral("K1"), QStringLiteral("0001"), day - 120);
+        QVERIFY(ok(getMovCaixaNsu(QStringLiteral("0001"), QStringLiteral("001"), nsu, day)));
+        QVERIFY(ok(getCompCredNsu(QStringLiteral("0001"), QStringLiteral("001"), nsu)));
+        m_clock.advanceMs(1000); // the reversal's statement line at a time of its own
+        const QVariant reversed = setEstornaCompCred(QStringLiteral("0001"), QStringLiteral("001"), nsu, day);
+        QVERIFY2(!reversed.isValid(), qPrintable(reversed.toString()));
 
         for (SqlStatement* s : textStatements(f.dm()))
             QVERIFY2(s->executions() > 0, qPrintable(s->objectName() + QStringLiteral(" never ran")));
@@ -112,16 +120,17 @@ private slots:
             QVERIFY2(e.message().contains(QStringLiteral("P_B")), qPrintable(e.message()));
         }
 
-        const StatementFile extra = StatementFile::parse(QStringLiteral("extra.sql"),
-                                                         QStringLiteral("--: P_A text 16\n--: P_GONE float\nSELECT :P_A"));
+        const StatementFile extra = StatementFile::parse(
+            QStringLiteral("extra.sql"), QStringLiteral("--: P_A text 16\n--: P_GONE float\nSELECT :P_A"));
         QCOMPARE(StatementFile::disagreements(extra.text, extra.parameters),
                  QStringList{QStringLiteral("declared parameter P_GONE is not in the text")});
         QVERIFY_THROWS_EXCEPTION(KioskError, StatementFile::parse(QStringLiteral("bad.sql"),
                                                                   QStringLiteral("--: P_A number 16\nSELECT :P_A")));
 
         SqlQuery unbound(QStringLiteral("adqUnbound"), f.dm().adcRecSaldo);
-        unbound.setStatement(StatementFile::parse(
-            QStringLiteral("unbound.sql"), QStringLiteral("--: P_A text 16\nSELECT CDFILIAL FROM CAIXA WHERE CDFILIAL = :P_A")));
+        unbound.setStatement(
+            StatementFile::parse(QStringLiteral("unbound.sql"),
+                                 QStringLiteral("--: P_A text 16\nSELECT CDFILIAL FROM CAIXA WHERE CDFILIAL = :P_A")));
         try {
             unbound.open();
             QFAIL("a statement ran with a parameter never bound");

@@ -3,10 +3,8 @@
 #include "ConnectionString.h"
 #include "Consiste.h"
 #include "DataPacket.h"
-#include "HostConfig.h"
 #include "Geralzel.h"
-#include "Zel_vandril.h"
-#include "Srv_registro.h"
+#include "HostConfig.h"
 #include "KioskError.h"
 #include "Mensagemzel.h"
 #include "MoneyRounding.h"
@@ -14,6 +12,8 @@
 #include "SqlConnection.h"
 #include "SqlParameters.h"
 #include "SqlScript.h"
+#include "Srv_registro.h"
+#include "Zel_vandril.h"
 
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -39,11 +39,21 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("kind");
         QTest::addColumn<QString>("driver");
-        QTest::newRow("sqlite") << "Provider=SQLITE;Data Source=/x/store.db" << "SQLITE" << "QSQLITE";
-        QTest::newRow("postgres") << "provider=postgresql;Host=db;Password=s3cret" << "POSTGRESQL" << "QPSQL";
-        QTest::newRow("oracle ado") << "Provider=MSDAORA.1;Data Source=ORCL;Password=x" << "ORACLE" << "QODBC";
-        QTest::newRow("sql server ado") << "Provider=SQLOLEDB.1;Server=s;PWD=x" << "MSSQL" << "QODBC";
-        QTest::newRow("unknown") << "Provider=Foo" << "" << "";
+        QTest::newRow("sqlite") << "Provider=SQLITE;Data Source=/x/store.db"
+                                << "SQLITE"
+                                << "QSQLITE";
+        QTest::newRow("postgres") << "provider=postgresql;Host=db;Password=s3cret"
+                                  << "POSTGRESQL"
+                                  << "QPSQL";
+        QTest::newRow("oracle ado") << "Provider=MSDAORA.1;Data Source=ORCL;Password=x"
+                                    << "ORACLE"
+                                    << "QODBC";
+        QTest::newRow("sql server ado") << "Provider=SQLOLEDB.1;Server=s;PWD=x"
+                                        << "MSSQL"
+                                        << "QODBC";
+        QTest::newRow("unknown") << "Provider=Foo"
+                                 << ""
+                                 << "";
     }
     void connectionStrings()
     {
@@ -90,10 +100,9 @@ private slots:
     void mensagemMetodoShowsFailureOnceAndHandsBackAnEmptyPacket()
     {
         ScriptedMessages messages;
-        const QVariant failed = Mensagemzel::MensagemMetodo(QStringLiteral("Falha no banco de dados (x): y"), true, 0,
-                                                            QStringLiteral("getSaldoCons"),
-                                                            QStringLiteral("Cli_Kvb52814"),
-                                                            QStringLiteral("0001-C1-K1"), QStringLiteral("002"));
+        const QVariant failed = Mensagemzel::MensagemMetodo(
+            QStringLiteral("Falha no banco de dados (x): y"), true, 0, QStringLiteral("getSaldoCons"),
+            QStringLiteral("Cli_Kvb52814"), QStringLiteral("0001-C1-K1"), QStringLiteral("002"));
         QCOMPARE(messages.notices, QStringList{QStringLiteral("Falha no banco de dados (x): y")});
         QVERIFY(PacketVariant::isPacket(failed));
         QVERIFY(PacketVariant::packet(failed).isEmpty());
@@ -112,11 +121,11 @@ private slots:
     {
         ScriptedMessages messages;
         messages.nextAnswer = false;
-        QVERIFY(!Mensagemzel::Mensagem(QStringLiteral("Confirma?"), QString(), QStringLiteral("N"),
-                                       QStringLiteral("S"), tmPergunta, QString(), QStringLiteral("002"), 0, nullptr));
+        QVERIFY(!Mensagemzel::Mensagem(QStringLiteral("Confirma?"), QString(), QStringLiteral("N"), QStringLiteral("S"),
+                                       tmPergunta, QString(), QStringLiteral("002"), 0, nullptr));
         messages.nextAnswer = true;
-        QVERIFY(Mensagemzel::Mensagem(QStringLiteral("Confirma?"), QString(), QStringLiteral("N"),
-                                      QStringLiteral("S"), tmPergunta, QString(), QStringLiteral("002"), 0, nullptr));
+        QVERIFY(Mensagemzel::Mensagem(QStringLiteral("Confirma?"), QString(), QStringLiteral("N"), QStringLiteral("S"),
+                                      tmPergunta, QString(), QStringLiteral("002"), 0, nullptr));
         QVERIFY(!Mensagemzel::Mensagem(QStringLiteral("Aviso"), QString(), QStringLiteral("N"), QStringLiteral("N"),
                                        tmAviso, QString(), QStringLiteral("002"), 0, nullptr));
         QCOMPARE(messages.questions.size(), 2);
@@ -157,10 +166,10 @@ private slots:
 
     void scriptSplitting()
     {
-        const QStringList parts = SqlScript::split(QStringLiteral(
-            "CREATE TABLE A (X VARCHAR(3)); -- a comment; with semicolon\n"
-            "INSERT INTO A VALUES ('a;b');\n"
-            "CREATE PROCEDURE P() LANGUAGE plpgsql AS $$\nBEGIN\n  NULL;\nEND;\n$$;\n"));
+        const QStringList parts = SqlScript::split(
+            QStringLiteral("CREATE TABLE A (X VARCHAR(3)); -- a comment; with semicolon\n"
+                           "INSERT INTO A VALUES ('a;b');\n"
+                           "CREATE PROCEDURE P() LANGUAGE plpgsql AS $$\nBEGIN\n  NULL;\nEND;\n$$;\n"));
         QCOMPARE(parts.size(), 3);
         QVERIFY(parts[1].contains(QStringLiteral("'a;b'")));
         QVERIFY(parts[2].contains(QStringLiteral("NULL;\nEND;")));
@@ -181,7 +190,7 @@ private slots:
         QVERIFY(mssql[1].trimmed().endsWith(QStringLiteral("END")));
 
         const QStringList oracle = SqlScript::split(read("database/oracle/schema.sql"));
-        QCOMPARE(oracle.filter(QRegularExpression(QStringLiteral("^CREATE TABLE"))).size(), 11);
+        QCOMPARE(oracle.filter(QRegularExpression(QStringLiteral("^CREATE TABLE"))).size(), 12);
         QVERIFY(oracle.last().startsWith(QStringLiteral("CREATE OR REPLACE PROCEDURE ATUALIZA_SALDO_CONS_FKB")));
         QVERIFY(oracle.last().endsWith(QStringLiteral("END;"))); // PL/SQL keeps its semicolons
         for (const QString& statement : oracle.mid(0, oracle.size() - 1))
@@ -189,12 +198,26 @@ private slots:
 
         const QStringList postgres = SqlScript::split(read("database/postgresql/atualiza_saldo_cons_fkb.sql"));
         QCOMPARE(postgres.size(), 1);
+
+        // The upgrade steps: each T-SQL batch and each PL/SQL block whole, every one tolerating
+        // a step already done.
+        const QStringList mssqlStep = SqlScript::split(read("database/mssql/schema-2.sql"));
+        QCOMPARE(mssqlStep.size(), 2);
+        QVERIFY(mssqlStep[0].contains(QStringLiteral("DROP INDEX MOVCAIXA_NSU ON MOVCAIXA")));
+        QVERIFY(mssqlStep[0].contains(QStringLiteral("IF NOT EXISTS")));
+        const QStringList oracleStep = SqlScript::split(read("database/oracle/schema-2.sql"));
+        QCOMPARE(oracleStep.size(), 3);
+        for (const QString& block : oracleStep) {
+            QVERIFY2(block.startsWith(QStringLiteral("BEGIN")) && block.endsWith(QStringLiteral("END;")),
+                     qPrintable(block));
+            QVERIFY2(block.contains(QStringLiteral("EXCEPTION WHEN OTHERS")), qPrintable(block));
+        }
     }
 
     void placeholderNames()
     {
-        QCOMPARE(SqlParameters::placeholderNames(
-                     QStringLiteral("SELECT '   ' AS X, ':NOT' FROM T WHERE (A (+)= :P_A) AND B = :P_B AND C = :P_A::text")),
+        QCOMPARE(SqlParameters::placeholderNames(QStringLiteral(
+                     "SELECT '   ' AS X, ':NOT' FROM T WHERE (A (+)= :P_A) AND B = :P_B AND C = :P_A::text")),
                  (QStringList{QStringLiteral("P_A"), QStringLiteral("P_B")}));
     }
 

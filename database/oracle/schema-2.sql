@@ -1,0 +1,26 @@
+-- Version 2 of the store schema, from version 1 (kioskctl init-db runs it once). Run with SQL*Plus.
+-- A card transaction's NSU is unique per till, movement date and kind of movement instead of
+-- per till forever: card networks number NSUs per day and reuse them, and a credit's reversal
+-- carries the NSU of the credit it reverses. Each block tolerates a step already done.
+BEGIN
+    EXECUTE IMMEDIATE 'DROP INDEX MOVCAIXA_NSU';
+EXCEPTION WHEN OTHERS THEN
+    IF SQLCODE != -1418 THEN RAISE; END IF;
+END;
+/
+BEGIN
+    EXECUTE IMMEDIATE 'CREATE UNIQUE INDEX MOVCAIXA_NSU_DIA ON MOVCAIXA ('
+        || 'CASE WHEN CDNSUHOSTTEF IS NOT NULL THEN CDFILIAL END, CASE WHEN CDNSUHOSTTEF IS NOT NULL THEN CDCAIXA END, '
+        || 'CDNSUHOSTTEF, CASE WHEN CDNSUHOSTTEF IS NOT NULL THEN DTMOVIMCAIXA END, '
+        || 'CASE WHEN CDNSUHOSTTEF IS NOT NULL THEN IDTIPOMOVIVE END)';
+EXCEPTION WHEN OTHERS THEN
+    IF SQLCODE != -955 THEN RAISE; END IF;
+END;
+/
+BEGIN
+    EXECUTE IMMEDIATE 'CREATE TABLE VERSAOESQUEMA (NRVERSAOESQ NUMBER(10) NOT NULL PRIMARY KEY, '
+        || 'DSVERSAOESQ VARCHAR2(80), DTHRAPLICESQ TIMESTAMP(3) NOT NULL)';
+EXCEPTION WHEN OTHERS THEN
+    IF SQLCODE != -955 THEN RAISE; END IF;
+END;
+/
