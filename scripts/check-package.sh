@@ -41,6 +41,12 @@ id kiosk >/dev/null || fail "no kiosk user after installing"
 [[ $(stat -c %G:%a /etc/kiosk/kiosk.conf) == kiosk:640 ]] || fail "kiosk.conf is $(stat -c %G:%a /etc/kiosk/kiosk.conf)"
 grep -qx /etc/kiosk/kiosk.conf /var/lib/dpkg/info/kiosk-recharge.conffiles || fail "kiosk.conf is not a conffile"
 
+# kioskctl reads the installed configuration by default: its store is not created yet.
+status=0
+out=$(runuser -u kiosk -- env -i PATH=/usr/bin:/bin HOME=/var/lib/kiosk kioskctl status 2>&1) || status=$?
+[[ $status == 2 && $out == *"/var/lib/kiosk/store.db does not exist"* ]] ||
+    fail "kioskctl status without a store ended with $status: $out"
+
 out=$(systemd-analyze verify /lib/systemd/system/kiosk.service 2>&1) || fail "systemd-analyze verify: $out"
 [[ -z $out ]] || fail "systemd-analyze verify: $out"
 

@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLocale>
 #include <QStandardPaths>
 
@@ -19,8 +20,12 @@ QString HostConfig::defaultFile()
     const QString env = qEnvironmentVariable("KIOSK_CONFIG");
     if (!env.isEmpty())
         return env;
-    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
-           QStringLiteral("/kiosk/kiosk.conf");
+    // The user's own file, else the installed kiosk's, so that kioskctl run by a
+    // technician on an installed kiosk reads the same file as the service.
+    const QString user =
+        QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QStringLiteral("/kiosk/kiosk.conf");
+    const QString installed = QStringLiteral("/etc/kiosk/kiosk.conf");
+    return !QFileInfo::exists(user) && QFileInfo::exists(installed) ? installed : user;
 }
 
 void HostConfig::load(const QString& file)
@@ -58,7 +63,8 @@ void HostConfig::load(const QString& file)
             else if (section == QLatin1String("printer") && m_printer.set(key.mid(8), value))
                 continue;
             else
-                throw ConfigError(QStringLiteral("%1, line %2: unknown setting \"%3\"").arg(m_file).arg(lineNo).arg(key));
+                throw ConfigError(
+                    QStringLiteral("%1, line %2: unknown setting \"%3\"").arg(m_file).arg(lineNo).arg(key));
         }
     } else if (explicitFile) {
         throw ConfigError(QStringLiteral("%1: cannot be read (%2)").arg(m_file, f.errorString()));
@@ -86,8 +92,8 @@ QString HostConfig::configurationHelp()
 {
     return QStringLiteral(
                "Configuration file: --config FILE, else $KIOSK_CONFIG, else ~/.config/kiosk/kiosk.conf\n"
-               "($XDG_CONFIG_HOME/kiosk/kiosk.conf); here: %1. None is needed: every setting\n"
-               "can come from the environment.\n"
+               "($XDG_CONFIG_HOME/kiosk/kiosk.conf), else the installed kiosk's /etc/kiosk/kiosk.conf;\n"
+               "here: %1. None is needed: every setting can come from the environment.\n"
                "Environment, overriding the file:\n"
                "  KIOSK_CONFIG    the configuration file\n"
                "  KIOSK_DB        store connection string, e.g. Provider=SQLITE;Data Source=/var/lib/kiosk/store.db\n")

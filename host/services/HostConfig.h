@@ -15,7 +15,8 @@
 //   locale = pt_BR                     number/date format, language   (KIOSK_LOCALE)
 //   [terminal], [printer]              see DeviceSettings.h
 //
-// The file is KIOSK_CONFIG, else $XDG_CONFIG_HOME/kiosk/kiosk.conf.
+// The file is KIOSK_CONFIG, else $XDG_CONFIG_HOME/kiosk/kiosk.conf, else (an installed
+// kiosk) /etc/kiosk/kiosk.conf.
 class HOST_EXPORT HostConfig
 {
 public:
