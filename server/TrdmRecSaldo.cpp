@@ -3,20 +3,21 @@
 #include "ClientDataSet.h"
 #include "DataSetProvider.h"
 #include "Geralzel.h"
-#include "Zel_vandril.h"
 #include "KioskError.h"
+#include "ServerModule.h"
 #include "SqlCommand.h"
 #include "SqlConnection.h"
 #include "SqlQuery.h"
 #include "SqlStoredProc.h"
-#include "ServerModule.h"
 #include "SqliteBalanceProcedure.h"
 #include "StatementFile.h"
 #include "TADOSqlStorage.h"
+#include "Zel_vandril.h"
 
 #include <QFile>
 
-namespace {
+namespace
+{
 FieldDef text(const char* name, int size)
 {
     return FieldDef::make(QString::fromLatin1(name), FieldType::String, size);
@@ -54,7 +55,8 @@ QString TrdmRecSaldo::statementText(const QString& resourceName)
     return statementFile(resourceName).text;
 }
 
-namespace {
+namespace
+{
 // Gives a statement its text and the parameter declarations written beside it.
 template <class Statement> Statement* declared(Statement* statement, const QString& resourceName)
 {
@@ -75,8 +77,8 @@ TrdmRecSaldo::TrdmRecSaldo(QObject* owner) : QObject(owner)
 
     adqSALDOCONS = new SqlQuery(QStringLiteral("adqSALDOCONS"), adcRecSaldo, this);
     declared(adqSALDOCONS, QStringLiteral("adqSALDOCONS.oracle.sql")); // the design-time text
-    adqSALDOCONS->setFieldDefs({text("NRBUTTON", 3), text("CDFAMILISALD", 3), text("NMFAMILISALD", 30),
-                                number("VRSALDCONFAM")});
+    adqSALDOCONS->setFieldDefs(
+        {text("NRBUTTON", 3), text("CDFAMILISALD", 3), text("NMFAMILISALD", 30), number("VRSALDCONFAM")});
     dspSALDOCONS = new DataSetProvider(QStringLiteral("dspSALDOCONS"), adqSALDOCONS, this);
     assSALDOCONS = new TADOSqlStorage(QStringLiteral("assSALDOCONS"), adqSALDOCONS, this);
     // The LEFT JOIN text serves every engine but Oracle; its declarations must be the query's.
@@ -129,6 +131,14 @@ TrdmRecSaldo::TrdmRecSaldo(QObject* owner) : QObject(owner)
     adqFamiliaSaldo = new SqlQuery(QStringLiteral("adqFamiliaSaldo"), adcRecSaldo, this);
     declared(adqFamiliaSaldo, QStringLiteral("adqFamiliaSaldo.sql"));
 
+    // What a recording checks before it writes: the consumer and the family it credits exist.
+    adqConsumidor = new SqlQuery(QStringLiteral("adqConsumidor"), adcRecSaldo, this);
+    declared(adqConsumidor, QStringLiteral("adqConsumidor.sql"));
+    adqConsumidor->setFieldDefs({text("CDCONSUMIDOR", 21)});
+    adqFamiliaFilial = new SqlQuery(QStringLiteral("adqFamiliaFilial"), adcRecSaldo, this);
+    declared(adqFamiliaFilial, QStringLiteral("adqFamiliaFilial.sql"));
+    adqFamiliaFilial->setFieldDefs({text("CDFAMILISALD", 3)});
+
     ads_Atualiza_Saldo_Cons_Fkb_ORACLE =
         new SqlStoredProc(QStringLiteral("ads_Atualiza_Saldo_Cons_Fkb_ORACLE"), adcRecSaldo, this);
     declareProcedure(ads_Atualiza_Saldo_Cons_Fkb_ORACLE, QString(), 4000, 4000);
@@ -154,7 +164,8 @@ TrdmRecSaldo::TrdmRecSaldo(QObject* owner) : QObject(owner)
     // The till's cash movement of a card transaction: how a paid purchase is known to be recorded.
     adqMovCaixaNsu = new SqlQuery(QStringLiteral("adqMovCaixaNsu"), adcRecSaldo, this);
     declared(adqMovCaixaNsu, QStringLiteral("adqMovCaixaNsu.sql"));
-    adqMovCaixaNsu->setFieldDefs({text("NRSEQUMOVI", 10), FieldDef::make(QStringLiteral("DTHRINCMOV"), FieldType::DateTime),
+    adqMovCaixaNsu->setFieldDefs({text("NRSEQUMOVI", 10),
+                                  FieldDef::make(QStringLiteral("DTHRINCMOV"), FieldType::DateTime),
                                   number("VRMOVIVEND")});
     dspMovCaixaNsu = new DataSetProvider(QStringLiteral("dspMovCaixaNsu"), adqMovCaixaNsu, this);
 }

@@ -37,6 +37,8 @@ public:
     SqlCommand* acmInsEXTRATOCONS;
     SqlQuery* adqMinDtMovExtCons;
     SqlQuery* adqFamiliaSaldo;
+    SqlQuery* adqConsumidor;    // the consumer a recording credits, as the store knows it
+    SqlQuery* adqFamiliaFilial; // one family the branch offers
     SqlStoredProc* ads_Atualiza_Saldo_Cons_Fkb_ORACLE;
     SqlStoredProc* ads_Atualiza_Saldo_Cons_Fkb_MSSQL;
     SqlStoredProc* ads_Atualiza_Saldo_Cons_Fkb_POSTGRESQL;
@@ -53,8 +55,8 @@ public:
     void MtsDataModuleActivate(QObject* sender);
     void MtsDataModuleDeactivate(QObject* sender);
 
-    void StartTrans();  // begins a transaction unless one is open
-    void CommitTrans();  // commits the open transaction; nothing when none is open
+    void StartTrans();    // begins a transaction unless one is open
+    void CommitTrans();   // commits the open transaction; nothing when none is open
     void RollbackTrans(); // rolls back the open transaction; nothing when none is open
 
     // The balance procedure component for an answer of _UsedDatabase: "ORACLE",
