@@ -7,6 +7,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QStringDecoder>
+#include <QStringEncoder>
 #include <QTcpSocket>
 #include <QTimer>
 #include <QUrl>
@@ -111,18 +113,57 @@ QByteArray PrinterPort::escPos(const QString& text)
 
 QByteArray PrinterPort::toCp850(const QString& text)
 {
-    static const QHash<char16_t, char> accented = {
-        {u'Ç', '\x80'}, {u'ü', '\x81'}, {u'é', '\x82'}, {u'â', '\x83'}, {u'à', '\x85'}, {u'ç', '\x87'}, {u'ê', '\x88'},
-        {u'É', '\x90'}, {u'ô', '\x93'}, {u'á', '\xa0'}, {u'í', '\xa1'}, {u'ó', '\xa2'}, {u'ú', '\xa3'}, {u'ª', '\xa6'},
-        {u'º', '\xa7'}, {u'Á', '\xb5'}, {u'Â', '\xb6'}, {u'À', '\xb7'}, {u'ã', '\xc6'}, {u'Ã', '\xc7'}, {u'Ê', '\xd2'},
-        {u'Í', '\xd6'}, {u'Ó', '\xe0'}, {u'Ô', '\xe2'}, {u'õ', '\xe4'}, {u'Õ', '\xe5'}, {u'Ú', '\xe9'}};
+    // One encoder per thread: an encoder keeps state between calls.
+    thread_local QStringEncoder encoder("IBM850", QStringConverter::Flag::Stateless);
+    thread_local QStringDecoder decoder("IBM850", QStringConverter::Flag::Stateless);
+    if (!encoder.isValid() || !decoder.isValid())
+        throw KioskError(QStringLiteral("Impressora: a página de código IBM850 não está disponível neste sistema"));
+    // A letter the code page holds goes as it is; one it lacks becomes its closest: the letter
+    // without its accent, or a few look-alikes by hand (the decoder tells which ones went through).
+    const auto holds = [&](const QString& s, QByteArray& out) {
+        const QByteArray bytes = encoder.encode(s);
+        if (QString(decoder.decode(bytes)) != s)
+            return false;
+        out = bytes;
+        return true;
+    };
+    static const QHash<char32_t, const char*> lookAlikes = {
+        {U'Ł', "L"},   {U'ł', "l"},   {U'Đ', "D"},  {U'đ', "d"}, {U'Ħ', "H"},      {U'ħ', "h"},
+        {U'ı', "i"},   {U'Œ', "OE"},  {U'œ', "oe"}, {U'‘', "'"}, {U'’', "'"},      {U'‚', ","},
+        {U'“', "\""},  {U'”', "\""},  {U'„', "\""}, {U'–', "-"}, {U'—', "-"},      {U'−', "-"},
+        {U'…', "..."}, {U'€', "EUR"}, {U'™', "TM"}, {U'•', "*"}, {U'\u00a0', " "}, {U'\u202f', " "}};
+    const QString composed = text.normalized(QString::NormalizationForm_C);
     QByteArray out;
-    out.reserve(text.size());
-    for (const QChar c : text) {
-        if (c.unicode() < 0x80)
-            out.append(char(c.unicode()));
+    out.reserve(composed.size());
+    for (qsizetype i = 0; i < composed.size();) {
+        const char32_t cp = composed.at(i).isHighSurrogate() && i + 1 < composed.size()
+                                ? QChar::surrogateToUcs4(composed.at(i), composed.at(i + 1))
+                                : char32_t(composed.at(i).unicode());
+        const QString one = composed.mid(i, QChar::requiresSurrogates(cp) ? 2 : 1);
+        i += one.size();
+        if (cp < 0x80) {
+            out.append(char(cp));
+            continue;
+        }
+        QByteArray bytes;
+        if (holds(one, bytes)) {
+            out += bytes;
+            continue;
+        }
+        if (const auto alike = lookAlikes.constFind(cp); alike != lookAlikes.constEnd()) {
+            out += *alike;
+            continue;
+        }
+        // The letter without its marks: "ő" -> "o", "ş" -> "s".
+        QString base;
+        for (const QChar c : one.normalized(QString::NormalizationForm_KD))
+            if (!c.isMark())
+                base.append(c);
+        QByteArray baseBytes;
+        if (!base.isEmpty() && base != one && holds(base, baseBytes))
+            out += baseBytes;
         else
-            out.append(accented.value(c.unicode(), '?'));
+            out.append('?');
     }
     return out;
 }

@@ -137,6 +137,34 @@ private slots:
         QVERIFY(!received.contains("4111111111111111"));
     }
 
+    // Receipts in code page 850: every letter of a Portuguese, Spanish or English receipt that the
+    // code page holds prints as itself; one it lacks prints as its closest letter, never as "?".
+    void namesInTheCodePage_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QByteArray>("printed");
+        QTest::newRow("pt") << QStringLiteral("Conceição Ávila, Pão, Crédito nº 5")
+                            << QByteArray("Concei\x87\xc6o \xb5vila, P\xc6o, Cr\x82"
+                                          "dito n\xa7 5");
+        QTest::newRow("es") << QStringLiteral("Muñoz Ñandú, 3° piso, ¿Señal?")
+                            << QByteArray("Mu\xa4oz \xa5"
+                                          "and\xa3, 3\xf8 piso, \xa8Se\xa4"
+                                          "al?");
+        QTest::newRow("en and others") << QStringLiteral("Müller Jörg, Hélène Chloë, Ødegård")
+                                       << QByteArray("M\x81ller J\x94rg, H\x82l\x8ane Chlo\x89, \x9d"
+                                                     "deg\x86rd");
+        QTest::newRow("accent typed apart") << QStringLiteral("Mun\u0303oz") << QByteArray("Mu\xa4oz");
+        QTest::newRow("closest letter") << QStringLiteral("Łukasz Dvořák Ősz") << QByteArray("Lukasz Dvor\xa0k Osz");
+        QTest::newRow("look-alikes") << QStringLiteral("Œuvre – “5 €”") << QByteArray("OEuvre - \"5 EUR\"");
+        QTest::newRow("no letter near") << QStringLiteral("李 A") << QByteArray("? A");
+    }
+    void namesInTheCodePage()
+    {
+        QFETCH(QString, text);
+        QFETCH(QByteArray, printed);
+        QCOMPARE(PrinterPort::toCp850(text), printed);
+    }
+
     void failedPrintRaisesAndGivesItsNumbersBack()
     {
         QTcpServer closed;
