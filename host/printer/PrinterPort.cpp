@@ -3,10 +3,11 @@
 #include "KioskError.h"
 #include "TerminalLogging.h"
 
+#include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QFile>
-#include <QFileInfo>
 #include <QHash>
+#include <QScopeGuard>
 #include <QStringDecoder>
 #include <QStringEncoder>
 #include <QTcpSocket>
@@ -14,6 +15,11 @@
 #include <QUrl>
 #include <functional>
 
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace
@@ -66,8 +72,78 @@ void sendFile(const QString& target, const QByteArray& bytes)
         throw KioskError(QStringLiteral("Impressora %1: não foi possível abrir (%2)").arg(target, file.errorString()));
     if (file.write(bytes) != bytes.size() || !file.flush())
         throw KioskError(QStringLiteral("Impressora %1: falha na escrita (%2)").arg(target, file.errorString()));
-    if (QFileInfo(target).isFile())
-        ::fsync(file.handle());
+    if (::fsync(file.handle()) != 0)
+        throw KioskError(QStringLiteral("Impressora %1: falha ao gravar no disco (%2)")
+                             .arg(target, QString::fromLocal8Bit(strerror(errno))));
+}
+
+QString systemError(int error)
+{
+    return QString::fromLocal8Bit(strerror(error));
+}
+
+// A device (or a FIFO standing in for one) is opened and written without blocking: a printer
+// that is off line, out of paper or has nobody reading must not hold the kiosk mid-purchase.
+// It has `timeoutMs` to take the receipt, as a network printer has to connect and to take it.
+void sendDevice(const QString& target, const QByteArray& bytes, int timeoutMs)
+{
+    const QDeadlineTimer deadline(timeoutMs);
+    const QByteArray path = QFile::encodeName(target);
+    int fd = -1;
+    for (;;) {
+        fd = ::open(path.constData(), O_WRONLY | O_APPEND | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+        if (fd >= 0)
+            break;
+        const int error = errno;
+        if (error == EINTR)
+            continue;
+        // ENXIO: nobody at the other end yet (a FIFO without reader, a device not ready); EAGAIN/EBUSY: busy.
+        if (error != ENXIO && error != EAGAIN && error != EBUSY)
+            throw KioskError(
+                QStringLiteral("Impressora %1: não foi possível abrir (%2)").arg(target, systemError(error)));
+        if (deadline.hasExpired())
+            throw KioskError(QStringLiteral("Impressora %1 não respondeu em %2 ms (%3)")
+                                 .arg(target)
+                                 .arg(timeoutMs)
+                                 .arg(systemError(error)));
+        ::poll(nullptr, 0, int(qMin<qint64>(20, deadline.remainingTime())));
+    }
+    const auto closeDevice = qScopeGuard([fd] { ::close(fd); });
+    qsizetype sent = 0;
+    while (sent < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.constData() + sent, size_t(bytes.size() - sent));
+        if (n > 0) {
+            sent += n;
+            continue;
+        }
+        const int error = n < 0 ? errno : EAGAIN;
+        if (error == EINTR)
+            continue;
+        if (error != EAGAIN && error != EWOULDBLOCK)
+            throw KioskError(QStringLiteral("Impressora %1: falha na escrita (%2)").arg(target, systemError(error)));
+        pollfd ready{fd, POLLOUT, 0};
+        const qint64 left = deadline.remainingTime();
+        const int polled = left > 0 ? ::poll(&ready, 1, int(left)) : 0;
+        if (polled < 0 && errno == EINTR)
+            continue;
+        if (polled <= 0 || (ready.revents & (POLLERR | POLLHUP | POLLNVAL)))
+            throw KioskError(
+                QStringLiteral("Impressora %1 não recebeu o comprovante em %2 ms (%3 de %4 bytes enviados)")
+                    .arg(target)
+                    .arg(timeoutMs)
+                    .arg(sent)
+                    .arg(bytes.size()));
+    }
+}
+
+// A path that is a device or a FIFO, not a regular file or a folder still to be made.
+bool isDevice(const QString& target)
+{
+    if (target.startsWith(QLatin1String("/dev/")))
+        return true;
+    struct stat st {
+    };
+    return ::stat(QFile::encodeName(target).constData(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode);
 }
 } // namespace
 
@@ -96,7 +172,9 @@ void PrinterPort::send(const QString& target, const QString& text, int timeoutMs
     if (target.startsWith(tcpScheme)) {
         sendTcp(target, escPos(text), timeoutMs);
     } else if (target.startsWith(QLatin1String("/dev/"))) {
-        sendFile(target, escPos(text));
+        sendDevice(target, escPos(text), timeoutMs);
+    } else if (isDevice(target)) {
+        sendDevice(target, text.toUtf8() + "\n", timeoutMs);
     } else {
         sendFile(target, text.toUtf8() + "\n");
     }
