@@ -1,23 +1,47 @@
 #include "ModuleInstances.h"
 
 #include "Cli_kvb52814.h"
+#include "CouponCounters.h"
+#include "DataPacket.h"
 #include "KioskError.h"
 #include "SqlConnection.h"
 #include "Srv_kvb52814.h"
 #include "TfrmRecSaldo.h"
 #include "TrdmRecSaldo.h"
 
-namespace Cli_kvb52814 {
+namespace Cli_kvb52814
+{
 TfrmRecSaldo* frmRecSaldo = nullptr;
 }
-namespace Srv_kvb52814 {
+namespace Srv_kvb52814
+{
 TrdmRecSaldo* rdmRecSaldo = nullptr;
 }
 
-namespace ModuleInstances {
-namespace {
+namespace ModuleInstances
+{
+namespace
+{
 bool running = false;
+
+// While the module's data module lives, the printer package's coupon counters can fall back on
+// the store: a lost or damaged counters file continues from the till's highest recorded numbers.
+CouponCounters::Values storeCouponFloor(const CouponCounters::Owner& owner)
+{
+    const QVariant answer = Srv_kvb52814::getMaiorCupom(owner.branch, owner.till, owner.serial);
+    if (!PacketVariant::isPacket(answer))
+        throw KioskError(QStringLiteral("the store's highest coupon numbers of branch %1, till %2 cannot be read: %3")
+                             .arg(owner.branch, owner.till, answer.toString()));
+    const DataPacket highest = PacketVariant::packet(answer);
+    CouponCounters::Values v;
+    if (!highest.rows().isEmpty()) {
+        const QVariantList& row = highest.rows().first();
+        v.coo = row.value(highest.fieldIndex(QStringLiteral("NRCOODOCNFIS"))).toString().trimmed().toLongLong();
+        v.gnf = row.value(highest.fieldIndex(QStringLiteral("NRGNFDOCNFIS"))).toString().trimmed().toLongLong();
+    }
+    return v;
 }
+} // namespace
 
 EntryCall::EntryCall()
 {
@@ -25,12 +49,14 @@ EntryCall::EntryCall()
         throw KioskError(QStringLiteral("CriaRecSaldo: the recharge screen is already open; the entry cannot be "
                                         "called again before it returns"));
     running = true;
+    CouponCounters::setStoreFloor(storeCouponFloor);
 }
 
 EntryCall::~EntryCall()
 {
     delete Srv_kvb52814::rdmRecSaldo;
     Srv_kvb52814::rdmRecSaldo = nullptr;
+    CouponCounters::setStoreFloor({});
     delete Cli_kvb52814::frmRecSaldo;
     Cli_kvb52814::frmRecSaldo = nullptr;
     running = false;
@@ -55,10 +81,12 @@ ServerSession::ServerSession()
         Srv_kvb52814::rdmRecSaldo = nullptr;
         throw;
     }
+    CouponCounters::setStoreFloor(storeCouponFloor);
 }
 
 ServerSession::~ServerSession()
 {
+    CouponCounters::setStoreFloor({});
     delete Srv_kvb52814::rdmRecSaldo;
     Srv_kvb52814::rdmRecSaldo = nullptr;
 }

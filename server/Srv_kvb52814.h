@@ -10,7 +10,8 @@ class TrdmRecSaldo;
 // The server functions. Those that return a variant catch every failure and
 // return a data packet (queries) or nothing (recordings) on success and the
 // failure's text otherwise; EvoluiSaldo returns nothing and raises.
-namespace Srv_kvb52814 {
+namespace Srv_kvb52814
+{
 
 // The one data module; created by the screen's initialisation, freed by the entry.
 KVB_EXPORT extern TrdmRecSaldo* rdmRecSaldo;
@@ -18,16 +19,19 @@ KVB_EXPORT extern TrdmRecSaldo* rdmRecSaldo;
 KVB_EXPORT QVariant getSaldoCons(const QString& CDFILIAL, const QString& CDCLIENTE, const QString& CDCONSUMIDOR);
 KVB_EXPORT QVariant getTotSalCons(const QString& CDCLIENTE, const QString& CDCONSUMIDOR);
 KVB_EXPORT QVariant getBuscaPorta(const QString& CDFILIAL, const QString& CDCAIXA);
-KVB_EXPORT QVariant setGravaCupomInicial(const QString& CDFILIAL, const QString& CDCAIXA,
-                                         const QString& NRCOODOCNFIS, double DTMOVIMENTO);
-KVB_EXPORT QVariant setGravaCompCred(const QVariant& cdsMovCaixaData, const QString& CDFILIAL,
-                                     const QString& CDCAIXA, const QString& CDCLIENTE, const QString& CDCONSUMIDOR,
-                                     const QString& CDFAMILISALD, const QString& NRDEPOSICONS,
-                                     const QString& NRCOODOCNFIS, const QString& NRGNFDOCNFIS,
-                                     const QString& NRSERIEEFCDOCNF, double DTABERCAIX, double DTMOVIDOCNFIS);
+KVB_EXPORT QVariant setGravaCupomInicial(const QString& CDFILIAL, const QString& CDCAIXA, const QString& NRCOODOCNFIS,
+                                         double DTMOVIMENTO);
+KVB_EXPORT QVariant setGravaCompCred(const QVariant& cdsMovCaixaData, const QString& CDFILIAL, const QString& CDCAIXA,
+                                     const QString& CDCLIENTE, const QString& CDCONSUMIDOR, const QString& CDFAMILISALD,
+                                     const QString& NRDEPOSICONS, const QString& NRCOODOCNFIS,
+                                     const QString& NRGNFDOCNFIS, const QString& NRSERIEEFCDOCNF, double DTABERCAIX,
+                                     double DTMOVIDOCNFIS);
 // The till's cash movements carrying a card transaction's NSU (field NRSEQUMOVI): at most one
 // row, since the store refuses a second movement with the same NSU for a till.
 KVB_EXPORT QVariant getMovCaixaNsu(const QString& CDFILIAL, const QString& CDCAIXA, const QString& CDNSUHOSTTEF);
+// The highest coupon numbers (fields NRCOODOCNFIS and NRGNFDOCNFIS, null when there are none) of
+// the fiscal documents a till recorded with a printer serial.
+KVB_EXPORT QVariant getMaiorCupom(const QString& CDFILIAL, const QString& CDCAIXA, const QString& NRSERIEEFCDOCNF);
 KVB_EXPORT void EvoluiSaldo(const QString& CDCLIENTE, const QString& CDCONSUMIDOR, const QString& CDFILIAL,
                             double DTINIEVOLUCAO);
 

@@ -168,6 +168,12 @@ TrdmRecSaldo::TrdmRecSaldo(QObject* owner) : QObject(owner)
                                   FieldDef::make(QStringLiteral("DTHRINCMOV"), FieldType::DateTime),
                                   number("VRMOVIVEND")});
     dspMovCaixaNsu = new DataSetProvider(QStringLiteral("dspMovCaixaNsu"), adqMovCaixaNsu, this);
+
+    // The highest coupon numbers of a till's printer: where its counters go on when their file is lost.
+    adqMaiorCupom = new SqlQuery(QStringLiteral("adqMaiorCupom"), adcRecSaldo, this);
+    declared(adqMaiorCupom, QStringLiteral("adqMaiorCupom.sql"));
+    adqMaiorCupom->setFieldDefs({text("NRCOODOCNFIS", 10), text("NRGNFDOCNFIS", 10)});
+    dspMaiorCupom = new DataSetProvider(QStringLiteral("dspMaiorCupom"), adqMaiorCupom, this);
 }
 
 TrdmRecSaldo::~TrdmRecSaldo()

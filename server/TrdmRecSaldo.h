@@ -49,6 +49,8 @@ public:
     DataSetProvider* dspBuscaPorta;
     SqlQuery* adqMovCaixaNsu;
     DataSetProvider* dspMovCaixaNsu;
+    SqlQuery* adqMaiorCupom;
+    DataSetProvider* dspMaiorCupom;
 
     void adcRecSaldoBeforeConnect(SqlConnection& sender);
     void adcRecSaldoAfterConnect(SqlConnection& sender);

@@ -104,8 +104,9 @@ void comprCredPessoal(const QString& port, const QString&, const QString&, const
 
     // The numbers are taken (and kept on disk) before printing: a crash may leave a gap, never a repeat.
     CouponCounters counters(CouponCounters::defaultFile());
-    const CouponCounters::Values previous = counters.current(portName);
-    const CouponCounters::Values reserved = counters.advance(portName);
+    CouponCounters::Values previous;
+    // The kiosk records its coupons with no printer serial.
+    const CouponCounters::Values reserved = counters.advance(portName, {branch, till, QString()}, &previous);
     receipt.coo = counterText(reserved.coo);
     receipt.gnf = counterText(reserved.gnf);
     try {

@@ -1,11 +1,16 @@
 // Credit purchase recording and the day's first-coupon counter.
+#include "ClientDataSet.h"
 #include "Clock.h"
 #include "DateTimeValue.h"
+#include "HostConfig.h"
+#include "KioskError.h"
 #include "ModuleFixture.h"
 #include "Packets.h"
 #include "StoreTriggers.h"
+#include "Wst00001.h"
 
 #include <QLocale>
+#include <QTemporaryDir>
 #include <QtTest>
 
 using namespace Srv_kvb52814;
@@ -241,6 +246,70 @@ private slots:
         QVERIFY(setGravaCupomInicial(QStringLiteral("0001"), QStringLiteral("001"), QStringLiteral("9"), march5 + 2)
                     .toString()
                     .contains(QStringLiteral("adqCupomInicial")));
+    }
+
+    // The printer's counters file is lost or damaged between two purchases: the next coupon goes on
+    // from the highest numbers the store recorded for the till, never from 000001 again, and says so.
+    void couponNumbersGoOnFromTheStoreWhenTheCountersAreLost_data()
+    {
+        QTest::addColumn<QByteArray>("countersLeft"); // what the counters file holds; null: gone
+        QTest::newRow("file lost") << QByteArray();
+        QTest::newRow("file damaged") << QByteArray("{\"printers\": {\"COM1\": {\"coo\": 4");
+        QTest::newRow("printer missing from the file") << QByteArray("{\"printers\": {}}");
+    }
+    void couponNumbersGoOnFromTheStoreWhenTheCountersAreLost()
+    {
+        QFETCH(QByteArray, countersLeft);
+        ModuleFixture f;
+        f.seedBranch(2);
+        QTemporaryDir data;
+        HostConfig::instance().setDataFolder(data.path());
+        const QString counters = data.filePath(QStringLiteral("printer-counters.json"));
+        const auto writeCounters = [&](const QByteArray& content) {
+            QFile file(counters);
+            QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            file.write(content);
+        };
+        writeCounters("{\"printers\": {\"COM1\": {\"coo\": 41, \"gnf\": 7}}}");
+
+        // A purchase: printed, then recorded with the printer's numbers.
+        const auto purchase = [&](double amount) {
+            ClientDataSet movement(QStringLiteral("cdsMovCaixa"));
+            movement.setData(PacketVariant::of(Packets::movement({amount}, purchaseTime)));
+            movement.first();
+            QString coo, gnf;
+            try {
+                Wst00001::Compr_CredPessoal(QStringLiteral("COM1"), QStringLiteral("S"), QString(),
+                                            QStringLiteral("0001"), QStringLiteral("001"), QStringLiteral("002"), coo,
+                                            gnf, &movement, 0, QStringLiteral("Maria"), QStringLiteral("2612081015"),
+                                            QStringLiteral("S"), QStringLiteral("N"), QStringLiteral("01"), QString(),
+                                            0, QString(), QStringLiteral("Um"), QString(), QString(), QString(),
+                                            QString(), QString(), true, 0, 0);
+            } catch (const KioskError& e) {
+                return e.message();
+            }
+            const QVariant recorded = setGravaCompCred(
+                PacketVariant::of(Packets::movement({amount}, purchaseTime)), QStringLiteral("0001"),
+                QStringLiteral("001"), QStringLiteral("C1"), QStringLiteral("K1"), QStringLiteral("002"),
+                QStringLiteral("2612081015"), coo, gnf, QString(), turn, fiscalDay);
+            m_clock.advanceMs(1000);
+            return recorded.isValid() ? recorded.toString() : coo + QLatin1Char('/') + gnf;
+        };
+        QCOMPARE(purchase(10), QStringLiteral("000042/000008"));
+
+        if (countersLeft.isNull())
+            QVERIFY(QFile::remove(counters));
+        else
+            writeCounters(countersLeft);
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral(
+                                               "coupon counters of printer COM1 .*continue from the "
+                                               "store's highest for branch 0001, till 001 \\(COO 42, GNF 8\\)")));
+        QCOMPARE(purchase(11), QStringLiteral("000043/000009"));
+        // The file holds the pair again, and the next purchase goes on from it.
+        QCOMPARE(purchase(12), QStringLiteral("000044/000010"));
+        QCOMPARE(f.store->count(QStringLiteral("FROM DOCNFISCECF")), 3);
+        QCOMPARE(f.store->count(QStringLiteral("FROM (SELECT DISTINCT NRCOODOCNFIS FROM DOCNFISCECF) D")), 3);
+        HostConfig::instance().setDataFolder(QString());
     }
 };
 

@@ -56,7 +56,7 @@ private slots:
         ModuleFixture f;
         const QString kind = f.dm().adcRecSaldo->kind();
         const QList<SqlStatement*> statements = textStatements(f.dm());
-        QCOMPARE(statements.size(), 15);
+        QCOMPARE(statements.size(), 16);
         for (SqlStatement* s : statements) {
             QVERIFY2(s->declaredOnly(), qPrintable(s->objectName()));
             for (const QString& text : textsOf(s, kind)) {
@@ -85,6 +85,7 @@ private slots:
         QVERIFY(ok(getTotSalCons(QStringLiteral("C1"), QStringLiteral("K1"))));
         QVERIFY(ok(getBuscaPorta(QStringLiteral("0001"), QStringLiteral("001"))));
         QVERIFY(ok(getMovCaixaNsu(QStringLiteral("0001"), QStringLiteral("001"), QStringLiteral("NSU1"))));
+        QVERIFY(ok(getMaiorCupom(QStringLiteral("0001"), QStringLiteral("001"), QString())));
         QVERIFY(ok(setGravaCupomInicial(QStringLiteral("0001"), QStringLiteral("001"), QStringLiteral("123"), day)));
         const QVariant recorded = setGravaCompCred(
             PacketVariant::of(Packets::movement({10.0}, day)), QStringLiteral("0001"), QStringLiteral("001"),
