@@ -43,4 +43,16 @@ if out=$("$kioskctl" record "$work/bad.json" 0001 001 C K 001 x "" "" "" 2026-12
     echo "a packet without NRORDTROCO was accepted"; exit 1
 fi
 grep -q NRORDTROCO <<<"$out"
+
+# No core dumps: kioskctl may hold card data. Its limit is read while it waits for its packet
+# on a FIFO, started with core dumps allowed.
+mkfifo "$work/packet.fifo"
+(ulimit -c unlimited; exec "$kioskctl" record "$work/packet.fifo" 0001 001 C K 001 x "" "" "" 2026-12-01 2026-12-08) \
+    >/dev/null 2>&1 &
+pid=$!
+exec 3>"$work/packet.fifo" # returns once kioskctl has opened it
+core=$(awk '/^Max core file size/ {print $5}' "/proc/$pid/limits")
+exec 3>&-
+wait "$pid" || true
+[[ $core == 0 ]] || { echo "kioskctl may leave a core dump (limit $core)"; exit 1; }
 echo "kioskctl $engine ok"
