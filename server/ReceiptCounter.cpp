@@ -2,6 +2,7 @@
 #include "Consiste.h"
 #include "DataSetProvider.h"
 #include "DateTimeValue.h"
+#include "Logging.h"
 #include "ServerModule.h"
 #include "SqlCommand.h"
 #include "SqlQuery.h"
@@ -36,7 +37,11 @@ QVariant setGravaCupomInicial(const QString& CDFILIAL, const QString& CDCAIXA, c
         dm.acmInsCupomInicial->execute();
         return QVariant();
     } catch (const std::exception& e) {
-        return ServerModule::failureText(e);
+        // The purchase goes on without the day's first coupon; the failure must not go unseen.
+        const QString text = ServerModule::failureText(e);
+        qCWarning(lcServer).noquote() << QStringLiteral("setGravaCupomInicial failed (branch %1, till %2, COO %3): %4")
+                                             .arg(CDFILIAL, CDCAIXA, NRCOODOCNFIS, text);
+        return text;
     }
 }
 

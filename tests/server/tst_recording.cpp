@@ -243,6 +243,10 @@ private slots:
         QLocale::setDefault(QLocale(QStringLiteral("pt_BR")));
 
         f.dm().adcRecSaldo->close();
+        // The purchase flow does not look at the result: the failure is logged.
+        QTest::ignoreMessage(
+            QtWarningMsg, QRegularExpression(QStringLiteral(
+                              "^setGravaCupomInicial failed \\(branch 0001, till 001, COO 9\\): .*adqCupomInicial")));
         QVERIFY(setGravaCupomInicial(QStringLiteral("0001"), QStringLiteral("001"), QStringLiteral("9"), march5 + 2)
                     .toString()
                     .contains(QStringLiteral("adqCupomInicial")));
