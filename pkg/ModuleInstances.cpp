@@ -1,18 +1,13 @@
 #include "ModuleInstances.h"
 
-#include "Cli_kvb52814.h"
 #include "CouponCounters.h"
 #include "DataPacket.h"
 #include "KioskError.h"
+#include "ModuleState.h"
 #include "SqlConnection.h"
 #include "Srv_kvb52814.h"
-#include "TfrmRecSaldo.h"
 #include "TrdmRecSaldo.h"
 
-namespace Cli_kvb52814
-{
-TfrmRecSaldo* frmRecSaldo = nullptr;
-}
 namespace Srv_kvb52814
 {
 TrdmRecSaldo* rdmRecSaldo = nullptr;
@@ -20,10 +15,14 @@ TrdmRecSaldo* rdmRecSaldo = nullptr;
 
 namespace ModuleInstances
 {
-namespace
+namespace detail
 {
 bool running = false;
+}
+using detail::running;
 
+namespace
+{
 // While the module's data module lives, the printer package's coupon counters can fall back on
 // the store: a lost or damaged counters file continues from the till's highest recorded numbers.
 CouponCounters::Values storeCouponFloor(const CouponCounters::Owner& owner)
@@ -43,30 +42,16 @@ CouponCounters::Values storeCouponFloor(const CouponCounters::Owner& owner)
 }
 } // namespace
 
-EntryCall::EntryCall()
+namespace detail
 {
-    if (running)
-        throw KioskError(QStringLiteral("CriaRecSaldo: the recharge screen is already open; the entry cannot be "
-                                        "called again before it returns"));
-    running = true;
-    CouponCounters::setStoreFloor(storeCouponFloor);
-}
-
-EntryCall::~EntryCall()
+void lendStoreToPrinter(bool lend)
 {
-    delete Srv_kvb52814::rdmRecSaldo;
-    Srv_kvb52814::rdmRecSaldo = nullptr;
-    CouponCounters::setStoreFloor({});
-    delete Cli_kvb52814::frmRecSaldo;
-    Cli_kvb52814::frmRecSaldo = nullptr;
-    running = false;
+    if (lend)
+        CouponCounters::setStoreFloor(storeCouponFloor);
+    else
+        CouponCounters::setStoreFloor({});
 }
-
-TfrmRecSaldo& EntryCall::createScreen()
-{
-    Cli_kvb52814::frmRecSaldo = new TfrmRecSaldo(nullptr);
-    return *Cli_kvb52814::frmRecSaldo;
-}
+} // namespace detail
 
 ServerSession::ServerSession()
 {
@@ -81,12 +66,12 @@ ServerSession::ServerSession()
         Srv_kvb52814::rdmRecSaldo = nullptr;
         throw;
     }
-    CouponCounters::setStoreFloor(storeCouponFloor);
+    detail::lendStoreToPrinter(true);
 }
 
 ServerSession::~ServerSession()
 {
-    CouponCounters::setStoreFloor({});
+    detail::lendStoreToPrinter(false);
     delete Srv_kvb52814::rdmRecSaldo;
     Srv_kvb52814::rdmRecSaldo = nullptr;
 }

@@ -3,7 +3,7 @@
 #include "DurableFile.h"
 #include "HostConfig.h"
 #include "KioskError.h"
-#include "TerminalLogging.h"
+#include "PrinterLogging.h"
 
 #include <QFile>
 #include <QJsonDocument>
@@ -85,7 +85,7 @@ CouponCounters::Values CouponCounters::advance(const QString& printer, const Own
     if (!printers.contains(printer) && floor) {
         const Values highest = floor(owner);
         v = {qMax(v.coo, highest.coo), qMax(v.gnf, highest.gnf)};
-        qCWarning(lcPrinter).noquote()
+        qCWarning(lcPrinting).noquote()
             << QStringLiteral("coupon counters of printer %1 %2: COO and GNF continue from the store's highest for "
                               "branch %3, till %4 (COO %5, GNF %6)")
                    .arg(printer,

@@ -1,7 +1,7 @@
 #include "PrinterPort.h"
 
 #include "KioskError.h"
-#include "TerminalLogging.h"
+#include "PrinterLogging.h"
 
 #include <QDeadlineTimer>
 #include <QEventLoop>
@@ -178,7 +178,7 @@ void PrinterPort::send(const QString& target, const QString& text, int timeoutMs
     } else {
         sendFile(target, text.toUtf8() + "\n");
     }
-    qCInfo(lcPrinter) << "receipt sent to" << target;
+    qCInfo(lcPrinting) << "receipt sent to" << target;
 }
 
 QByteArray PrinterPort::escPos(const QString& text)

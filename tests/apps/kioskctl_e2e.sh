@@ -13,6 +13,10 @@ else
     trap '"$KIOSK_PG_BIN/psql" -h 127.0.0.1 -p "$KIOSK_PG_PORT" -U postgres -qc "DROP DATABASE IF EXISTS $db WITH (FORCE)" postgres; rm -rf "$work"' EXIT
     export KIOSK_DB="${KIOSK_TEST_PG/Database=postgres/Database=$db}"
 fi
+# A command-line tool: no widget or GUI library is loaded with it.
+if ldd "$kioskctl" | grep -qiE 'libQt6(Widgets|Gui)'; then
+    echo "kioskctl links a GUI library:"; ldd "$kioskctl" | grep -iE 'libQt6(Widgets|Gui)'; exit 1
+fi
 "$kioskctl" init-db
 "$kioskctl" demo-data
 "$kioskctl" balances 0001 000000000000001 000000000000101 > "$work/before.json"

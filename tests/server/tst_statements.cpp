@@ -72,6 +72,21 @@ private slots:
         }
     }
 
+    // The host's consumer look-up is kept and checked beside the module's statements.
+    void theConsumerLookupAgreesWithItsDeclarations()
+    {
+        ModuleFixture f;
+        const StatementFile lookup =
+            StatementFile::load(QStringLiteral(KIOSK_SOURCE_DIR "/resources/sql/adqConsumidorCodigo.sql"));
+        const QStringList problems = StatementFile::disagreements(lookup.text, lookup.parameters);
+        QVERIFY2(problems.isEmpty(), qPrintable(problems.join(QStringLiteral("; "))));
+        SqlQuery q(QStringLiteral("consumer"), f.dm().adcRecSaldo);
+        q.setStatement(lookup);
+        q.paramByName(QStringLiteral("P_CDCONSUMIDOR")).setAsString(QStringLiteral("K1"));
+        q.open();
+        QVERIFY(q.eof());
+    }
+
     void everyServerFunctionBindsDeclaredNamesOnly()
     {
         ModuleFixture f;
