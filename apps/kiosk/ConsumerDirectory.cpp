@@ -3,18 +3,17 @@
 #include "KioskError.h"
 #include "SqlConnection.h"
 #include "SqlQuery.h"
+#include "StatementFile.h"
 
-namespace ConsumerDirectory {
+namespace ConsumerDirectory
+{
 DataPacket consumerPacket(const QString& connectionString, const QString& consumerCode)
 {
     SqlConnection connection(QStringLiteral("kioskConsumers"));
     connection.setConnectionString(connectionString);
     connection.open();
     SqlQuery query(QStringLiteral("consumer"), &connection);
-    query.setSql(QStringLiteral("SELECT CDCLIENTE, CDCONSUMIDOR, NMCONSUMIDOR\n"
-                                "  FROM CONSUMIDOR\n"
-                                " WHERE CDCONSUMIDOR = :P_CDCONSUMIDOR\n"
-                                " ORDER BY CDCLIENTE"));
+    query.setStatement(StatementFile::load(QStringLiteral(":/sql/adqConsumidorCodigo.sql")));
     query.setFieldDefs({FieldDef::make(QStringLiteral("CDCLIENTE"), FieldType::String, 21),
                         FieldDef::make(QStringLiteral("CDCONSUMIDOR"), FieldType::String, 21),
                         FieldDef::make(QStringLiteral("NMCONSUMIDOR"), FieldType::String, 60)});

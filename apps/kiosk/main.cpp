@@ -1,6 +1,7 @@
 // kiosk: the host program. Reads its configuration, looks the consumer up, loads
 // the recharge module and calls its entry; returns when the screen closes.
 #include "ConsumerDirectory.h"
+#include "CoreDumps.h"
 #include "HostConfig.h"
 #include "KioskError.h"
 #include "KioskScript.h"
@@ -124,6 +125,7 @@ ScreenSession::Options sessionOptions(const QCommandLineParser& cli)
 
 int main(int argc, char* argv[])
 {
+    CoreDumps::forbid(); // it may come to hold card data
     // Help needs neither a display nor a configuration.
     if (wantsHelp(argc, argv)) {
         QCoreApplication core(argc, argv);
