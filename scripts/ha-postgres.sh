@@ -7,7 +7,8 @@
 #
 # Exports KIOSK_TEST_PG_HA, a connection string naming both nodes that reaches the
 # primary, and KIOSK_HA_MONITOR_PORT, KIOSK_HA_PORTS ("P1 P2"). Functions for tests:
-#   ha_primary             the port of the node the monitor holds primary
+#   ha_primary             the port of the node the monitor holds primary (empty while
+#                          none is: the primary lost and the standby not yet promoted)
 #   ha_lose_node PORT      SIGKILL to that node's keeper and postmaster (a lost machine)
 #   ha_rejoin_node PORT    starts that node's keeper again: it rejoins as standby
 #   ha_wait_settled [S]    waits (at most S s, default 60) for one primary and one secondary
@@ -76,9 +77,11 @@ ha_monitor_sql() {
     ha_psql "$KIOSK_HA_MONITOR_PORT" -d pg_auto_failover -c "$1"
 }
 
+# A primary alone (its standby lost) is "wait_primary"; one without standby yet "single".
 ha_primary() {
     ha_monitor_sql "SELECT nodeport FROM pgautofailover.node
-                     WHERE reportedstate = 'primary' AND goalstate = 'primary'" 2>/dev/null | head -1
+                     WHERE reportedstate = goalstate AND goalstate IN ('primary', 'wait_primary', 'single')" \
+        2>/dev/null | head -1
 }
 
 ha_wait_settled() {

@@ -2,7 +2,8 @@
 
 #include <QLocale>
 
-namespace {
+namespace
+{
 bool isSecret(const QString& key)
 {
     const QString k = key.toLower();
@@ -18,13 +19,12 @@ const QStringList& knownKeys(const QString& kind)
 {
     static const QStringList sqlite{QStringLiteral("Provider"), QStringLiteral("Data Source"),
                                     QStringLiteral("Database")};
-    static const QStringList postgres{
-        QStringLiteral("Provider"),        QStringLiteral("Host"),
-        QStringLiteral("Server"),          QStringLiteral("Port"),
-        QStringLiteral("Database"),        QStringLiteral("Initial Catalog"),
-        QStringLiteral("User ID"),         QStringLiteral("User"),
-        QStringLiteral("Password"),        QStringLiteral("Target Session Attrs"),
-        QStringLiteral("Connect Timeout"), QStringLiteral("Failover Window")};
+    static const QStringList postgres{QStringLiteral("Provider"),        QStringLiteral("Host"),
+                                      QStringLiteral("Server"),          QStringLiteral("Port"),
+                                      QStringLiteral("Database"),        QStringLiteral("Initial Catalog"),
+                                      QStringLiteral("User ID"),         QStringLiteral("User"),
+                                      QStringLiteral("Password"),        QStringLiteral("Target Session Attrs"),
+                                      QStringLiteral("Connect Timeout"), QStringLiteral("Failover Window")};
     static const QStringList none;
     if (kind == QLatin1String("SQLITE"))
         return sqlite;
@@ -44,9 +44,9 @@ int seconds(const QString& text, int low, int high)
 // ODBC reads {...} as one value whatever it holds; }} stands for a closing brace.
 QString odbcValue(const QString& v)
 {
-    const bool plain = !v.isEmpty() && !isSpace(v.front()) && !isSpace(v.back()) &&
-                       !v.contains(QLatin1Char(';')) && !v.contains(QLatin1Char('{')) &&
-                       !v.contains(QLatin1Char('}')) && !v.contains(QLatin1Char('=')) && !v.contains(QLatin1Char(' '));
+    const bool plain = !v.isEmpty() && !isSpace(v.front()) && !isSpace(v.back()) && !v.contains(QLatin1Char(';')) &&
+                       !v.contains(QLatin1Char('{')) && !v.contains(QLatin1Char('}')) &&
+                       !v.contains(QLatin1Char('=')) && !v.contains(QLatin1Char(' '));
     if (plain)
         return v;
     return QLatin1Char('{') + QString(v).replace(QLatin1Char('}'), QStringLiteral("}}")) + QLatin1Char('}');
@@ -152,7 +152,8 @@ void ConnectionString::check()
         if (!known.contains(key, Qt::CaseInsensitive)) {
             const QString named = isSecret(previousKey) ? QStringLiteral("the key after %1=").arg(previousKey)
                                                         : QStringLiteral("\"%1\"").arg(key);
-            fail(QStringLiteral("%1 is not a key of a %2 store (known: %3)").arg(named, k, known.join(QStringLiteral(", "))));
+            fail(QStringLiteral("%1 is not a key of a %2 store (known: %3)")
+                     .arg(named, k, known.join(QStringLiteral(", "))));
             return;
         }
         previousKey = key;
@@ -172,15 +173,18 @@ void ConnectionString::check()
             return;
         }
     if (p.size() > 1 && p.size() != h.size()) {
-        fail(QStringLiteral("Port lists %1 ports for %2 hosts (give one port, or one per host)").arg(p.size()).arg(h.size()));
+        fail(QStringLiteral("Port lists %1 ports for %2 hosts (give one port, or one per host)")
+                 .arg(p.size())
+                 .arg(h.size()));
         return;
     }
-    static const QStringList attrs{QStringLiteral("any"),     QStringLiteral("read-write"),
+    static const QStringList attrs{QStringLiteral("any"),       QStringLiteral("read-write"),
                                    QStringLiteral("read-only"), QStringLiteral("primary"),
-                                   QStringLiteral("standby"), QStringLiteral("prefer-standby")};
+                                   QStringLiteral("standby"),   QStringLiteral("prefer-standby")};
     const QString attr = value(QStringLiteral("Target Session Attrs"));
     if (has(QStringLiteral("Target Session Attrs")) && !attrs.contains(attr.toLower())) {
-        fail(QStringLiteral("Target Session Attrs \"%1\" is not one of %2").arg(attr, attrs.join(QStringLiteral(", "))));
+        fail(
+            QStringLiteral("Target Session Attrs \"%1\" is not one of %2").arg(attr, attrs.join(QStringLiteral(", "))));
         return;
     }
     if (has(QStringLiteral("Connect Timeout")) && seconds(value(QStringLiteral("Connect Timeout")), 0, 3600) < 0) {
@@ -219,7 +223,8 @@ QString ConnectionString::kind() const
     if (p == QLatin1String("MSSQL") || p.startsWith(QLatin1String("SQLOLEDB")) ||
         p.startsWith(QLatin1String("MSOLEDBSQL")) || p.startsWith(QLatin1String("SQLNCLI")))
         return QStringLiteral("MSSQL");
-    if (p == QLatin1String("ORACLE") || p.startsWith(QLatin1String("MSDAORA")) || p.startsWith(QLatin1String("ORAOLEDB")))
+    if (p == QLatin1String("ORACLE") || p.startsWith(QLatin1String("MSDAORA")) ||
+        p.startsWith(QLatin1String("ORAOLEDB")))
         return QStringLiteral("ORACLE");
     return QString();
 }
@@ -239,9 +244,19 @@ QString ConnectionString::qtDriver() const
 QString ConnectionString::redacted() const
 {
     QStringList parts;
+    QString previousKey;
     for (const auto& [k, v] : m_pairs) {
+        // In a string that could not be read, an unknown key right after a password may
+        // be a piece of it: nothing from there on is shown.
+        if (!isValid() && isSecret(previousKey) && !knownKeys(kind()).contains(k, Qt::CaseInsensitive)) {
+            parts << QStringLiteral("...");
+            break;
+        }
+        previousKey = k;
         QString shown = isSecret(k) ? QStringLiteral("***") : v;
-        if (shown.contains(QLatin1Char(';')) || shown.contains(QLatin1Char('"')))
+        if (shown.contains(QLatin1Char(';')) || shown.contains(QLatin1Char('"')) ||
+            shown.startsWith(QLatin1Char('{')) ||
+            (!shown.isEmpty() && (isSpace(shown.front()) || isSpace(shown.back()))))
             shown = QLatin1Char('"') + shown.replace(QLatin1Char('"'), QStringLiteral("\"\"")) + QLatin1Char('"');
         parts << k + QLatin1Char('=') + shown;
     }

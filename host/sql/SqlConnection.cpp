@@ -7,17 +7,18 @@
 #include "Clock.h"
 
 #include <QAtomicInteger>
-#include <QLocale>
-#include <QThread>
 #include <QElapsedTimer>
+#include <QLocale>
 #include <QSqlDriver>
+#include <QThread>
 #ifdef KIOSK_SQLITE_BUSY_HANDLER
 #include <sqlite3.h>
 #endif
 #include <QSqlError>
 #include <QSqlQuery>
 
-namespace {
+namespace
+{
 QAtomicInteger<quint64> nextId;
 
 std::function<void(int)>& reconnectPause()
@@ -147,8 +148,8 @@ void SqlConnection::open()
             throw SqlError(operation, failure);
         }
         if (attempt == 1) {
-            qCWarning(lcSql).noquote() << objectName() << "store unreachable, trying again for up to"
-                                       << windowMs / 1000 << "s:" << failure;
+            qCWarning(lcSql).noquote() << objectName() << "store unreachable, trying again for up to" << windowMs / 1000
+                                       << "s:" << failure;
             emit waitingForStore(windowMs);
         }
         reconnectPause()(int(qMin<qint64>(reconnectIntervalMs, windowMs - waited)));
@@ -201,7 +202,8 @@ bool SqlConnection::ensureOpen()
     return connected();
 }
 
-namespace {
+namespace
+{
 bool sessionGoneState(const QString& sqlState)
 {
     // 08: connection exception; 57P01..57P03: the server shut the session down or is restarting.
