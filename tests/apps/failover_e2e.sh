@@ -45,14 +45,15 @@ export KIOSK_TERMINAL_MODE=approve KIOSK_TERMINAL_DELAY_MS=0 KIOSK_TERMINAL_CARD
 
 now() { date +%s.%N; }
 
-# One credit per call, each told apart by its description; "TAG TIME" of every call
-# that reported success goes to rec-ok-ID, of every failure (and why) to rec-failed-ID.
+# One credit per call, each told apart by its description; "TAG END START" of every
+# call that reported success goes to rec-ok-ID, of every failure (and why) to rec-failed-ID.
 record_loop() {
-    local id=$1 n=0 tag stamp out
+    local id=$1 n=0 tag stamp out started
     while [[ ! -e $work/stop ]]; do
         n=$((n + 1))
         tag="failover-$id-$n"
         stamp=$(date -u '+%Y-%m-%d %H:%M:%S.%3N')
+        started=$(now)
         cat >"$work/packet-$id.json" <<JSON
 {"format":"kiosk-datapacket","version":1,
  "fields":[{"name":"NRORDTROCO","type":"string","size":3},{"name":"DTHRINCMOV","type":"datetime"},
@@ -68,9 +69,9 @@ record_loop() {
 JSON
         if out=$("$bin/kioskctl" record "$work/packet-$id.json" 0001 001 "$client" "$consumer" 002 2612081000 \
             "$(printf '%06d' $((id * 100000 + n)))" 000010 FAILOVER 2026-12-01T06:00:00 2026-12-08 2>&1); then
-            echo "$tag $(now)" >>"$work/rec-ok-$id"
+            echo "$tag $(now) $started" >>"$work/rec-ok-$id"
         else
-            echo "$tag $(now) ${out//$'\n'/ }" >>"$work/rec-failed-$id"
+            echo "$tag $(now) $started ${out//$'\n'/ }" >>"$work/rec-failed-$id"
         fi
     done
 }
@@ -85,13 +86,13 @@ JSON
     echo "click bbbVoltar"
 } >"$work/buy.kscript"
 kiosk_loop() {
-    local n=0 status
+    local round=$1 n=0 status
     while [[ ! -e $work/stop ]]; do
         n=$((n + 1))
         status=0
         timeout -s KILL 120 "$bin/kiosk" --consumer "$consumer" --script "$work/buy.kscript" \
-            >"$work/kiosk-$n.log" 2>&1 || status=$?
-        echo "$n $status $(now)" >>"$work/kiosk-runs"
+            >"$work/kiosk-$round-$n.log" 2>&1 || status=$?
+        echo "$round-$n $status $(now)" >>"$work/kiosk-runs"
     done
 }
 
@@ -101,7 +102,7 @@ start_loops() {
     loops+=($!)
     record_loop $((2 * $1)) &
     loops+=($!)
-    kiosk_loop &
+    kiosk_loop "$1" &
     loops+=($!)
 }
 stop_loops() {
@@ -146,8 +147,9 @@ for ((round = 1; round <= failovers; round++)); do
     killed_at=$(now)
     ha_lose_node "$primary"
     # The kiosks carry on: a recording and a card purchase go through on the new primary.
+    # The pause: from the kill to the end of the first recording begun after it.
     for ((i = 0; i < 450; i++)); do
-        first_ok=$(cat "$work"/rec-ok-* 2>/dev/null | awk -v t="$killed_at" '$2 > t { print $2 }' | sort -n | head -1 || true)
+        first_ok=$(cat "$work"/rec-ok-* 2>/dev/null | awk -v t="$killed_at" '$3 > t { print $2 }' | sort -n | head -1 || true)
         [[ -n $first_ok && $(confirmed_count) -gt $confirmed_at_kill ]] && break
         sleep 0.2
     done
@@ -164,8 +166,10 @@ for ((round = 1; round <= failovers; round++)); do
     ok=$(cat "$work"/rec-ok-* | wc -l)
     failed=$(cat "$work"/rec-failed-* 2>/dev/null | awk -v t="$killed_at" '$2 > t' | wc -l || true)
     runs_failed=$(awk -v t="$killed_at" '$3 > t && $2 != 0' "$work/kiosk-runs" | wc -l)
-    figures=$(printf 'failover %d: pause %.1f s, recordings lost 0 (%d stored in all), %d failed during the pause, %d kiosk screen(s) ended by it, %s' \
-        "$round" "$(echo "$first_ok - $killed_at" | bc)" "$ok" "$failed" "$runs_failed" "$(cat "$work/settled-$round.log")")
+    settled_by_journal=$(grep -c -E ' (confirmed|undone)' "$work/recover-$round.log" || true)
+    figures=$(printf 'failover %d: pause %.1f s, recordings lost 0 (of %d that reported success), %d recording(s) failed after the loss, %d kiosk screen(s) ended by it, %d purchase(s) settled by kioskctl recover, %s' \
+        "$round" "$(echo "$first_ok - $killed_at" | bc)" "$ok" "$failed" "$runs_failed" "$settled_by_journal" \
+        "$(cat "$work/settled-$round.log")")
     echo "$figures"
     [[ -z ${FAILOVER_FIGURES:-} ]] || echo "$figures" >>"$FAILOVER_FIGURES"
     # The old primary comes back as standby (rewound to the new timeline).
