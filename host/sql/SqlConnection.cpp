@@ -140,7 +140,8 @@ void SqlConnection::open()
     QString failure;
     for (int attempt = 1; !connectOnce(cs, driver, &failure); ++attempt) {
         const qint64 waited = start.msecsTo(Clock::instance().now());
-        if (waited >= windowMs) {
+        // Bounded by the count as well: a clock that stands still must not keep it here.
+        if (waited >= windowMs || attempt > windowMs / reconnectIntervalMs) {
             if (windowMs > 0)
                 failure += QStringLiteral(" (still unreachable after %1 attempts in %2 s)")
                                .arg(attempt)
