@@ -35,6 +35,8 @@ ha_as_pg=()
 if [[ $(id -u) -eq 0 ]]; then
     chown postgres "$ha_dir"
     ha_as_pg=(runuser -u postgres --)
+    # The nodes' sockets go where Debian's servers put theirs (a fresh container may lack it).
+    [[ -d /var/run/postgresql ]] || install -d -m 2775 -o postgres -g postgres /var/run/postgresql
 fi
 # pg_autoctl keeps its configuration, state and pid files under these folders.
 ha_env=(env HOME="$ha_dir" XDG_CONFIG_HOME="$ha_dir/config" XDG_DATA_HOME="$ha_dir/share"

@@ -138,11 +138,11 @@ for ((round = 1; round <= failovers; round++)); do
     confirmed_before=$(confirmed_count)
     start_loops "$round"
     # Recharges run against the primary for a while first.
-    for ((i = 0; i < 100; i++)); do
+    for ((i = 0; i < 300; i++)); do
         [[ -s $work/rec-ok-$((2 * round)) && $(confirmed_count) -gt $confirmed_before ]] && break
         sleep 0.1
     done
-    ((i < 100)) || fail "no recording went through before failover $round: $(cat "$work"/rec-failed-* 2>/dev/null | tail -3)"
+    ((i < 300)) || fail "no recording went through before failover $round: $(cat "$work"/rec-failed-* 2>/dev/null | tail -3)"
     confirmed_at_kill=$(confirmed_count)
     killed_at=$(now)
     ha_lose_node "$primary"
