@@ -2,8 +2,7 @@
 
 #include <QLocale>
 
-namespace
-{
+namespace {
 bool isSecret(const QString& key)
 {
     const QString k = key.toLower();

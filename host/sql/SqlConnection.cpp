@@ -17,8 +17,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 
-namespace
-{
+namespace {
 QAtomicInteger<quint64> nextId;
 
 std::function<void(int)>& reconnectPause()
@@ -203,8 +202,7 @@ bool SqlConnection::ensureOpen()
     return connected();
 }
 
-namespace
-{
+namespace {
 bool sessionGoneState(const QString& sqlState)
 {
     // 08: connection exception; 57P01..57P03: the server shut the session down or is restarting.

@@ -5,8 +5,7 @@
 
 #include <QFileInfo>
 
-namespace StoreFile
-{
+namespace StoreFile {
 void requireExisting(const QString& connectionString)
 {
     const ConnectionString cs(connectionString);

@@ -17,8 +17,7 @@
 
 using namespace Srv_kvb52814;
 
-namespace
-{
+namespace {
 QVariant record(double amount)
 {
     return setGravaCompCred(PacketVariant::of(Packets::movement({amount, 1.0}, DateTimeValue::now())),
@@ -36,19 +35,12 @@ void restartServer()
     const QString data = qEnvironmentVariable("KIOSK_PG_DATA");
     QVERIFY2(!bin.isEmpty() && !data.isEmpty(),
              "KIOSK_PG_BIN and KIOSK_PG_DATA come from scripts/throwaway-postgres.sh");
-    QStringList command = {bin + QStringLiteral("/pg_ctl"),
-                           QStringLiteral("-D"),
-                           data,
-                           QStringLiteral("-l"),
-                           data + QStringLiteral("/../log"),
-                           QStringLiteral("-w"),
-                           QStringLiteral("-m"),
-                           QStringLiteral("fast"),
-                           QStringLiteral("restart")};
+    QStringList command = {bin + QStringLiteral("/pg_ctl"), QStringLiteral("-D"), data, QStringLiteral("-l"),
+                           data + QStringLiteral("/../log"), QStringLiteral("-w"), QStringLiteral("-m"),
+                           QStringLiteral("fast"), QStringLiteral("restart")};
     if (geteuid() == 0)
         command = QStringList{QStringLiteral("runuser"), QStringLiteral("-u"), QStringLiteral("postgres"),
-                              QStringLiteral("--")} +
-                  command;
+                              QStringLiteral("--")} + command;
     QProcess pgctl;
     pgctl.setProcessChannelMode(QProcess::MergedChannels);
     pgctl.start(command.takeFirst(), command);
@@ -149,8 +141,7 @@ private slots:
                                      "FOR EACH ROW EXECUTE FUNCTION END_SESSION()"));
         const QVariant lost = record(10);
         QVERIFY(lost.isValid());
-        QVERIFY2(lost.toString().contains(
-                     QLatin1String("lost inside a transaction; nothing of that transaction was written")),
+        QVERIFY2(lost.toString().contains(QLatin1String("lost inside a transaction; nothing of that transaction was written")),
                  qPrintable(lost.toString()));
         QVERIFY(!f.dm().adcRecSaldo->inTransaction());
         for (const char* table : {"MOVCAIXA", "EXTRATOCONS", "DOCNFISCECF", "SALDOCONS"})

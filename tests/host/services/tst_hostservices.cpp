@@ -3,8 +3,10 @@
 #include "ConnectionString.h"
 #include "Consiste.h"
 #include "DataPacket.h"
-#include "Geralzel.h"
 #include "HostConfig.h"
+#include "Geralzel.h"
+#include "Zel_vandril.h"
+#include "Srv_registro.h"
 #include "KioskError.h"
 #include "Mensagemzel.h"
 #include "MoneyRounding.h"
@@ -12,8 +14,6 @@
 #include "SqlConnection.h"
 #include "SqlParameters.h"
 #include "SqlScript.h"
-#include "Srv_registro.h"
-#include "Zel_vandril.h"
 
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -39,21 +39,11 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("kind");
         QTest::addColumn<QString>("driver");
-        QTest::newRow("sqlite") << "Provider=SQLITE;Data Source=/x/store.db"
-                                << "SQLITE"
-                                << "QSQLITE";
-        QTest::newRow("postgres") << "provider=postgresql;Host=db;Password=s3cret"
-                                  << "POSTGRESQL"
-                                  << "QPSQL";
-        QTest::newRow("oracle ado") << "Provider=MSDAORA.1;Data Source=ORCL;Password=x"
-                                    << "ORACLE"
-                                    << "QODBC";
-        QTest::newRow("sql server ado") << "Provider=SQLOLEDB.1;Server=s;PWD=x"
-                                        << "MSSQL"
-                                        << "QODBC";
-        QTest::newRow("unknown") << "Provider=Foo"
-                                 << ""
-                                 << "";
+        QTest::newRow("sqlite") << "Provider=SQLITE;Data Source=/x/store.db" << "SQLITE" << "QSQLITE";
+        QTest::newRow("postgres") << "provider=postgresql;Host=db;Password=s3cret" << "POSTGRESQL" << "QPSQL";
+        QTest::newRow("oracle ado") << "Provider=MSDAORA.1;Data Source=ORCL;Password=x" << "ORACLE" << "QODBC";
+        QTest::newRow("sql server ado") << "Provider=SQLOLEDB.1;Server=s;PWD=x" << "MSSQL" << "QODBC";
+        QTest::newRow("unknown") << "Provider=Foo" << "" << "";
     }
     void connectionStrings()
     {
@@ -220,9 +210,10 @@ private slots:
     void mensagemMetodoShowsFailureOnceAndHandsBackAnEmptyPacket()
     {
         ScriptedMessages messages;
-        const QVariant failed = Mensagemzel::MensagemMetodo(
-            QStringLiteral("Falha no banco de dados (x): y"), true, 0, QStringLiteral("getSaldoCons"),
-            QStringLiteral("Cli_Kvb52814"), QStringLiteral("0001-C1-K1"), QStringLiteral("002"));
+        const QVariant failed = Mensagemzel::MensagemMetodo(QStringLiteral("Falha no banco de dados (x): y"), true, 0,
+                                                            QStringLiteral("getSaldoCons"),
+                                                            QStringLiteral("Cli_Kvb52814"),
+                                                            QStringLiteral("0001-C1-K1"), QStringLiteral("002"));
         QCOMPARE(messages.notices, QStringList{QStringLiteral("Falha no banco de dados (x): y")});
         QVERIFY(PacketVariant::isPacket(failed));
         QVERIFY(PacketVariant::packet(failed).isEmpty());
@@ -241,11 +232,11 @@ private slots:
     {
         ScriptedMessages messages;
         messages.nextAnswer = false;
-        QVERIFY(!Mensagemzel::Mensagem(QStringLiteral("Confirma?"), QString(), QStringLiteral("N"), QStringLiteral("S"),
-                                       tmPergunta, QString(), QStringLiteral("002"), 0, nullptr));
+        QVERIFY(!Mensagemzel::Mensagem(QStringLiteral("Confirma?"), QString(), QStringLiteral("N"),
+                                       QStringLiteral("S"), tmPergunta, QString(), QStringLiteral("002"), 0, nullptr));
         messages.nextAnswer = true;
-        QVERIFY(Mensagemzel::Mensagem(QStringLiteral("Confirma?"), QString(), QStringLiteral("N"), QStringLiteral("S"),
-                                      tmPergunta, QString(), QStringLiteral("002"), 0, nullptr));
+        QVERIFY(Mensagemzel::Mensagem(QStringLiteral("Confirma?"), QString(), QStringLiteral("N"),
+                                      QStringLiteral("S"), tmPergunta, QString(), QStringLiteral("002"), 0, nullptr));
         QVERIFY(!Mensagemzel::Mensagem(QStringLiteral("Aviso"), QString(), QStringLiteral("N"), QStringLiteral("N"),
                                        tmAviso, QString(), QStringLiteral("002"), 0, nullptr));
         QCOMPARE(messages.questions.size(), 2);
@@ -286,10 +277,10 @@ private slots:
 
     void scriptSplitting()
     {
-        const QStringList parts = SqlScript::split(
-            QStringLiteral("CREATE TABLE A (X VARCHAR(3)); -- a comment; with semicolon\n"
-                           "INSERT INTO A VALUES ('a;b');\n"
-                           "CREATE PROCEDURE P() LANGUAGE plpgsql AS $$\nBEGIN\n  NULL;\nEND;\n$$;\n"));
+        const QStringList parts = SqlScript::split(QStringLiteral(
+            "CREATE TABLE A (X VARCHAR(3)); -- a comment; with semicolon\n"
+            "INSERT INTO A VALUES ('a;b');\n"
+            "CREATE PROCEDURE P() LANGUAGE plpgsql AS $$\nBEGIN\n  NULL;\nEND;\n$$;\n"));
         QCOMPARE(parts.size(), 3);
         QVERIFY(parts[1].contains(QStringLiteral("'a;b'")));
         QVERIFY(parts[2].contains(QStringLiteral("NULL;\nEND;")));
@@ -322,8 +313,8 @@ private slots:
 
     void placeholderNames()
     {
-        QCOMPARE(SqlParameters::placeholderNames(QStringLiteral(
-                     "SELECT '   ' AS X, ':NOT' FROM T WHERE (A (+)= :P_A) AND B = :P_B AND C = :P_A::text")),
+        QCOMPARE(SqlParameters::placeholderNames(
+                     QStringLiteral("SELECT '   ' AS X, ':NOT' FROM T WHERE (A (+)= :P_A) AND B = :P_B AND C = :P_A::text")),
                  (QStringList{QStringLiteral("P_A"), QStringLiteral("P_B")}));
     }
 
