@@ -157,7 +157,11 @@ for ((round = 1; round <= failovers; round++)); do
     (($(confirmed_count) > confirmed_at_kill)) || fail "no card purchase went through in 90 s after losing $primary"
     sleep 2
     stop_loops
-    KIOSK_PG_PORT=$(ha_primary)
+    for ((i = 0; i < 50; i++)); do
+        KIOSK_PG_PORT=$(ha_primary)
+        [[ -n $KIOSK_PG_PORT ]] && break
+        sleep 0.2
+    done
     [[ -n $KIOSK_PG_PORT && $KIOSK_PG_PORT != "$primary" ]] || fail "no new primary after losing $primary"
     "$bin/kioskctl" recover "$data" >"$work/recover-$round.log" 2>&1 ||
         fail "recover after failover $round: $(cat "$work/recover-$round.log")"
@@ -168,7 +172,7 @@ for ((round = 1; round <= failovers; round++)); do
     runs_failed=$(awk -v t="$killed_at" '$3 > t && $2 != 0' "$work/kiosk-runs" | wc -l)
     settled_by_journal=$(grep -c -E ' (confirmed|undone)' "$work/recover-$round.log" || true)
     figures=$(printf 'failover %d: pause %.1f s, recordings lost 0 (of %d that reported success), %d recording(s) failed after the loss, %d kiosk screen(s) ended by it, %d purchase(s) settled by kioskctl recover, %s' \
-        "$round" "$(echo "$first_ok - $killed_at" | bc)" "$ok" "$failed" "$runs_failed" "$settled_by_journal" \
+        "$round" "$(awk -v a="$first_ok" -v b="$killed_at" 'BEGIN { print a - b }')" "$ok" "$failed" "$runs_failed" "$settled_by_journal" \
         "$(cat "$work/settled-$round.log")")
     echo "$figures"
     [[ -z ${FAILOVER_FIGURES:-} ]] || echo "$figures" >>"$FAILOVER_FIGURES"
