@@ -240,6 +240,14 @@ QString ConnectionString::qtDriver() const
     return QStringLiteral("QODBC");
 }
 
+QString ConnectionString::quote(const QString& value)
+{
+    if (value.contains(QLatin1Char(';')) || value.contains(QLatin1Char('"')) || value.startsWith(QLatin1Char('{')) ||
+        (!value.isEmpty() && (isSpace(value.front()) || isSpace(value.back()))))
+        return QLatin1Char('"') + QString(value).replace(QLatin1Char('"'), QStringLiteral("\"\"")) + QLatin1Char('"');
+    return value;
+}
+
 QString ConnectionString::redacted() const
 {
     QStringList parts;
@@ -252,12 +260,7 @@ QString ConnectionString::redacted() const
             break;
         }
         previousKey = k;
-        QString shown = isSecret(k) ? QStringLiteral("***") : v;
-        if (shown.contains(QLatin1Char(';')) || shown.contains(QLatin1Char('"')) ||
-            shown.startsWith(QLatin1Char('{')) ||
-            (!shown.isEmpty() && (isSpace(shown.front()) || isSpace(shown.back()))))
-            shown = QLatin1Char('"') + shown.replace(QLatin1Char('"'), QStringLiteral("\"\"")) + QLatin1Char('"');
-        parts << k + QLatin1Char('=') + shown;
+        parts << k + QLatin1Char('=') + (isSecret(k) ? QStringLiteral("***") : quote(v));
     }
     return parts.join(QLatin1Char(';'));
 }

@@ -25,6 +25,9 @@ class HOST_EXPORT ConnectionString
 public:
     explicit ConnectionString(const QString& text);
 
+    // VALUE as it is written after "Key=": as it is when it reads back whole, else quoted.
+    static QString quote(const QString& value);
+
     bool isValid() const { return m_error.isEmpty(); }
     // Why the string cannot be used, or empty.
     const QString& error() const { return m_error; }

@@ -160,6 +160,11 @@ private slots:
                      key.compare(QLatin1String("Password"), Qt::CaseInsensitive) ? value : QStringLiteral("***"));
         if (cs.kind() == QLatin1String("MSSQL"))
             QCOMPARE(cs.odbcConnectString(), QStringLiteral("Server=s;PWD={Sec;ret}}9};UID=u"));
+        // A program that writes a value into a string quotes it so that it reads back whole.
+        if (!value.isEmpty())
+            QCOMPARE(ConnectionString(QStringLiteral("Provider=SQLITE;Data Source=") + ConnectionString::quote(value))
+                         .value(QStringLiteral("Data Source")),
+                     value);
     }
 
     void postgresServerLists()
