@@ -1,5 +1,6 @@
 // kiosk: the host program. Reads its configuration, looks the consumer up, loads
 // the recharge module and calls its entry; returns when the screen closes.
+#include "ConnectionString.h"
 #include "ConsumerDirectory.h"
 #include "CoreDumps.h"
 #include "HostConfig.h"
@@ -81,8 +82,8 @@ void useDemoStore(HostConfig& config)
         config.setDataFolder(folder);
     }
     if (config.connectionString().isEmpty())
-        config.setConnectionString(QStringLiteral("Provider=SQLITE;Data Source=") + config.dataFolder() +
-                                   QStringLiteral("/store.db"));
+        config.setConnectionString(QStringLiteral("Provider=SQLITE;Data Source=") +
+                                   ConnectionString::quote(config.dataFolder() + QStringLiteral("/store.db")));
 }
 
 // Paid purchases a previous run left unfinished (the kiosk died, the store was down)
