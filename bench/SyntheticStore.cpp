@@ -7,7 +7,8 @@
 #include <QElapsedTimer>
 #include <cstdio>
 
-namespace {
+namespace
+{
 const char* const linesPostgres = R"(
 INSERT INTO EXTRATOCONS (CDCLIENTE, CDCONSUMIDOR, CDFAMILISALD, DTMOVEXTCONS, NRSEQMOVEXT, CDTIPORECE, IDTPMOVEXT,
                          DSOPEEXTCONS, VRMOVEXTCONS, VRSALDCONEXT, CDFILIAL, CDCAIXA)
@@ -36,14 +37,18 @@ SELECT '000000000000001', substr('000000000000000' || c, -15, 15), fam, dt, '001
        SUM(CASE kind WHEN 'C' THEN amt ELSE -amt END) OVER (PARTITION BY c, fam ORDER BY dt), '0001', '001'
   FROM g)";
 
-const char* const balances =
-    "INSERT INTO SALDOCONS (CDCLIENTE, CDCONSUMIDOR, CDFAMILISALD, VRSALDCONFAM)\n"
-    "SELECT CDCLIENTE, CDCONSUMIDOR, CDFAMILISALD,\n"
-    "       SUM(CASE IDTPMOVEXT WHEN 'C' THEN VRMOVEXTCONS ELSE -VRMOVEXTCONS END)\n"
-    "  FROM EXTRATOCONS GROUP BY CDCLIENTE, CDCONSUMIDOR, CDFAMILISALD";
+const char* const balances = "INSERT INTO SALDOCONS (CDCLIENTE, CDCONSUMIDOR, CDFAMILISALD, VRSALDCONFAM)\n"
+                             "SELECT CDCLIENTE, CDCONSUMIDOR, CDFAMILISALD,\n"
+                             "       SUM(CASE IDTPMOVEXT WHEN 'C' THEN VRMOVEXTCONS ELSE -VRMOVEXTCONS END)\n"
+                             "  FROM EXTRATOCONS GROUP BY CDCLIENTE, CDCONSUMIDOR, CDFAMILISALD";
+
+// Every consumer with a statement is one the store knows (a recording refuses any other).
+const char* const consumers = "INSERT INTO CONSUMIDOR (CDCLIENTE, CDCONSUMIDOR, NMCONSUMIDOR)\n"
+                              "SELECT DISTINCT CDCLIENTE, CDCONSUMIDOR, 'Consumidor ' || CDCONSUMIDOR FROM EXTRATOCONS";
 } // namespace
 
-namespace SyntheticStore {
+namespace SyntheticStore
+{
 const char* const client = "000000000000001";
 
 QString consumerCode(int n)
@@ -72,7 +77,8 @@ void generate(SqlConnection& c, const StoreSize& size)
     c.execDirect(QStringLiteral("INSERT INTO PARAVEND (CDFILIAL, CDCLIENTE) VALUES ('0001', '000000000000001')"));
     for (int till = 1; till <= 64; ++till) {
         SqlCommand t(QStringLiteral("till"), &c);
-        t.setSql(QStringLiteral("INSERT INTO CAIXA (CDFILIAL, CDCAIXA, CDPORTAIMPNF) VALUES ('0001', :P_CAIXA, 'COM1')"));
+        t.setSql(
+            QStringLiteral("INSERT INTO CAIXA (CDFILIAL, CDCAIXA, CDPORTAIMPNF) VALUES ('0001', :P_CAIXA, 'COM1')"));
         t.paramByName(QStringLiteral("P_CAIXA")).setAsString(QStringLiteral("%1").arg(till, 3, 10, QLatin1Char('0')));
         t.execute();
     }
@@ -97,6 +103,7 @@ void generate(SqlConnection& c, const StoreSize& size)
     }
     c.beginTrans();
     c.execDirect(QString::fromLatin1(balances));
+    c.execDirect(QString::fromLatin1(consumers));
     c.commitTrans();
     c.execDirect(QStringLiteral("ANALYZE"));
     if (pg) {

@@ -2,6 +2,7 @@
 
 #include "CancellationSlip.h"
 #include "Clock.h"
+#include "DateTimeValue.h"
 #include "ExclusiveLock.h"
 #include "KioskError.h"
 #include "Ledger.h"
@@ -284,7 +285,10 @@ QList<PurchaseSettlement::Result> PurchaseSettlement::settlePending(bool purchas
         // store decides. Held: confirm; not held: undo; cannot say: leave it.
         bool held = false;
         try {
-            held = m_ledger.hasMovement(t.nsu, m_branch, m_till);
+            // On the day of the approval: an earlier purchase's movement under a reused NSU is not this one.
+            held = t.approvedAt.isValid()
+                       ? m_ledger.hasMovement(t.nsu, m_branch, m_till, DateTimeValue::fromDate(t.approvedAt.date()))
+                       : m_ledger.hasMovement(t.nsu, m_branch, m_till);
         } catch (const std::exception& e) {
             results.append({t.nsu, Outcome::Unsettled, QString::fromUtf8(e.what())});
             continue;

@@ -1,46 +1,57 @@
 #include "ModuleInstances.h"
 
-#include "Cli_kvb52814.h"
+#include "CouponCounters.h"
+#include "DataPacket.h"
 #include "KioskError.h"
+#include "ModuleState.h"
 #include "SqlConnection.h"
 #include "Srv_kvb52814.h"
-#include "TfrmRecSaldo.h"
 #include "TrdmRecSaldo.h"
 
-namespace Cli_kvb52814 {
-TfrmRecSaldo* frmRecSaldo = nullptr;
-}
-namespace Srv_kvb52814 {
+namespace Srv_kvb52814
+{
 TrdmRecSaldo* rdmRecSaldo = nullptr;
 }
 
-namespace ModuleInstances {
-namespace {
+namespace ModuleInstances
+{
+namespace detail
+{
 bool running = false;
 }
+using detail::running;
 
-EntryCall::EntryCall()
+namespace
 {
-    if (running)
-        throw KioskError(QStringLiteral("CriaRecSaldo: the recharge screen is already open; the entry cannot be "
-                                        "called again before it returns"));
-    running = true;
+// While the module's data module lives, the printer package's coupon counters can fall back on
+// the store: a lost or damaged counters file continues from the till's highest recorded numbers.
+CouponCounters::Values storeCouponFloor(const CouponCounters::Owner& owner)
+{
+    const QVariant answer = Srv_kvb52814::getMaiorCupom(owner.branch, owner.till, owner.serial);
+    if (!PacketVariant::isPacket(answer))
+        throw KioskError(QStringLiteral("the store's highest coupon numbers of branch %1, till %2 cannot be read: %3")
+                             .arg(owner.branch, owner.till, answer.toString()));
+    const DataPacket highest = PacketVariant::packet(answer);
+    CouponCounters::Values v;
+    if (!highest.rows().isEmpty()) {
+        const QVariantList& row = highest.rows().first();
+        v.coo = row.value(highest.fieldIndex(QStringLiteral("NRCOODOCNFIS"))).toString().trimmed().toLongLong();
+        v.gnf = row.value(highest.fieldIndex(QStringLiteral("NRGNFDOCNFIS"))).toString().trimmed().toLongLong();
+    }
+    return v;
 }
+} // namespace
 
-EntryCall::~EntryCall()
+namespace detail
 {
-    delete Srv_kvb52814::rdmRecSaldo;
-    Srv_kvb52814::rdmRecSaldo = nullptr;
-    delete Cli_kvb52814::frmRecSaldo;
-    Cli_kvb52814::frmRecSaldo = nullptr;
-    running = false;
-}
-
-TfrmRecSaldo& EntryCall::createScreen()
+void lendStoreToPrinter(bool lend)
 {
-    Cli_kvb52814::frmRecSaldo = new TfrmRecSaldo(nullptr);
-    return *Cli_kvb52814::frmRecSaldo;
+    if (lend)
+        CouponCounters::setStoreFloor(storeCouponFloor);
+    else
+        CouponCounters::setStoreFloor({});
 }
+} // namespace detail
 
 ServerSession::ServerSession()
 {
@@ -55,10 +66,12 @@ ServerSession::ServerSession()
         Srv_kvb52814::rdmRecSaldo = nullptr;
         throw;
     }
+    detail::lendStoreToPrinter(true);
 }
 
 ServerSession::~ServerSession()
 {
+    detail::lendStoreToPrinter(false);
     delete Srv_kvb52814::rdmRecSaldo;
     Srv_kvb52814::rdmRecSaldo = nullptr;
 }

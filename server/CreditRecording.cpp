@@ -1,5 +1,6 @@
 // setGravaCompCred: records a paid balance credit (cash movement, fiscal document,
 // statement line) in one transaction, then evolves the consumer's balances.
+#include "CardNumberMask.h"
 #include "ClientDataSet.h"
 #include "Consiste.h"
 #include "DateTimeValue.h"
@@ -13,15 +14,17 @@
 #include "Srv_kvb52814.h"
 #include "StoreLimits.h"
 #include "TdtmZelProxCodigo.h"
+#include "TrdmRecSaldo.h"
 
-namespace Srv_kvb52814 {
+namespace Srv_kvb52814
+{
 
-namespace {
+namespace
+{
 // A failed number request abandons the recording at once: there is no number to
 // write, and carrying on would either fail later with a less telling message or
 // commit rows with a missing fiscal number.
-struct NumberRequestFailed
-{
+struct NumberRequestFailed {
     QString text;
 };
 
@@ -36,8 +39,7 @@ void rollbackQuietly(TrdmRecSaldo* dm)
     }
 }
 
-void evolveFromEarliestLine(TrdmRecSaldo* dm, const QString& client, const QString& consumer,
-                            const QString& branch)
+void evolveFromEarliestLine(TrdmRecSaldo* dm, const QString& client, const QString& consumer, const QString& branch)
 {
     dm->adqMinDtMovExtCons->close();
     dm->adqMinDtMovExtCons->paramByName(QStringLiteral("P_CDCLIENTE")).setAsString(client);
@@ -52,8 +54,7 @@ void evolveFromEarliestLine(TrdmRecSaldo* dm, const QString& client, const QStri
 // to date. A failure is retried once; if it persists the result says the credit was
 // recorded, so that nobody charges the card again, and the next evolution (the
 // screen's, or kioskctl evolve) repairs the balances.
-QVariant balancesAfterCommit(TrdmRecSaldo* dm, const QString& client, const QString& consumer,
-                             const QString& branch)
+QVariant balancesAfterCommit(TrdmRecSaldo* dm, const QString& client, const QString& consumer, const QString& branch)
 {
     QString cause;
     for (int attempt = 1; attempt <= 2; ++attempt) {
@@ -71,18 +72,24 @@ QVariant balancesAfterCommit(TrdmRecSaldo* dm, const QString& client, const QStr
 }
 
 // Refuses, before any number is reserved or any row written, a call whose codes, texts or amounts
-// the store's columns cannot hold; the database would refuse them later, each engine differently.
-struct Argument
-{
+// the store's columns cannot hold or that cannot be a credit (an amount not positive or not in
+// whole cents, a text with a NUL); the database would refuse some later, each engine differently,
+// and take others silently. Every failure names the field and, where it helps, the value.
+struct Argument {
     const char* name;
     const QString& value;
     int width;
 };
 
+const char* const cardField = "NRCARTBANCO";
+
 void refuseWhatTheStoreCannotHold(ClientDataSet& mov, std::initializer_list<Argument> arguments)
 {
-    for (const Argument& a : arguments)
-        StoreLimits::text(a.value, a.width, QString::fromLatin1(a.name));
+    for (const Argument& a : arguments) {
+        const QString what = QString::fromLatin1(a.name);
+        StoreLimits::noNul(a.value, what, a.value);
+        StoreLimits::text(a.value, a.width, what);
+    }
     static const std::pair<const char*, int> rowTexts[] = {
         {"IDTIPOMOVIVE", 1},  {"DSMOVIVEND", 250}, {"CDTIPORECE", 3},   {"CDAGECHEQVEN", 5}, {"CDBANCHEQVEN", 3},
         {"CDCNTCHEQVEN", 16}, {"NRCHEQUEVEND", 6}, {"NRCARTBANCO", 20}, {"CDNSUHOSTTEF", 50}};
@@ -92,12 +99,45 @@ void refuseWhatTheStoreCannotHold(ClientDataSet& mov, std::initializer_list<Argu
         const auto what = [&](const char* field) {
             return QStringLiteral("row %1, %2").arg(rowNo).arg(QLatin1String(field));
         };
-        for (const auto& [field, w] : rowTexts)
-            StoreLimits::text(mov.fieldByName(QString::fromLatin1(field)).asString(), w, what(field));
-        StoreLimits::money(mov.fieldByName(QStringLiteral("VRMOVIVEND")).asFloat(), what("VRMOVIVEND"));
+        for (const auto& [field, w] : rowTexts) {
+            const QString value = mov.fieldByName(QString::fromLatin1(field)).asString();
+            // A card number is never quoted whole (it is bound masked, below).
+            const QString shown = qstrcmp(field, cardField) == 0 ? CardNumberMask::mask(value) : value;
+            StoreLimits::noNul(value, what(field), shown);
+            StoreLimits::text(value, w, what(field));
+        }
+        StoreLimits::credit(mov.fieldByName(QStringLiteral("VRMOVIVEND")).asFloat(), what("VRMOVIVEND"));
         StoreLimits::money(mov.fieldByName(QStringLiteral("VRMOVIVEOUT")).asFloat(), what("VRMOVIVEOUT"));
         StoreLimits::quotation(mov.fieldByName(QStringLiteral("VRCOTINDOUT")).asFloat(), what("VRCOTINDOUT"));
     }
+}
+
+// Refuses a credit to a consumer the store does not know or to a family the branch does not
+// offer: its lines would never show in a balance the screen reads.
+void refuseWhatTheStoreDoesNotKnow(TrdmRecSaldo* dm, const QString& branch, const QString& client,
+                                   const QString& consumer, const QString& family)
+{
+    SqlQuery& known = *dm->adqConsumidor;
+    known.close();
+    known.paramByName(QStringLiteral("P_CDCLIENTE")).setAsString(client);
+    known.paramByName(QStringLiteral("P_CDCONSUMIDOR")).setAsString(consumer);
+    known.open();
+    const bool consumerKnown = !known.eof();
+    known.close();
+    if (!consumerKnown)
+        throw KioskError(QStringLiteral("CDCONSUMIDOR \"%1\" of CDCLIENTE \"%2\" is not a consumer of the store")
+                             .arg(consumer, client));
+
+    SqlQuery& offered = *dm->adqFamiliaFilial;
+    offered.close();
+    offered.paramByName(QStringLiteral("P_CDFILIAL")).setAsString(branch);
+    offered.paramByName(QStringLiteral("P_CDFAMILISALD")).setAsString(family);
+    offered.open();
+    const bool familyOffered = !offered.eof();
+    offered.close();
+    if (!familyOffered)
+        throw KioskError(
+            QStringLiteral("CDFAMILISALD \"%1\" is not a balance family branch \"%2\" offers").arg(family, branch));
 }
 
 QString incremented(const QString& number, int width, const char* what)
@@ -132,6 +172,7 @@ QVariant setGravaCompCred(const QVariant& cdsMovCaixaData, const QString& CDFILI
                                            {"NRCOODOCNFIS", NRCOODOCNFIS, 10},
                                            {"NRGNFDOCNFIS", NRGNFDOCNFIS, 10},
                                            {"NRSERIEEFCDOCNF", NRSERIEEFCDOCNF, 30}});
+        refuseWhatTheStoreDoesNotKnow(dm, CDFILIAL, CDCLIENTE, CDCONSUMIDOR, CDFAMILISALD);
 
         // 2. Movement numbers for every row, reserved before the transaction.
         QString nrSequMovi;
@@ -161,8 +202,7 @@ QVariant setGravaCompCred(const QVariant& cdsMovCaixaData, const QString& CDFILI
         QString nrSeqMovExt = QStringLiteral("001");
         QString nrSeqEcf;
         const QString movementClient =
-            CDCLIENTE != QString() ? CDCLIENTE
-                                   : dm->adqParaVend->fieldByName(QStringLiteral("CDCLIENTE")).asString();
+            CDCLIENTE != QString() ? CDCLIENTE : dm->adqParaVend->fieldByName(QStringLiteral("CDCLIENTE")).asString();
         const QString description = QStringLiteral("ZEL - Crédito Caixa ") + CDCAIXA;
 
         for (mov.first(); !mov.eof(); mov.next()) {
@@ -206,7 +246,8 @@ QVariant setGravaCompCred(const QVariant& cdsMovCaixaData, const QString& CDFILI
             cash.paramByName(QStringLiteral("CDBANCHEQVEN")).setAsString(row("CDBANCHEQVEN").asString());
             cash.paramByName(QStringLiteral("CDCNTCHEQVEN")).setAsString(row("CDCNTCHEQVEN").asString());
             cash.paramByName(QStringLiteral("NRCHEQUEVEND")).setAsString(row("NRCHEQUEVEND").asString());
-            cash.paramByName(QStringLiteral("NRCARTBANCO")).setAsString(row("NRCARTBANCO").asString());
+            cash.paramByName(QStringLiteral("NRCARTBANCO"))
+                .setAsString(CardNumberMask::mask(row("NRCARTBANCO").asString()));
             cash.paramByName(QStringLiteral("CDNSUHOSTTEF")).setAsString(row("CDNSUHOSTTEF").asString());
             cash.paramByName(QStringLiteral("VRMOVIVEOUT"))
                 .setAsFloat(MoneyRounding::roundTo2(row("VRMOVIVEOUT").asFloat()));

@@ -1,6 +1,8 @@
 // setGravaCupomInicial: the first coupon number of each branch, till and day.
 #include "Consiste.h"
+#include "DataSetProvider.h"
 #include "DateTimeValue.h"
+#include "Logging.h"
 #include "ServerModule.h"
 #include "SqlCommand.h"
 #include "SqlQuery.h"
@@ -8,7 +10,8 @@
 
 #include <QLocale>
 
-namespace Srv_kvb52814 {
+namespace Srv_kvb52814
+{
 
 QString cupomInicialKey(const QString& CDFILIAL, const QString& CDCAIXA, double date)
 {
@@ -33,6 +36,25 @@ QVariant setGravaCupomInicial(const QString& CDFILIAL, const QString& CDCAIXA, c
             .setAsString(Srv_consiste::Ajusta(NRCOODOCNFIS, 10));
         dm.acmInsCupomInicial->execute();
         return QVariant();
+    } catch (const std::exception& e) {
+        // The purchase goes on without the day's first coupon; the failure must not go unseen.
+        const QString text = ServerModule::failureText(e);
+        qCWarning(lcServer).noquote() << QStringLiteral("setGravaCupomInicial failed (branch %1, till %2, COO %3): %4")
+                                             .arg(CDFILIAL, CDCAIXA, NRCOODOCNFIS, text);
+        return text;
+    }
+}
+
+QVariant getMaiorCupom(const QString& CDFILIAL, const QString& CDCAIXA, const QString& NRSERIEEFCDOCNF)
+{
+    try {
+        TrdmRecSaldo& dm = ServerModule::instance();
+        dm.adqMaiorCupom->close();
+        dm.adqMaiorCupom->paramByName(QStringLiteral("P_CDFILIAL")).setAsString(CDFILIAL);
+        dm.adqMaiorCupom->paramByName(QStringLiteral("P_CDCAIXA")).setAsString(CDCAIXA);
+        dm.adqMaiorCupom->paramByName(QStringLiteral("P_NRSERIEEFCDOCNF")).setAsString(NRSERIEEFCDOCNF);
+        dm.adqMaiorCupom->open();
+        return PacketVariant::of(dm.dspMaiorCupom->data());
     } catch (const std::exception& e) {
         return ServerModule::failureText(e);
     }

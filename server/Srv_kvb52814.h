@@ -52,6 +52,9 @@ KVB_EXPORT QVariant setEstornaCompCred(const QString& CDFILIAL, const QString& C
 // evolution after it failed (the next evolution repairs the balances): the reversal must not be
 // tried again.
 KVB_EXPORT QString reversalCommittedText();
+// The highest coupon numbers (fields NRCOODOCNFIS and NRGNFDOCNFIS, null when there are none) of
+// the fiscal documents a till recorded with a printer serial.
+KVB_EXPORT QVariant getMaiorCupom(const QString& CDFILIAL, const QString& CDCAIXA, const QString& NRSERIEEFCDOCNF);
 KVB_EXPORT void EvoluiSaldo(const QString& CDCLIENTE, const QString& CDCONSUMIDOR, const QString& CDFILIAL,
                             double DTINIEVOLUCAO);
 

@@ -20,6 +20,30 @@ double money(double value, const QString& what)
     return cents;
 }
 
+double credit(double value, const QString& what)
+{
+    const double cents = money(value, what);
+    const QString shown = QString::number(value, 'g', 15);
+    // value * 100 carries the error of the binary fraction (and of the product): far below a
+    // thousandth of a cent for any amount the store holds, so a typed 12.34 passes and 0.004 does not.
+    const double hundredths = value * 100.0;
+    const double slack = 1e-6 + 2 * std::fabs(std::nextafter(hundredths, 0.0) - hundredths);
+    if (std::fabs(hundredths - std::nearbyint(hundredths)) > slack)
+        throw KioskError(QStringLiteral("%1 of %2 is not a whole number of cents").arg(what, shown));
+    if (!(cents > 0))
+        throw KioskError(QStringLiteral("%1 of %2 is not a positive amount").arg(what, shown));
+    return cents;
+}
+
+void noNul(const QString& value, const QString& what, const QString& shown)
+{
+    if (value.contains(QChar(0))) {
+        QString visible = shown;
+        visible.replace(QChar(0), QLatin1String("\\0"));
+        throw KioskError(QStringLiteral("%1 \"%2\" holds a NUL character").arg(what, visible));
+    }
+}
+
 double quotation(double value, const QString& what)
 {
     if (!std::isfinite(value))

@@ -15,6 +15,12 @@ constexpr double maxMoney = 9999999999999.99;
 double money(double value, const QString& what);
 // The same for a NUMERIC(15,6) quotation: finite and below 10^9 once rounded to 6 decimals.
 double quotation(double value, const QString& what);
+// A credit's amount: what money() refuses, and also an amount that is not positive or not a
+// whole number of cents (no card is charged fractions of a cent). Returns the amount in cents.
+double credit(double value, const QString& what);
+// Refuses a text holding a NUL character: engines and drivers cut it there or refuse it, each
+// in its own way. `shown` is what the failure quotes (a card number masked, say).
+void noNul(const QString& value, const QString& what, const QString& shown);
 // Refuses a text with more characters than its column holds. The text itself is not quoted
 // in the failure: it may be long, or a card's number.
 void text(const QString& value, int width, const QString& what);

@@ -136,6 +136,14 @@ TrdmRecSaldo::TrdmRecSaldo(QObject* owner) : QObject(owner)
     adqFamiliaSaldo = new SqlQuery(QStringLiteral("adqFamiliaSaldo"), adcRecSaldo, this);
     declared(adqFamiliaSaldo, QStringLiteral("adqFamiliaSaldo.sql"));
 
+    // What a recording checks before it writes: the consumer and the family it credits exist.
+    adqConsumidor = new SqlQuery(QStringLiteral("adqConsumidor"), adcRecSaldo, this);
+    declared(adqConsumidor, QStringLiteral("adqConsumidor.sql"));
+    adqConsumidor->setFieldDefs({text("CDCONSUMIDOR", 21)});
+    adqFamiliaFilial = new SqlQuery(QStringLiteral("adqFamiliaFilial"), adcRecSaldo, this);
+    declared(adqFamiliaFilial, QStringLiteral("adqFamiliaFilial.sql"));
+    adqFamiliaFilial->setFieldDefs({text("CDFAMILISALD", 3)});
+
     ads_Atualiza_Saldo_Cons_Fkb_ORACLE =
         new SqlStoredProc(QStringLiteral("ads_Atualiza_Saldo_Cons_Fkb_ORACLE"), adcRecSaldo, this);
     declareProcedure(ads_Atualiza_Saldo_Cons_Fkb_ORACLE, QString(), 4000, 4000);
@@ -174,6 +182,12 @@ TrdmRecSaldo::TrdmRecSaldo(QObject* owner) : QObject(owner)
                                   text("CDCLIENTE", 21), text("CDCONSUMIDOR", 21), text("CDFAMILISALD", 3),
                                   number("VRMOVEXTCONS"), text("NRDEPOSICONS", 20), text("NRSEQUMOVIESTORNO", 10)});
     dspCompCredNsu = new DataSetProvider(QStringLiteral("dspCompCredNsu"), adqCompCredNsu, this);
+
+    // The highest coupon numbers of a till's printer: where its counters go on when their file is lost.
+    adqMaiorCupom = new SqlQuery(QStringLiteral("adqMaiorCupom"), adcRecSaldo, this);
+    declared(adqMaiorCupom, QStringLiteral("adqMaiorCupom.sql"));
+    adqMaiorCupom->setFieldDefs({text("NRCOODOCNFIS", 10), text("NRGNFDOCNFIS", 10)});
+    dspMaiorCupom = new DataSetProvider(QStringLiteral("dspMaiorCupom"), adqMaiorCupom, this);
 }
 
 TrdmRecSaldo::~TrdmRecSaldo()

@@ -37,6 +37,8 @@ public:
     SqlCommand* acmInsEXTRATOCONS;
     SqlQuery* adqMinDtMovExtCons;
     SqlQuery* adqFamiliaSaldo;
+    SqlQuery* adqConsumidor;    // the consumer a recording credits, as the store knows it
+    SqlQuery* adqFamiliaFilial; // one family the branch offers
     SqlStoredProc* ads_Atualiza_Saldo_Cons_Fkb_ORACLE;
     SqlStoredProc* ads_Atualiza_Saldo_Cons_Fkb_MSSQL;
     SqlStoredProc* ads_Atualiza_Saldo_Cons_Fkb_POSTGRESQL;
@@ -49,6 +51,8 @@ public:
     DataSetProvider* dspMovCaixaNsu;
     SqlQuery* adqCompCredNsu;
     DataSetProvider* dspCompCredNsu;
+    SqlQuery* adqMaiorCupom;
+    DataSetProvider* dspMaiorCupom;
 
     void adcRecSaldoBeforeConnect(SqlConnection& sender);
     void adcRecSaldoAfterConnect(SqlConnection& sender);

@@ -3,6 +3,7 @@
 #include "KioskError.h"
 #include "SqlConnection.h"
 #include "SqlQuery.h"
+#include "StatementFile.h"
 
 namespace ConsumerDirectory
 {
@@ -20,10 +21,7 @@ std::optional<DataPacket> findConsumer(const QString& connectionString, const QS
     connection.setConnectionString(connectionString);
     connection.open();
     SqlQuery query(QStringLiteral("consumer"), &connection);
-    query.setSql(QStringLiteral("SELECT CDCLIENTE, CDCONSUMIDOR, NMCONSUMIDOR\n"
-                                "  FROM CONSUMIDOR\n"
-                                " WHERE CDCONSUMIDOR = :P_CDCONSUMIDOR\n"
-                                " ORDER BY CDCLIENTE"));
+    query.setStatement(StatementFile::load(QStringLiteral(":/sql/adqConsumidorCodigo.sql")));
     query.setFieldDefs({FieldDef::make(QStringLiteral("CDCLIENTE"), FieldType::String, 21),
                         FieldDef::make(QStringLiteral("CDCONSUMIDOR"), FieldType::String, 21),
                         FieldDef::make(QStringLiteral("NMCONSUMIDOR"), FieldType::String, 60)});
@@ -33,15 +31,14 @@ std::optional<DataPacket> findConsumer(const QString& connectionString, const QS
         return std::nullopt;
     return query.packet();
 }
+
 QList<std::pair<QString, QString>> listConsumers(const QString& connectionString, int limit)
 {
     SqlConnection connection(QStringLiteral("kioskConsumerList"));
     connection.setConnectionString(connectionString);
     connection.open();
     SqlQuery query(QStringLiteral("consumers"), &connection);
-    query.setSql(QStringLiteral("SELECT CDCONSUMIDOR, NMCONSUMIDOR\n"
-                                "  FROM CONSUMIDOR\n"
-                                " ORDER BY CDCONSUMIDOR"));
+    query.setStatement(StatementFile::load(QStringLiteral(":/sql/adqConsumidores.sql")));
     query.setFieldDefs({FieldDef::make(QStringLiteral("CDCONSUMIDOR"), FieldType::String, 21),
                         FieldDef::make(QStringLiteral("NMCONSUMIDOR"), FieldType::String, 60)});
     query.open();

@@ -2,7 +2,9 @@
 // runs all day: the home screen takes a consumer's code, the module's entry shows
 // that consumer's recharge screen, then the home screen again. With --consumer it
 // opens the one screen and returns when it closes.
+#include "ConnectionString.h"
 #include "ConsumerDirectory.h"
+#include "CoreDumps.h"
 #include "HomeBench.h"
 #include "HomeLoop.h"
 #include "HostConfig.h"
@@ -108,8 +110,8 @@ void useDemoStore(HostConfig& config, bool configNamed)
         config.setDataFolder(folder);
     }
     if (config.connectionString().isEmpty())
-        config.setConnectionString(QStringLiteral("Provider=SQLITE;Data Source=") + config.dataFolder() +
-                                   QStringLiteral("/store.db"));
+        config.setConnectionString(QStringLiteral("Provider=SQLITE;Data Source=") +
+                                   ConnectionString::quote(config.dataFolder() + QStringLiteral("/store.db")));
 }
 
 // Paid purchases a previous run left unfinished (the kiosk died, the store was down)
@@ -233,6 +235,7 @@ ScreenSession::Options sessionOptions(const QCommandLineParser& cli)
 
 int main(int argc, char* argv[])
 {
+    CoreDumps::forbid(); // it may come to hold card data
     // Help needs neither a display nor a configuration.
     if (wantsHelp(argc, argv)) {
         QCoreApplication core(argc, argv);

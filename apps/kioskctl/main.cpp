@@ -1,5 +1,6 @@
 // kioskctl: the store technician's tool, running the recharge module's own code.
 #include "ClientDataSet.h"
+#include "CoreDumps.h"
 #include "DataPacket.h"
 #include "DateTimeValue.h"
 #include "DemoFiles.h"
@@ -355,6 +356,7 @@ int run(QStringList args)
 
 int main(int argc, char* argv[])
 {
+    CoreDumps::forbid(); // it may come to hold card data
     QCoreApplication app(argc, argv);
     // Output is for scripts: only warnings go to stderr unless KIOSK_VERBOSE is set.
     if (!qEnvironmentVariableIsSet("KIOSK_VERBOSE"))

@@ -3,6 +3,7 @@
 #include "DurableFile.h"
 #include "HostConfig.h"
 #include "KioskError.h"
+#include "PrinterLogging.h"
 
 #include <QFile>
 #include <QJsonDocument>
@@ -10,6 +11,12 @@
 
 namespace
 {
+CouponCounters::StoreFloor& storeFloor()
+{
+    static CouponCounters::StoreFloor floor;
+    return floor;
+}
+
 QJsonObject readPrinters(const QString& file)
 {
     QFile f(file);
@@ -56,11 +63,40 @@ CouponCounters::Values CouponCounters::current(const QString& printer) const
     return valuesOf(readPrinters(m_file), printer);
 }
 
-CouponCounters::Values CouponCounters::advance(const QString& printer)
+void CouponCounters::setStoreFloor(StoreFloor floor)
+{
+    storeFloor() = std::move(floor);
+}
+
+CouponCounters::Values CouponCounters::advance(const QString& printer, const Owner& owner, Values* previous)
 {
     LockedFile lock(m_file + QStringLiteral(".lock"));
-    const QJsonObject printers = readPrinters(m_file);
+    const StoreFloor& floor = storeFloor();
+    QJsonObject printers;
+    QString damage;
+    try {
+        printers = readPrinters(m_file);
+    } catch (const KioskError& e) {
+        if (!floor)
+            throw;
+        damage = e.message(); // rewritten below, this printer's pair taken from the store
+    }
     Values v = valuesOf(printers, printer);
+    if (!printers.contains(printer) && floor) {
+        const Values highest = floor(owner);
+        v = {qMax(v.coo, highest.coo), qMax(v.gnf, highest.gnf)};
+        qCWarning(lcPrinting).noquote()
+            << QStringLiteral("coupon counters of printer %1 %2: COO and GNF continue from the store's highest for "
+                              "branch %3, till %4 (COO %5, GNF %6)")
+                   .arg(printer,
+                        damage.isEmpty() ? QStringLiteral("not in %1").arg(m_file)
+                                         : QStringLiteral("unreadable (%1)").arg(damage),
+                        owner.branch, owner.till)
+                   .arg(highest.coo)
+                   .arg(highest.gnf);
+    }
+    if (previous)
+        *previous = v;
     // Six-digit counters wrap as a printer's would.
     v.coo = v.coo % 999999 + 1;
     v.gnf = v.gnf % 999999 + 1;

@@ -1,17 +1,25 @@
 #include "PrinterPort.h"
 
 #include "KioskError.h"
-#include "TerminalLogging.h"
+#include "PrinterLogging.h"
 
+#include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QFile>
-#include <QFileInfo>
 #include <QHash>
+#include <QScopeGuard>
+#include <QStringDecoder>
+#include <QStringEncoder>
 #include <QTcpSocket>
 #include <QTimer>
 #include <QUrl>
 #include <functional>
 
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace
@@ -64,8 +72,78 @@ void sendFile(const QString& target, const QByteArray& bytes)
         throw KioskError(QStringLiteral("Impressora %1: não foi possível abrir (%2)").arg(target, file.errorString()));
     if (file.write(bytes) != bytes.size() || !file.flush())
         throw KioskError(QStringLiteral("Impressora %1: falha na escrita (%2)").arg(target, file.errorString()));
-    if (QFileInfo(target).isFile())
-        ::fsync(file.handle());
+    if (::fsync(file.handle()) != 0)
+        throw KioskError(QStringLiteral("Impressora %1: falha ao gravar no disco (%2)")
+                             .arg(target, QString::fromLocal8Bit(strerror(errno))));
+}
+
+QString systemError(int error)
+{
+    return QString::fromLocal8Bit(strerror(error));
+}
+
+// A device (or a FIFO standing in for one) is opened and written without blocking: a printer
+// that is off line, out of paper or has nobody reading must not hold the kiosk mid-purchase.
+// It has `timeoutMs` to take the receipt, as a network printer has to connect and to take it.
+void sendDevice(const QString& target, const QByteArray& bytes, int timeoutMs)
+{
+    const QDeadlineTimer deadline(timeoutMs);
+    const QByteArray path = QFile::encodeName(target);
+    int fd = -1;
+    for (;;) {
+        fd = ::open(path.constData(), O_WRONLY | O_APPEND | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+        if (fd >= 0)
+            break;
+        const int error = errno;
+        if (error == EINTR)
+            continue;
+        // ENXIO: nobody at the other end yet (a FIFO without reader, a device not ready); EAGAIN/EBUSY: busy.
+        if (error != ENXIO && error != EAGAIN && error != EBUSY)
+            throw KioskError(
+                QStringLiteral("Impressora %1: não foi possível abrir (%2)").arg(target, systemError(error)));
+        if (deadline.hasExpired())
+            throw KioskError(QStringLiteral("Impressora %1 não respondeu em %2 ms (%3)")
+                                 .arg(target)
+                                 .arg(timeoutMs)
+                                 .arg(systemError(error)));
+        ::poll(nullptr, 0, int(qMin<qint64>(20, deadline.remainingTime())));
+    }
+    const auto closeDevice = qScopeGuard([fd] { ::close(fd); });
+    qsizetype sent = 0;
+    while (sent < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.constData() + sent, size_t(bytes.size() - sent));
+        if (n > 0) {
+            sent += n;
+            continue;
+        }
+        const int error = n < 0 ? errno : EAGAIN;
+        if (error == EINTR)
+            continue;
+        if (error != EAGAIN && error != EWOULDBLOCK)
+            throw KioskError(QStringLiteral("Impressora %1: falha na escrita (%2)").arg(target, systemError(error)));
+        pollfd ready{fd, POLLOUT, 0};
+        const qint64 left = deadline.remainingTime();
+        const int polled = left > 0 ? ::poll(&ready, 1, int(left)) : 0;
+        if (polled < 0 && errno == EINTR)
+            continue;
+        if (polled <= 0 || (ready.revents & (POLLERR | POLLHUP | POLLNVAL)))
+            throw KioskError(
+                QStringLiteral("Impressora %1 não recebeu o comprovante em %2 ms (%3 de %4 bytes enviados)")
+                    .arg(target)
+                    .arg(timeoutMs)
+                    .arg(sent)
+                    .arg(bytes.size()));
+    }
+}
+
+// A path that is a device or a FIFO, not a regular file or a folder still to be made.
+bool isDevice(const QString& target)
+{
+    if (target.startsWith(QLatin1String("/dev/")))
+        return true;
+    struct stat st {
+    };
+    return ::stat(QFile::encodeName(target).constData(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode);
 }
 } // namespace
 
@@ -94,11 +172,13 @@ void PrinterPort::send(const QString& target, const QString& text, int timeoutMs
     if (target.startsWith(tcpScheme)) {
         sendTcp(target, escPos(text), timeoutMs);
     } else if (target.startsWith(QLatin1String("/dev/"))) {
-        sendFile(target, escPos(text));
+        sendDevice(target, escPos(text), timeoutMs);
+    } else if (isDevice(target)) {
+        sendDevice(target, text.toUtf8() + "\n", timeoutMs);
     } else {
         sendFile(target, text.toUtf8() + "\n");
     }
-    qCInfo(lcPrinter) << "receipt sent to" << target;
+    qCInfo(lcPrinting) << "receipt sent to" << target;
 }
 
 QByteArray PrinterPort::escPos(const QString& text)
@@ -111,18 +191,57 @@ QByteArray PrinterPort::escPos(const QString& text)
 
 QByteArray PrinterPort::toCp850(const QString& text)
 {
-    static const QHash<char16_t, char> accented = {
-        {u'Ç', '\x80'}, {u'ü', '\x81'}, {u'é', '\x82'}, {u'â', '\x83'}, {u'à', '\x85'}, {u'ç', '\x87'}, {u'ê', '\x88'},
-        {u'É', '\x90'}, {u'ô', '\x93'}, {u'á', '\xa0'}, {u'í', '\xa1'}, {u'ó', '\xa2'}, {u'ú', '\xa3'}, {u'ª', '\xa6'},
-        {u'º', '\xa7'}, {u'Á', '\xb5'}, {u'Â', '\xb6'}, {u'À', '\xb7'}, {u'ã', '\xc6'}, {u'Ã', '\xc7'}, {u'Ê', '\xd2'},
-        {u'Í', '\xd6'}, {u'Ó', '\xe0'}, {u'Ô', '\xe2'}, {u'õ', '\xe4'}, {u'Õ', '\xe5'}, {u'Ú', '\xe9'}};
+    // One encoder per thread: an encoder keeps state between calls.
+    thread_local QStringEncoder encoder("IBM850", QStringConverter::Flag::Stateless);
+    thread_local QStringDecoder decoder("IBM850", QStringConverter::Flag::Stateless);
+    if (!encoder.isValid() || !decoder.isValid())
+        throw KioskError(QStringLiteral("Impressora: a página de código IBM850 não está disponível neste sistema"));
+    // A letter the code page holds goes as it is; one it lacks becomes its closest: the letter
+    // without its accent, or a few look-alikes by hand (the decoder tells which ones went through).
+    const auto holds = [&](const QString& s, QByteArray& out) {
+        const QByteArray bytes = encoder.encode(s);
+        if (QString(decoder.decode(bytes)) != s)
+            return false;
+        out = bytes;
+        return true;
+    };
+    static const QHash<char32_t, const char*> lookAlikes = {
+        {U'Ł', "L"},   {U'ł', "l"},   {U'Đ', "D"},  {U'đ', "d"}, {U'Ħ', "H"},      {U'ħ', "h"},
+        {U'ı', "i"},   {U'Œ', "OE"},  {U'œ', "oe"}, {U'‘', "'"}, {U'’', "'"},      {U'‚', ","},
+        {U'“', "\""},  {U'”', "\""},  {U'„', "\""}, {U'–', "-"}, {U'—', "-"},      {U'−', "-"},
+        {U'…', "..."}, {U'€', "EUR"}, {U'™', "TM"}, {U'•', "*"}, {U'\u00a0', " "}, {U'\u202f', " "}};
+    const QString composed = text.normalized(QString::NormalizationForm_C);
     QByteArray out;
-    out.reserve(text.size());
-    for (const QChar c : text) {
-        if (c.unicode() < 0x80)
-            out.append(char(c.unicode()));
+    out.reserve(composed.size());
+    for (qsizetype i = 0; i < composed.size();) {
+        const char32_t cp = composed.at(i).isHighSurrogate() && i + 1 < composed.size()
+                                ? QChar::surrogateToUcs4(composed.at(i), composed.at(i + 1))
+                                : char32_t(composed.at(i).unicode());
+        const QString one = composed.mid(i, QChar::requiresSurrogates(cp) ? 2 : 1);
+        i += one.size();
+        if (cp < 0x80) {
+            out.append(char(cp));
+            continue;
+        }
+        QByteArray bytes;
+        if (holds(one, bytes)) {
+            out += bytes;
+            continue;
+        }
+        if (const auto alike = lookAlikes.constFind(cp); alike != lookAlikes.constEnd()) {
+            out += *alike;
+            continue;
+        }
+        // The letter without its marks: "ő" -> "o", "ş" -> "s".
+        QString base;
+        for (const QChar c : one.normalized(QString::NormalizationForm_KD))
+            if (!c.isMark())
+                base.append(c);
+        QByteArray baseBytes;
+        if (!base.isEmpty() && base != one && holds(base, baseBytes))
+            out += baseBytes;
         else
-            out.append(accented.value(c.unicode(), '?'));
+            out.append('?');
     }
     return out;
 }

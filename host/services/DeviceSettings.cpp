@@ -78,4 +78,6 @@ void PrinterSettings::applyEnvironment()
     fromEnvironment("KIOSK_PRINTER_PORT", &allPorts);
     fromEnvironment("KIOSK_PRINTER_COUNTERS", &countersFile);
     fromEnvironment("KIOSK_FISCAL_DATE", &fiscalDate);
+    if (qEnvironmentVariableIsSet("KIOSK_PRINTER_TIMEOUT_MS"))
+        set(QStringLiteral("timeoutms"), qEnvironmentVariable("KIOSK_PRINTER_TIMEOUT_MS"));
 }

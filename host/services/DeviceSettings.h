@@ -32,7 +32,8 @@ struct HOST_EXPORT TerminalSettings {
 //   port = /path/receipts.txt         KIOSK_PRINTER_PORT: every port goes there (demo, tests)
 //   counters = /path/counters.json    KIOSK_PRINTER_COUNTERS (default: data folder/printer-counters.json)
 //   fiscalDate = 2026-12-08           KIOSK_FISCAL_DATE: the fiscal movement date instead of today
-//   timeoutMs = 5000                  network printer connect/write timeout
+//   timeoutMs = 5000                  KIOSK_PRINTER_TIMEOUT_MS: time a network or device printer has
+//                                     to take a receipt
 struct HOST_EXPORT PrinterSettings {
     QMap<QString, QString> ports;
     QString allPorts;

@@ -159,11 +159,21 @@ QByteArray LockedFile::readAll() const
 void LockedFile::appendLine(const QByteArray& line)
 {
     QByteArray bytes;
+    // Whether the last line was torn must be known: guessing could glue the new line to it.
     struct stat st {
     };
-    if (::fstat(m_fd, &st) == 0 && st.st_size > 0) {
+    if (::fstat(m_fd, &st) != 0)
+        throw KioskError(systemError(m_path, "examine"));
+    if (st.st_size > 0) {
         char last = '\n';
-        if (::pread(m_fd, &last, 1, st.st_size - 1) == 1 && last != '\n')
+        ssize_t n;
+        do {
+            n = ::pread(m_fd, &last, 1, st.st_size - 1);
+        } while (n < 0 && errno == EINTR);
+        if (n != 1)
+            throw KioskError(n < 0 ? systemError(m_path, "read its last line")
+                                   : QStringLiteral("%1: its last line is gone while being read").arg(m_path));
+        if (last != '\n')
             bytes.append('\n');
     }
     bytes.append(line);

@@ -4,9 +4,13 @@
 #include "KioskError.h"
 #include "Logging.h"
 
+#include "Clock.h"
+
 #include <QAtomicInteger>
 #include <QElapsedTimer>
+#include <QLocale>
 #include <QSqlDriver>
+#include <QThread>
 #ifdef KIOSK_SQLITE_BUSY_HANDLER
 #include <sqlite3.h>
 #endif
@@ -15,6 +19,12 @@
 
 namespace {
 QAtomicInteger<quint64> nextId;
+
+std::function<void(int)>& reconnectPause()
+{
+    static std::function<void(int)> pause = [](int ms) { QThread::msleep(ulong(ms)); };
+    return pause;
+}
 
 #ifdef KIOSK_SQLITE_BUSY_HANDLER
 // Waits for the embedded store's write lock up to 10 s, looking again every
@@ -71,6 +81,41 @@ void SqlConnection::setConnectionString(const QString& text)
     m_kind = ConnectionString(text).kind();
 }
 
+void SqlConnection::setReconnectPause(std::function<void(int)> pause)
+{
+    reconnectPause() = pause ? std::move(pause) : [](int ms) { QThread::msleep(ulong(ms)); };
+}
+
+bool SqlConnection::connectOnce(const ConnectionString& cs, const QString& driver, QString* failure)
+{
+    if (QSqlDatabase::contains(m_qtName))
+        QSqlDatabase::removeDatabase(m_qtName);
+    QSqlDatabase db = QSqlDatabase::addDatabase(driver, m_qtName);
+    if (driver == QLatin1String("QSQLITE")) {
+        db.setDatabaseName(cs.value(QStringLiteral("Data Source"), cs.value(QStringLiteral("Database"))));
+        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=10000"));
+    } else if (driver == QLatin1String("QPSQL")) {
+        // Several servers go to libpq as lists: hosts in the host name, ports among the
+        // options (the driver adds a port of its own only when one is set).
+        db.setHostName(cs.hosts().join(QLatin1Char(',')));
+        const QStringList ports = cs.ports();
+        if (ports.size() == 1)
+            db.setPort(ports.first().toInt());
+        db.setDatabaseName(cs.value(QStringLiteral("Database"), cs.value(QStringLiteral("Initial Catalog"))));
+        db.setUserName(cs.value(QStringLiteral("User ID"), cs.value(QStringLiteral("User"))));
+        db.setPassword(cs.value(QStringLiteral("Password")));
+        db.setConnectOptions(cs.postgresOptions());
+    } else {
+        db.setDatabaseName(cs.odbcConnectString());
+    }
+    if (db.open())
+        return true;
+    *failure = errorText(db.lastError());
+    db = QSqlDatabase();
+    QSqlDatabase::removeDatabase(m_qtName);
+    return false;
+}
+
 void SqlConnection::open()
 {
     if (connected())
@@ -79,35 +124,35 @@ void SqlConnection::open()
         beforeConnect(*this);
     const ConnectionString cs(m_connectionString);
     const QString operation = QStringLiteral("%1: connect to %2").arg(objectName(), cs.redacted());
+    if (!cs.isValid())
+        throw SqlError(operation, cs.error());
     const QString driver = cs.qtDriver();
     if (driver.isEmpty())
         throw SqlError(operation, QStringLiteral("the connection string names no known provider "
                                                  "(Provider=SQLITE, POSTGRESQL, MSSQL or ORACLE)"));
-    if (QSqlDatabase::contains(m_qtName))
-        QSqlDatabase::removeDatabase(m_qtName);
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(driver, m_qtName);
-        if (!db.isValid())
-            throw SqlError(operation, QStringLiteral("the Qt SQL driver %1 is not installed").arg(driver));
-        if (driver == QLatin1String("QSQLITE")) {
-            db.setDatabaseName(cs.value(QStringLiteral("Data Source"), cs.value(QStringLiteral("Database"))));
-            db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=10000"));
-        } else if (driver == QLatin1String("QPSQL")) {
-            db.setHostName(cs.value(QStringLiteral("Host"), cs.value(QStringLiteral("Server"), QStringLiteral("localhost"))));
-            db.setPort(cs.value(QStringLiteral("Port"), QStringLiteral("5432")).toInt());
-            db.setDatabaseName(cs.value(QStringLiteral("Database"), cs.value(QStringLiteral("Initial Catalog"))));
-            db.setUserName(cs.value(QStringLiteral("User ID"), cs.value(QStringLiteral("User"))));
-            db.setPassword(cs.value(QStringLiteral("Password")));
-            db.setConnectOptions(QStringLiteral("connect_timeout=10"));
-        } else {
-            db.setDatabaseName(cs.odbcConnectString());
+    if (!QSqlDatabase::isDriverAvailable(driver))
+        throw SqlError(operation, QStringLiteral("the Qt SQL driver %1 is not installed").arg(driver));
+    // While a standby is being promoted no server takes writes: keep trying for the
+    // store's failover window instead of failing the call that found it gone.
+    const int windowMs = cs.failoverWindowMs();
+    const QDateTime start = Clock::instance().now();
+    QString failure;
+    for (int attempt = 1; !connectOnce(cs, driver, &failure); ++attempt) {
+        const qint64 waited = start.msecsTo(Clock::instance().now());
+        // Bounded by the count as well: a clock that stands still must not keep it here.
+        if (waited >= windowMs || attempt > windowMs / reconnectIntervalMs) {
+            if (windowMs > 0)
+                failure += QStringLiteral(" (still unreachable after %1 attempts in %2 s)")
+                               .arg(attempt)
+                               .arg(QLocale::c().toString(waited / 1000.0, 'f', 1));
+            throw SqlError(operation, failure);
         }
-        if (!db.open()) {
-            const QString text = errorText(db.lastError());
-            db = QSqlDatabase();
-            QSqlDatabase::removeDatabase(m_qtName);
-            throw SqlError(operation, text);
+        if (attempt == 1) {
+            qCWarning(lcSql).noquote() << objectName() << "store unreachable, trying again for up to" << windowMs / 1000
+                                       << "s:" << failure;
+            emit waitingForStore(windowMs);
         }
+        reconnectPause()(int(qMin<qint64>(reconnectIntervalMs, windowMs - waited)));
     }
     if (kind() == QLatin1String("SQLITE")) {
         // WAL lets readers run beside the one writer; FULL makes every commit durable.

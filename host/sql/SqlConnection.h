@@ -7,12 +7,15 @@
 #include <QSqlDatabase>
 #include <functional>
 
+class ConnectionString;
 class QSqlError;
 
 // A database connection named by a connection string, with before/after-connect
 // hooks and one transaction at a time. A session the server dropped (restart,
 // fail-over, idle timeout) is reopened once when the next call finds it broken;
 // a session lost inside a transaction is discarded and reported, never resumed.
+// Opening keeps trying for the connection string's failover window (a store whose
+// standby is being promoted answers again within seconds), pausing between attempts.
 class HOST_EXPORT SqlConnection : public QObject
 {
     Q_OBJECT
@@ -53,6 +56,10 @@ public:
     // saying nothing was written when it was lost inside a transaction.
     bool recoverLostSession(const QSqlError& error, const QString& operation);
 
+    // What opening does between two attempts (sleeps by default); tests advance their clock.
+    static void setReconnectPause(std::function<void(int ms)> pause);
+    static constexpr int reconnectIntervalMs = 250;
+
     QSqlDatabase database() const;
     // Runs a statement without parameters (DDL, pragmas); throws SqlError on failure.
     void execDirect(const QString& sql, const QString& operation = QString());
@@ -62,8 +69,11 @@ public:
 signals:
     // The session is about to go: statements drop what they prepared on it.
     void closing();
+    // The store did not answer; opening keeps trying for up to windowMs.
+    void waitingForStore(int windowMs);
 
 private:
+    bool connectOnce(const ConnectionString& cs, const QString& driver, QString* failure);
     bool sessionLost(const QSqlError& error);
     void discardLostSession();
     bool startTransaction(TransactionMode mode, QSqlError* error);

@@ -9,6 +9,8 @@ namespace StoreFile {
 void requireExisting(const QString& connectionString)
 {
     const ConnectionString cs(connectionString);
+    if (!cs.isValid())
+        throw ConfigError(cs.error());
     if (cs.kind() != QLatin1String("SQLITE"))
         return;
     const QString file = cs.value(QStringLiteral("Data Source"));

@@ -5,4 +5,3 @@
 #include <QLoggingCategory>
 
 HOST_EXPORT Q_DECLARE_LOGGING_CATEGORY(lcTerminal)
-HOST_EXPORT Q_DECLARE_LOGGING_CATEGORY(lcPrinter)

@@ -10,6 +10,7 @@
 #include "HostConfig.h"
 #include "KioskError.h"
 #include "PaymentTerminal.h"
+#include "PrinterLogging.h"
 #include "PrinterPort.h"
 #include "SimulatedTerminal.h"
 #include "TerminalLogging.h"
@@ -106,8 +107,9 @@ void comprCredPessoal(const QString& port, const QString&, const QString&, const
 
     // The numbers are taken (and kept on disk) before printing: a crash may leave a gap, never a repeat.
     CouponCounters counters(CouponCounters::defaultFile());
-    const CouponCounters::Values previous = counters.current(portName);
-    const CouponCounters::Values reserved = counters.advance(portName);
+    CouponCounters::Values previous;
+    // The kiosk records its coupons with no printer serial.
+    const CouponCounters::Values reserved = counters.advance(portName, {branch, till, QString()}, &previous);
     receipt.coo = counterText(reserved.coo);
     receipt.gnf = counterText(reserved.gnf);
     try {
@@ -128,7 +130,7 @@ void printSlip(const QString& port, const CancellationSlip& slip)
     } catch (const KioskError& e) {
         throw KioskError(QStringLiteral("Comprovante de cancelamento não impresso. %1").arg(e.message()));
     }
-    qCInfo(lcTerminal) << "cancellation slip printed for NSU" << slip.nsu << "on" << port;
+    qCInfo(lcPrinting) << "cancellation slip printed for NSU" << slip.nsu << "on" << port;
 }
 } // namespace
 

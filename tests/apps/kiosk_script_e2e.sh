@@ -19,4 +19,14 @@ if out=$("$bin/kiosk" --demo --consumer 000000000000101 --script "$work/wrong.ks
     echo "a wrong expectation passed"; exit 1
 fi
 grep -qF "$work/wrong.kscript, line 2: expect lblVrSaldo 9,99: caption is \"0,00\"" <<<"$out" || { echo "$out"; exit 1; }
+# No core dumps: the kiosk may hold card data. Its limit is read while it waits for its script
+# on a FIFO, started with core dumps allowed.
+mkfifo "$work/script.fifo"
+(ulimit -c unlimited; exec "$bin/kiosk" --demo --script "$work/script.fifo") >/dev/null 2>&1 &
+pid=$!
+exec 3>"$work/script.fifo" # returns once the kiosk has opened it
+core=$(awk '/^Max core file size/ {print $5}' "/proc/$pid/limits")
+exec 3>&-
+wait "$pid" || true
+[[ $core == 0 ]] || { echo "the kiosk may leave a core dump (limit $core)"; exit 1; }
 echo "kiosk script ok"

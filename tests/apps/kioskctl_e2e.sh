@@ -13,6 +13,10 @@ else
     trap '"$KIOSK_PG_BIN/psql" -h 127.0.0.1 -p "$KIOSK_PG_PORT" -U postgres -qc "DROP DATABASE IF EXISTS $db WITH (FORCE)" postgres; rm -rf "$work"' EXIT
     export KIOSK_DB="${KIOSK_TEST_PG/Database=postgres/Database=$db}"
 fi
+# A command-line tool: no widget or GUI library is loaded with it.
+if ldd "$kioskctl" | grep -qiE 'libQt6(Widgets|Gui)'; then
+    echo "kioskctl links a GUI library:"; ldd "$kioskctl" | grep -iE 'libQt6(Widgets|Gui)'; exit 1
+fi
 "$kioskctl" init-db
 "$kioskctl" demo-data
 "$kioskctl" balances 0001 000000000000001 000000000000101 > "$work/before.json"
@@ -53,6 +57,18 @@ if "$kioskctl" recover --reverse NSU1 "$work/data" > "$work/again.txt"; then
     echo "a credit was reversed twice"; exit 1
 fi
 grep -q 'already reversed' "$work/again.txt"
+
+# No core dumps: kioskctl may hold card data. Its limit is read while it waits for its packet
+# on a FIFO, started with core dumps allowed.
+mkfifo "$work/packet.fifo"
+(ulimit -c unlimited; exec "$kioskctl" record "$work/packet.fifo" 0001 001 C K 001 x "" "" "" 2026-12-01 2026-12-08) \
+    >/dev/null 2>&1 &
+pid=$!
+exec 3>"$work/packet.fifo" # returns once kioskctl has opened it
+core=$(awk '/^Max core file size/ {print $5}' "/proc/$pid/limits")
+exec 3>&-
+wait "$pid" || true
+[[ $core == 0 ]] || { echo "kioskctl may leave a core dump (limit $core)"; exit 1; }
 # status: healthy on a kiosk folder with a store, a terminal and a printer that
 # answer; degraded when the terminal or the printer does not; down without a store.
 data="$work/status-data"

@@ -27,9 +27,10 @@ purchase_setup "$bin" "$engine_arg"
 
 # The receipt printer as a named pipe: the kiosk stops at its receipt until the
 # test reads it, so the test can set up a fault at that exact point of the purchase.
+# This printer waits for the test as long as the test may take (a real one has seconds).
 printer_pipe() {
     mkfifo "$work/printer"
-    export KIOSK_PRINTER_PORT="$work/printer"
+    export KIOSK_PRINTER_PORT="$work/printer" KIOSK_PRINTER_TIMEOUT_MS=80000
 }
 
 # Plays buy.kscript; the purchase must end undone on the terminal with the balance unchanged.

@@ -18,6 +18,9 @@ private slots:
     {
         ModuleFixture f;
         f.seedBranch(2);
+        for (int w = 0; w < 4; ++w) // K1 comes with the branch
+            if (w != 1)
+                f.seedConsumer(QStringLiteral("C1"), QStringLiteral("K%1").arg(w));
         delete Srv_kvb52814::rdmRecSaldo; // the store belongs to the processes from here on
         Srv_kvb52814::rdmRecSaldo = nullptr;
         f.store->connection().close();
@@ -69,9 +72,13 @@ private slots:
         for (int w = 0; w < writers; ++w) {
             const QString consumer = QStringLiteral("K%1").arg(w);
             const double lines = s.scalar(QStringLiteral("SELECT SUM(VRMOVEXTCONS) FROM EXTRATOCONS "
-                                                         "WHERE CDCONSUMIDOR = '%1'").arg(consumer)).toDouble();
+                                                         "WHERE CDCONSUMIDOR = '%1'")
+                                              .arg(consumer))
+                                     .toDouble();
             const double balance = s.scalar(QStringLiteral("SELECT VRSALDCONFAM FROM SALDOCONS WHERE "
-                                                           "CDCONSUMIDOR = '%1' AND CDFAMILISALD = '001'").arg(consumer)).toDouble();
+                                                           "CDCONSUMIDOR = '%1' AND CDFAMILISALD = '001'")
+                                                .arg(consumer))
+                                       .toDouble();
             QCOMPARE(lines, rounds * 10.0);
             QCOMPARE(balance, lines);
         }

@@ -100,6 +100,7 @@ private slots:
     {
         ModuleFixture f;
         f.seedBranch(2);
+        f.seedConsumer(QStringLiteral("C1"), QStringLiteral("K2"));
         QVERIFY(!record(Packets::movement({10.0}, instant)).isValid());
         const QVariant second = record(Packets::movement({1.0, 2.0}, instant)); // the same instant
         QVERIFY2(!second.isValid(), qPrintable(second.toString()));

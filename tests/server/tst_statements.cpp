@@ -56,7 +56,7 @@ private slots:
         ModuleFixture f;
         const QString kind = f.dm().adcRecSaldo->kind();
         const QList<SqlStatement*> statements = textStatements(f.dm());
-        QCOMPARE(statements.size(), 14);
+        QCOMPARE(statements.size(), 17);
         for (SqlStatement* s : statements) {
             QVERIFY2(s->declaredOnly(), qPrintable(s->objectName()));
             for (const QString& text : textsOf(s, kind)) {
@@ -72,6 +72,30 @@ private slots:
         }
     }
 
+    // The host's consumer look-up is kept and checked beside the module's statements.
+    void theConsumerLookupAgreesWithItsDeclarations()
+    {
+        ModuleFixture f;
+        const StatementFile lookup =
+            StatementFile::load(QStringLiteral(KIOSK_SOURCE_DIR "/resources/sql/adqConsumidorCodigo.sql"));
+        const QStringList problems = StatementFile::disagreements(lookup.text, lookup.parameters);
+        QVERIFY2(problems.isEmpty(), qPrintable(problems.join(QStringLiteral("; "))));
+        SqlQuery q(QStringLiteral("consumer"), f.dm().adcRecSaldo);
+        q.setStatement(lookup);
+        q.paramByName(QStringLiteral("P_CDCONSUMIDOR")).setAsString(QStringLiteral("K1"));
+        q.open();
+        QVERIFY(q.eof());
+
+        // The demo kiosk's list of consumers.
+        const StatementFile list =
+            StatementFile::load(QStringLiteral(KIOSK_SOURCE_DIR "/resources/sql/adqConsumidores.sql"));
+        QVERIFY(StatementFile::disagreements(list.text, list.parameters).isEmpty());
+        SqlQuery all(QStringLiteral("consumers"), f.dm().adcRecSaldo);
+        all.setStatement(list);
+        all.open();
+        QVERIFY(all.eof());
+    }
+
     void everyServerFunctionBindsDeclaredNamesOnly()
     {
         ModuleFixture f;
@@ -85,6 +109,7 @@ private slots:
         QVERIFY(ok(getTotSalCons(QStringLiteral("C1"), QStringLiteral("K1"))));
         QVERIFY(ok(getBuscaPorta(QStringLiteral("0001"), QStringLiteral("001"))));
         QVERIFY(ok(getMovCaixaNsu(QStringLiteral("0001"), QStringLiteral("001"), QStringLiteral("NSU1"))));
+        QVERIFY(ok(getMaiorCupom(QStringLiteral("0001"), QStringLiteral("001"), QString())));
         QVERIFY(ok(setGravaCupomInicial(QStringLiteral("0001"), QStringLiteral("001"), QStringLiteral("123"), day)));
         const DataPacket movement = Packets::movement({10.0}, day);
         const QString nsu = movement.rows()[0][movement.fieldIndex(QStringLiteral("CDNSUHOSTTEF"))].toString();

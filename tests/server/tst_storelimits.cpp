@@ -21,16 +21,18 @@ const double purchaseTime = DateTimeValue::fromDateTime(QDateTime(QDate(2026, 12
 struct Call {
     QString branch = QStringLiteral("0001");
     QString till = QStringLiteral("001");
+    QString client = QStringLiteral("C1");
     QString consumer = QStringLiteral("K1");
     QString family = QStringLiteral("002");
     QString coo = QStringLiteral("000123");
+    QString deposit = QStringLiteral("2612081015");
 };
 
 QVariant record(const DataPacket& packet, const Call& c = Call())
 {
-    return setGravaCompCred(PacketVariant::of(packet), c.branch, c.till, QStringLiteral("C1"), c.consumer, c.family,
-                            QStringLiteral("2612081015"), c.coo, QStringLiteral("000045"), QStringLiteral("BE0912"),
-                            turn, DateTimeValue::dateOnly(purchaseTime));
+    return setGravaCompCred(PacketVariant::of(packet), c.branch, c.till, c.client, c.consumer, c.family, c.deposit,
+                            c.coo, QStringLiteral("000045"), QStringLiteral("BE0912"), turn,
+                            DateTimeValue::dateOnly(purchaseTime));
 }
 
 // Nothing of the recording reached the store: no row and no reserved number.
@@ -105,7 +107,7 @@ private slots:
         largest.family = QStringLiteral("001");
         QVariant result = record(Packets::movement({9999999999999.99}, purchaseTime), largest);
         QVERIFY2(!result.isValid(), qPrintable(result.toString()));
-        DataPacket p = Packets::movement({10.005}, purchaseTime);
+        DataPacket p = Packets::movement({10.01}, purchaseTime);
         p.rows()[0][p.fieldIndex(QStringLiteral("VRMOVIVEOUT"))] = 0.125;
         m_clock.advanceMs(1000);
         result = record(p);
@@ -160,6 +162,94 @@ private slots:
         QVERIFY2(result.contains(mentions), qPrintable(result));
         QVERIFY2(!result.contains(card), "the failure text quotes a card number");
         verifyNothingWritten(*f.store);
+    }
+
+    // A call that cannot be a credit is refused whole: the failure names the field and the value
+    // (a card number masked) and nothing reaches the store. The bad value sits in the second row,
+    // so the first one must not be written either.
+    void whatCannotBeACreditIsRefusedAndNothingWritten_data()
+    {
+        QTest::addColumn<QString>("what");
+        QTest::addColumn<QVariant>("value");
+        QTest::addColumn<QString>("mentions");
+        const QString nul(QChar(0));
+        QTest::newRow("negative amount") << "VRMOVIVEND" << QVariant(-20.0)
+                                         << "row 2, VRMOVIVEND of -20 is not a positive";
+        QTest::newRow("zero amount") << "VRMOVIVEND" << QVariant(0.0) << "row 2, VRMOVIVEND of 0 is not a positive";
+        QTest::newRow("fraction of a cent")
+            << "VRMOVIVEND" << QVariant(0.004) << "row 2, VRMOVIVEND of 0.004 is not a whole number of cents";
+        QTest::newRow("half a cent") << "VRMOVIVEND" << QVariant(10.005) << "VRMOVIVEND of 10.005 is not a whole";
+        QTest::newRow("unknown consumer") << "consumer" << QVariant(QStringLiteral("K9"))
+                                          << "CDCONSUMIDOR \"K9\" of CDCLIENTE \"C1\" is not a consumer";
+        QTest::newRow("consumer of another client")
+            << "client" << QVariant(QStringLiteral("C2")) << "CDCONSUMIDOR \"K1\" of CDCLIENTE \"C2\" is not";
+        QTest::newRow("family the branch does not offer")
+            << "family" << QVariant(QStringLiteral("999"))
+            << "CDFAMILISALD \"999\" is not a balance family branch \"0001\"";
+        QTest::newRow("branch without families") << "branch" << QVariant(QStringLiteral("9999"))
+                                                 << "CDFAMILISALD \"002\" is not a balance family branch \"9999\"";
+        QTest::newRow("NUL in the NSU") << "CDNSUHOSTTEF"
+                                        << QVariant(QStringLiteral("NSU7") + nul + QStringLiteral("8"))
+                                        << "row 2, CDNSUHOSTTEF \"NSU7\\08\" holds a NUL";
+        QTest::newRow("NUL in a card number")
+            << "NRCARTBANCO" << QVariant(QStringLiteral("4111111111") + nul + QStringLiteral("111111"))
+            << "row 2, NRCARTBANCO \"4111**1111\" holds a NUL";
+        QTest::newRow("NUL in the deposit")
+            << "deposit" << QVariant(QStringLiteral("2612") + nul) << "NRDEPOSICONS \"2612\\0\" holds a NUL";
+    }
+    void whatCannotBeACreditIsRefusedAndNothingWritten()
+    {
+        QFETCH(QString, what);
+        QFETCH(QVariant, value);
+        QFETCH(QString, mentions);
+        ModuleFixture f;
+        f.seedBranch(2);
+        Call c;
+        DataPacket p = Packets::movement({10.0, 20.0}, purchaseTime);
+        if (what == QLatin1String("consumer"))
+            c.consumer = value.toString();
+        else if (what == QLatin1String("client"))
+            c.client = value.toString();
+        else if (what == QLatin1String("family"))
+            c.family = value.toString();
+        else if (what == QLatin1String("branch"))
+            c.branch = value.toString();
+        else if (what == QLatin1String("deposit"))
+            c.deposit = value.toString();
+        else
+            p.rows()[1][p.fieldIndex(what)] = value;
+        const QVariant result = record(p, c);
+        QVERIFY(result.metaType().id() == QMetaType::QString);
+        QVERIFY2(result.toString().contains(mentions), qPrintable(result.toString()));
+        QVERIFY2(!result.toString().contains(QStringLiteral("41111111")), "the failure quotes a card number");
+        verifyNothingWritten(*f.store);
+        QVERIFY(!f.dm().adcRecSaldo->inTransaction());
+    }
+
+    void aCardNumberIsKeptMasked_data()
+    {
+        QTest::addColumn<QString>("card");
+        QTest::addColumn<QString>("kept");
+        QTest::newRow("whole number") << "4111111111111111"
+                                      << "4111**1111";
+        QTest::newRow("with blanks") << "4111 1111 1111 1111"
+                                     << "4111**1111";
+        QTest::newRow("masked by the terminal") << "5500**0004"
+                                                << "5500**0004";
+        QTest::newRow("none") << ""
+                              << "";
+    }
+    void aCardNumberIsKeptMasked()
+    {
+        QFETCH(QString, card);
+        QFETCH(QString, kept);
+        ModuleFixture f;
+        f.seedBranch(2);
+        DataPacket p = Packets::movement({10.0}, purchaseTime);
+        p.rows()[0][p.fieldIndex(QStringLiteral("NRCARTBANCO"))] = card;
+        const QVariant result = record(p);
+        QVERIFY2(!result.isValid(), qPrintable(result.toString()));
+        QCOMPARE(f.store->scalar(QStringLiteral("SELECT NRCARTBANCO FROM MOVCAIXA")).toString(), kept);
     }
 
     void theSchemaRefusesWhatItCannotHoldOnEveryEngine()

@@ -12,10 +12,15 @@
 #include "Wst00001.h"
 
 #include <QFile>
+#include <QSemaphore>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace
 {
@@ -137,6 +142,34 @@ private slots:
         QVERIFY(!received.contains("4111111111111111"));
     }
 
+    // Receipts in code page 850: every letter of a Portuguese, Spanish or English receipt that the
+    // code page holds prints as itself; one it lacks prints as its closest letter, never as "?".
+    void namesInTheCodePage_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QByteArray>("printed");
+        QTest::newRow("pt") << QStringLiteral("Conceição Ávila, Pão, Crédito nº 5")
+                            << QByteArray("Concei\x87\xc6o \xb5vila, P\xc6o, Cr\x82"
+                                          "dito n\xa7 5");
+        QTest::newRow("es") << QStringLiteral("Muñoz Ñandú, 3° piso, ¿Señal?")
+                            << QByteArray("Mu\xa4oz \xa5"
+                                          "and\xa3, 3\xf8 piso, \xa8Se\xa4"
+                                          "al?");
+        QTest::newRow("en and others") << QStringLiteral("Müller Jörg, Hélène Chloë, Ødegård")
+                                       << QByteArray("M\x81ller J\x94rg, H\x82l\x8ane Chlo\x89, \x9d"
+                                                     "deg\x86rd");
+        QTest::newRow("accent typed apart") << QStringLiteral("Mun\u0303oz") << QByteArray("Mu\xa4oz");
+        QTest::newRow("closest letter") << QStringLiteral("Łukasz Dvořák Ősz") << QByteArray("Lukasz Dvor\xa0k Osz");
+        QTest::newRow("look-alikes") << QStringLiteral("Œuvre – “5 €”") << QByteArray("OEuvre - \"5 EUR\"");
+        QTest::newRow("no letter near") << QStringLiteral("李 A") << QByteArray("? A");
+    }
+    void namesInTheCodePage()
+    {
+        QFETCH(QString, text);
+        QFETCH(QByteArray, printed);
+        QCOMPARE(PrinterPort::toCp850(text), printed);
+    }
+
     void failedPrintRaisesAndGivesItsNumbersBack()
     {
         QTcpServer closed;
@@ -158,6 +191,64 @@ private slots:
         ClientDataSet empty(QStringLiteral("cdsMovCaixa"));
         QVERIFY_THROWS_EXCEPTION(KioskError, print(m_dir.filePath(QStringLiteral("r.txt")), &empty));
         QVERIFY_THROWS_EXCEPTION(KioskError, print(m_dir.filePath(QStringLiteral("r.txt")), nullptr));
+    }
+
+    // A device that does not take the receipt (a FIFO stands in for it) fails the print within the
+    // printer's timeout and gives its numbers back; it never holds the kiosk. Should the print block
+    // instead, a reader turns up after 3 s and drains the FIFO, so the test fails rather than hangs.
+    void aDeviceThatDoesNotTakeTheReceiptFailsInTime_data()
+    {
+        QTest::addColumn<bool>("readerThatNeverReads");
+        QTest::newRow("nobody reads") << false;
+        QTest::newRow("a reader that never reads, the pipe full") << true;
+    }
+    void aDeviceThatDoesNotTakeTheReceiptFailsInTime()
+    {
+        QFETCH(bool, readerThatNeverReads);
+        const QString fifo = m_dir.filePath(QStringLiteral("printer.fifo"));
+        const QByteArray fifoPath = QFile::encodeName(fifo);
+        QFile::remove(fifo);
+        QCOMPARE(::mkfifo(fifoPath.constData(), 0600), 0);
+        HostConfig::instance().printer().timeoutMs = 100;
+        int readEnd = -1;
+        if (readerThatNeverReads) {
+            readEnd = ::open(fifoPath.constData(), O_RDONLY | O_NONBLOCK);
+            QVERIFY(readEnd >= 0);
+            const int fill = ::open(fifoPath.constData(), O_WRONLY | O_NONBLOCK);
+            QVERIFY(fill >= 0);
+            const QByteArray block(4096, 'x');
+            while (::write(fill, block.constData(), size_t(block.size())) > 0) {
+            }
+            ::close(fill);
+        }
+        QSemaphore done;
+        QThread* rescue = QThread::create([&] {
+            if (done.tryAcquire(1, 3000))
+                return;
+            const int fd = readEnd >= 0 ? readEnd : ::open(fifoPath.constData(), O_RDONLY);
+            ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+            char buffer[4096];
+            while (::read(fd, buffer, sizeof buffer) > 0) {
+            }
+            if (fd != readEnd)
+                ::close(fd);
+        });
+        rescue->start();
+        auto ds = movement(QStringLiteral("4111**1111"));
+        QString failure;
+        try {
+            print(fifo, ds.get());
+        } catch (const KioskError& e) {
+            failure = e.message();
+        }
+        done.release();
+        rescue->wait();
+        delete rescue;
+        if (readEnd >= 0)
+            ::close(readEnd);
+        QVERIFY2(failure.contains(fifo) && failure.contains(QStringLiteral("100 ms")), qPrintable(failure));
+        const CouponCounters counters(m_dir.filePath(QStringLiteral("printer-counters.json")));
+        QCOMPARE(counters.current(fifo), (CouponCounters::Values{0, 0}));
     }
 
     void unreadableCountersRefusePrinting()

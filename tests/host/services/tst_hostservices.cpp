@@ -67,6 +67,131 @@ private slots:
         QVERIFY(!cs.redacted().contains(QStringLiteral("=x")));
     }
 
+    // Values quoted as ADO ("..." with "" for a quote) and ODBC ({...} with }} for a
+    // brace) hold ';' and '='; what cannot be read is named, a password never.
+    void connectionStringQuoting_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("value"); // of key, when the string is valid
+        QTest::addColumn<QString>("error"); // part of the error, "" when valid
+        QTest::newRow("quoted ;") << "Provider=POSTGRESQL;Host=db;Password=\"Sec;ret9=\""
+                                  << "Password"
+                                  << "Sec;ret9="
+                                  << "";
+        QTest::newRow("doubled quote") << "Provider=POSTGRESQL;Password=\"a\"\"Secret9;\";Host=db"
+                                       << "Password"
+                                       << "a\"Secret9;"
+                                       << "";
+        QTest::newRow("braces") << "Provider=MSSQL;Server=s;PWD={Sec;ret}}9};UID=u"
+                                << "PWD"
+                                << "Sec;ret}9"
+                                << "";
+        QTest::newRow("sqlite path with ;") << "Provider=SQLITE;Data Source = \"/tmp/a;b/store.db\" ;"
+                                            << "Data Source"
+                                            << "/tmp/a;b/store.db"
+                                            << "";
+        QTest::newRow("spaces kept inside quotes") << "provider = sqlite ; data source = { /x y/s.db }"
+                                                   << "Data Source"
+                                                   << " /x y/s.db "
+                                                   << "";
+        QTest::newRow("password cut by ;") << "Provider=POSTGRESQL;Host=db;Password=Sec;ret9"
+                                           << ""
+                                           << ""
+                                           << "the text after Password= has no \"=\"";
+        QTest::newRow("fragment without =") << "Provider=SQLITE;Data Source=/x;junk"
+                                            << ""
+                                            << ""
+                                            << "\"junk\" has no \"=\"";
+        QTest::newRow("unknown key") << "Provider=POSTGRESQL;Host=db;Colour=blue"
+                                     << ""
+                                     << ""
+                                     << "\"Colour\" is not a key of a POSTGRESQL store";
+        QTest::newRow("unknown key after password") << "Provider=POSTGRESQL;Password=Sec;ret9=x"
+                                                    << ""
+                                                    << ""
+                                                    << "the key after Password= is not a key";
+        QTest::newRow("quote never closed") << "Provider=POSTGRESQL;Password=\"Secret9;Host=db"
+                                            << ""
+                                            << ""
+                                            << "the value of Password opens with \" and never closes";
+        QTest::newRow("text after the quote") << "Provider=POSTGRESQL;Password=\"Secret9\"x;Host=db"
+                                              << ""
+                                              << ""
+                                              << "the value of Password goes on after its closing \"";
+        QTest::newRow("key missing") << "Provider=SQLITE;=Secret9"
+                                     << ""
+                                     << ""
+                                     << "a value has no key";
+        QTest::newRow("server lists") << "Provider=POSTGRESQL;Host=db1, db2;Port=5432,5433;"
+                                         "Target Session Attrs=Read-Write;Password=Secret9"
+                                      << "Port"
+                                      << "5432,5433"
+                                      << "";
+        QTest::newRow("a port per host") << "Provider=POSTGRESQL;Host=a,b;Port=1,2,3"
+                                         << ""
+                                         << ""
+                                         << "Port lists 3 ports for 2 hosts";
+        QTest::newRow("port not a number") << "Provider=POSTGRESQL;Host=a;Port=54x32"
+                                           << ""
+                                           << ""
+                                           << "Port \"54x32\" is not a port number";
+        QTest::newRow("session attrs") << "Provider=POSTGRESQL;Host=a;Target Session Attrs=primary-ish"
+                                       << ""
+                                       << ""
+                                       << "Target Session Attrs \"primary-ish\" is not one of";
+        QTest::newRow("failover window") << "Provider=POSTGRESQL;Host=a;Failover Window=2,5"
+                                         << ""
+                                         << ""
+                                         << "Failover Window \"2,5\" is not a number of seconds";
+        QTest::newRow("ODBC keys are the driver's") << "Provider=ORACLE;DSN=x;Anything=1"
+                                                    << "Anything"
+                                                    << "1"
+                                                    << "";
+    }
+    void connectionStringQuoting()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, key);
+        QFETCH(QString, value);
+        QFETCH(QString, error);
+        const ConnectionString cs(text);
+        QVERIFY2(cs.isValid() == error.isEmpty(), qPrintable(cs.error()));
+        QVERIFY2(cs.error().contains(error), qPrintable(cs.error()));
+        if (!key.isEmpty())
+            QCOMPARE(cs.value(key), value);
+        for (const QString& secret : {QStringLiteral("Secret9"), QStringLiteral("ret9"), QStringLiteral("ret}")}) {
+            QVERIFY2(!cs.error().contains(secret), qPrintable(cs.error()));
+            QVERIFY2(!cs.redacted().contains(secret), qPrintable(cs.redacted()));
+        }
+        // What is handed on reads back the same: a store's redacted text and an ODBC string.
+        if (cs.isValid() && cs.kind() != QLatin1String("MSSQL"))
+            QCOMPARE(ConnectionString(cs.redacted()).value(key),
+                     key.compare(QLatin1String("Password"), Qt::CaseInsensitive) ? value : QStringLiteral("***"));
+        if (cs.kind() == QLatin1String("MSSQL"))
+            QCOMPARE(cs.odbcConnectString(), QStringLiteral("Server=s;PWD={Sec;ret}}9};UID=u"));
+        // A program that writes a value into a string quotes it so that it reads back whole.
+        if (!value.isEmpty())
+            QCOMPARE(ConnectionString(QStringLiteral("Provider=SQLITE;Data Source=") + ConnectionString::quote(value))
+                         .value(QStringLiteral("Data Source")),
+                     value);
+    }
+
+    void postgresServerLists()
+    {
+        const ConnectionString two(QStringLiteral(
+            "Provider=POSTGRESQL;Host=db1, db2;Port=5432,5433;Target Session Attrs=Read-Write;Connect Timeout=3"));
+        QCOMPARE(two.hosts(), (QStringList{QStringLiteral("db1"), QStringLiteral("db2")}));
+        QCOMPARE(two.postgresOptions(),
+                 QStringLiteral("connect_timeout=3 port=5432,5433 target_session_attrs=read-write"));
+        QCOMPARE(two.failoverWindowMs(), 10000);
+        const ConnectionString one(QStringLiteral("Provider=POSTGRESQL;Host=db;Port=5432;Failover Window=4"));
+        QCOMPARE(one.ports(), QStringList{QStringLiteral("5432")});
+        QCOMPARE(one.postgresOptions(), QStringLiteral("connect_timeout=10"));
+        QCOMPARE(one.failoverWindowMs(), 4000);
+        QCOMPARE(ConnectionString(QStringLiteral("Provider=POSTGRESQL;Host=db")).failoverWindowMs(), 0);
+    }
+
     void connectionFailureTextHasNoPassword()
     {
         HostConfig::instance().setConnectionString(

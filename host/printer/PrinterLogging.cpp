@@ -1,0 +1,3 @@
+#include "PrinterLogging.h"
+
+Q_LOGGING_CATEGORY(lcPrinting, "kiosk.printer")
