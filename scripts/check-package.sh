@@ -92,7 +92,11 @@ as_kiosk XDG_RUNTIME_DIR="$work/run" WLR_BACKENDS=headless WLR_RENDERER=pixman W
     >"$work/cage.log" 2>&1 || true
 status=$(cat "$work/status" 2>/dev/null || echo none)
 [[ $status == 0 ]] || { cat "$work/cage.log" "$work/kiosk.log" >&2; fail "the kiosk under cage ended with $status"; }
-[[ ! -s "$work/kiosk.log" ]] || { cat "$work/kiosk.log" >&2; fail "the kiosk logged at the default level"; }
+# Quiet by default: no notice of Qt's (the Wayland platform's, for one), no session line.
+if grep -v -e '^kiosk\.[a-z]*: ' -e '^kiosk: ' "$work/kiosk.log" | grep -q . || grep -q 'session open' "$work/kiosk.log"; then
+    cat "$work/kiosk.log" >&2
+    fail "the kiosk logged more than its warnings at the default level"
+fi
 
 dpkg --purge kiosk-recharge >/dev/null
 [[ ! -e /var/lib/kiosk && ! -e /etc/kiosk/kiosk.conf ]] || fail "purge left /var/lib/kiosk or /etc/kiosk"
