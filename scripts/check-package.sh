@@ -24,6 +24,12 @@ rm -rf "$build/package"
 deb=$(ls "$build"/package/kiosk-recharge_*.deb)
 echo "check-package: $(basename "$deb")"
 
+# Every shared library the build makes is one the programs load: all are packaged.
+for lib in "$build"/bin/*.so; do
+    dpkg-deb -c "$deb" | grep -q "/usr/lib/kiosk/$(basename "$lib")\$" ||
+        fail "$(basename "$lib") is not in the package (packaging/CMakeLists.txt, kiosk_targets)"
+done
+
 work=$(mktemp -d /tmp/kiosk-package.XXXXXX)
 cleanup() {
     dpkg --purge kiosk-recharge >/dev/null 2>&1 || true
