@@ -25,8 +25,9 @@ deb=$(ls "$build"/package/kiosk-recharge_*.deb)
 echo "check-package: $(basename "$deb")"
 
 # Every shared library the build makes is one the programs load: all are packaged.
+contents=$(dpkg-deb -c "$deb")
 for lib in "$build"/bin/*.so; do
-    dpkg-deb -c "$deb" | grep -q "/usr/lib/kiosk/$(basename "$lib")\$" ||
+    grep -q "/usr/lib/kiosk/$(basename "$lib")\$" <<<"$contents" ||
         fail "$(basename "$lib") is not in the package (packaging/CMakeLists.txt, kiosk_targets)"
 done
 
