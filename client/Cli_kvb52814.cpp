@@ -6,6 +6,9 @@
 
 namespace Cli_kvb52814 {
 
+// Filled and emptied by the package frame around each call of the entry.
+TfrmRecSaldo* frmRecSaldo = nullptr;
+
 void CriaRecSaldo(const QVariant& Consumidor)
 {
     const QVariant consumer = Consumidor; // the entry's own reference for the whole call

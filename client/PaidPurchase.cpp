@@ -6,7 +6,7 @@
 #include "PaymentTerminal.h"
 #include "PurchaseSettlement.h"
 #include "PurchaseTexts.h"
-#include "SimulatedTerminal.h"
+#include "EventPause.h"
 #include "StoreLedger.h"
 #include "Wst00001.h"
 
@@ -50,7 +50,7 @@ void PaidPurchase::settleFromLedger()
                                       << ": the store cannot say whether it is recorded:" << e.what();
     }
     auto sleeper =
-        m_support.sleeper ? m_support.sleeper : PurchaseSettlement::Sleeper(&SimulatedTerminal::sleepProcessingEvents);
+        m_support.sleeper ? m_support.sleeper : PurchaseSettlement::Sleeper(&EventPause::forMs);
     PurchaseSettlement settlement(m_journal, *m_ledger, Wst00001::paymentTerminal(), sleeper);
     if (!recorded && attempts > 1) {
         // The call just made was the first attempt; the settlement makes the others.

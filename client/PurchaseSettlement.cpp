@@ -7,7 +7,7 @@
 #include "KioskError.h"
 #include "Ledger.h"
 #include "PaymentTerminal.h"
-#include "SimulatedTerminal.h"
+#include "EventPause.h"
 #include "Wst00001.h"
 
 Ledger::~Ledger() = default;
@@ -20,7 +20,7 @@ bool Ledger::holds(const PurchaseRecord& purchase)
 PurchaseSettlement::PurchaseSettlement(PurchaseJournal& journal, Ledger& ledger, PaymentTerminal& terminal,
                                        Sleeper sleeper)
     : m_journal(journal), m_ledger(ledger), m_terminal(terminal),
-      m_sleeper(sleeper ? std::move(sleeper) : Sleeper(&SimulatedTerminal::sleepProcessingEvents))
+      m_sleeper(sleeper ? std::move(sleeper) : Sleeper(&EventPause::forMs))
 {
 }
 

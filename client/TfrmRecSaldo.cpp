@@ -1,4 +1,6 @@
 #include "TfrmRecSaldo.h"
+#include "WaitWindow.h"
+#include "Wst00002.h"
 
 #include "Clock.h"
 
@@ -101,7 +103,21 @@ void TfrmRecSaldo::InicializaForm()
     setMask(QRegion(outline.toFillPolygon().toPolygon()));
 
     // 2. Data module and its connection.
-    ModuleInstances::dataModule().adcRecSaldo->open();
+    SqlConnection* store = ModuleInstances::dataModule().adcRecSaldo;
+    // While the store's server is being replaced by its standby, calls wait for it: the
+    // wait window says so, then shows again what it showed before (or closes).
+    connect(store, &SqlConnection::waitingForStore, this, [this] {
+        m_textBeforeStoreWait = Wst00002::current() ? Wst00002::current()->text() : QString();
+        Wst00002::AtivaProcesso(this, tr("Aguarde... reconectando ao servidor da loja"), parametros.INCOR1,
+                                parametros.INCOR2);
+    });
+    connect(store, &SqlConnection::storeWaitOver, this, [this] {
+        if (m_textBeforeStoreWait.isEmpty())
+            Wst00002::DesativaProcesso();
+        else
+            Wst00002::AtivaProcesso(this, m_textBeforeStoreWait, parametros.INCOR1, parametros.INCOR2);
+    });
+    store->open();
 
     // 3-4. Parameters file.
     const QString parameters = parametersFilePath();

@@ -139,6 +139,7 @@ private:
     bool m_purchaseRunning = false;
     QDateTime m_idleSince;
     QTimer* m_idleRest = nullptr;
+    QString m_textBeforeStoreWait;
 
     void wireControls();
     void numberFamilyRows();

@@ -7,11 +7,6 @@
 #include "TfrmRecSaldo.h"
 #include "TrdmRecSaldo.h"
 
-namespace Cli_kvb52814
-{
-TfrmRecSaldo* frmRecSaldo = nullptr;
-}
-
 namespace ModuleInstances
 {
 using detail::running;

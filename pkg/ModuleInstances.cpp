@@ -8,11 +8,6 @@
 #include "Srv_kvb52814.h"
 #include "TrdmRecSaldo.h"
 
-namespace Srv_kvb52814
-{
-TrdmRecSaldo* rdmRecSaldo = nullptr;
-}
-
 namespace ModuleInstances
 {
 namespace detail

@@ -7,6 +7,11 @@
 
 #include <QtCore/qglobal.h>
 
+namespace Srv_kvb52814 {
+// Filled and emptied by the package frame around each call of the entry (and each server session).
+TrdmRecSaldo* rdmRecSaldo = nullptr;
+} // namespace Srv_kvb52814
+
 static void initModuleQrc()
 {
     Q_INIT_RESOURCE(kiosk);

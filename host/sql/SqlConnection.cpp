@@ -17,7 +17,8 @@
 #include <QSqlError>
 #include <QSqlQuery>
 
-namespace {
+namespace
+{
 QAtomicInteger<quint64> nextId;
 
 std::function<void(int)>& reconnectPause()
@@ -137,6 +138,15 @@ void SqlConnection::open()
     const int windowMs = cs.failoverWindowMs();
     const QDateTime start = Clock::instance().now();
     QString failure;
+    struct WaitOver {
+        SqlConnection* connection;
+        bool waiting = false;
+        ~WaitOver()
+        {
+            if (waiting)
+                emit connection->storeWaitOver();
+        }
+    } waitOver{this};
     for (int attempt = 1; !connectOnce(cs, driver, &failure); ++attempt) {
         const qint64 waited = start.msecsTo(Clock::instance().now());
         // Bounded by the count as well: a clock that stands still must not keep it here.
@@ -150,6 +160,7 @@ void SqlConnection::open()
         if (attempt == 1) {
             qCWarning(lcSql).noquote() << objectName() << "store unreachable, trying again for up to" << windowMs / 1000
                                        << "s:" << failure;
+            waitOver.waiting = true;
             emit waitingForStore(windowMs);
         }
         reconnectPause()(int(qMin<qint64>(reconnectIntervalMs, windowMs - waited)));
@@ -202,7 +213,8 @@ bool SqlConnection::ensureOpen()
     return connected();
 }
 
-namespace {
+namespace
+{
 bool sessionGoneState(const QString& sqlState)
 {
     // 08: connection exception; 57P01..57P03: the server shut the session down or is restarting.

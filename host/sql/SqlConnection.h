@@ -71,6 +71,8 @@ signals:
     void closing();
     // The store did not answer; opening keeps trying for up to windowMs.
     void waitingForStore(int windowMs);
+    // The wait announced by waitingForStore is over: the store answered, or the window ran out.
+    void storeWaitOver();
 
 private:
     bool connectOnce(const ConnectionString& cs, const QString& driver, QString* failure);

@@ -3,18 +3,17 @@
 #include "CardNumberMask.h"
 #include "Clock.h"
 #include "DurableFile.h"
+#include "EventPause.h"
 #include "HostConfig.h"
 #include "LocalDatabase.h"
 #include "NsuCounter.h"
 #include "TerminalLogging.h"
 
-#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
 #include <QJsonObject>
 #include <QSqlQuery>
-#include <QTimer>
 #include <cmath>
 
 namespace
@@ -103,7 +102,7 @@ const QString insertRow =
 
 SimulatedTerminal::SimulatedTerminal(TerminalSettings settings, QString file, Sleeper sleeper)
     : m_settings(std::move(settings)), m_file(databaseFile(file)),
-      m_sleeper(sleeper ? std::move(sleeper) : Sleeper(&SimulatedTerminal::sleepProcessingEvents)),
+      m_sleeper(sleeper ? std::move(sleeper) : Sleeper(&EventPause::forMs)),
       m_db(std::make_unique<LocalDatabase>(m_file, schema))
 {
     const QString legacy =
@@ -163,15 +162,6 @@ QString SimulatedTerminal::defaultFile()
     if (!config.terminal().transactionsFile.isEmpty())
         return config.terminal().transactionsFile;
     return config.programFolder() + QStringLiteral("/terminal-transactions.db");
-}
-
-void SimulatedTerminal::sleepProcessingEvents(int ms)
-{
-    if (ms <= 0)
-        return;
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
 }
 
 TerminalAnswer SimulatedTerminal::authorise(const TerminalRequest& request)

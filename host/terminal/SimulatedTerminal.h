@@ -61,9 +61,6 @@ public:
     const QString& file() const { return m_file; }
     TerminalSettings& settings() { return m_settings; }
 
-    // Sleeps in a local event loop: timers, painting and input keep running.
-    static void sleepProcessingEvents(int ms);
-
 private:
     void settle(const QString& nsu, TerminalState to);
     QString nextNsu();
