@@ -119,6 +119,10 @@
         <source>Corrigir</source>
         <translation>Correct</translation>
     </message>
+    <message>
+        <source>Aguarde... reconectando ao servidor da loja</source>
+        <translation>Please wait... reconnecting to the store's server</translation>
+    </message>
 </context>
 <context>
     <name>Zel_vandril</name>

@@ -119,6 +119,10 @@
         <source>Corrigir</source>
         <translation>Corregir</translation>
     </message>
+    <message>
+        <source>Aguarde... reconectando ao servidor da loja</source>
+        <translation>Espere... reconectando con el servidor de la tienda</translation>
+    </message>
 </context>
 <context>
     <name>Zel_vandril</name>
