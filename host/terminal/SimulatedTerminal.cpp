@@ -9,6 +9,7 @@
 #include "NsuCounter.h"
 #include "TerminalLogging.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
@@ -167,7 +168,7 @@ QString SimulatedTerminal::defaultFile()
 TerminalAnswer SimulatedTerminal::authorise(const TerminalRequest& request)
 {
     // The card holder's time is spent at the terminal's two prompts, half at each.
-    display(QStringLiteral("Insira ou aproxime o cartão"));
+    display(QCoreApplication::translate("SimulatedTerminal", "Insira ou aproxime o cartão"));
     m_sleeper(m_settings.delayMs / 2);
     TerminalAnswer answer;
     if (m_settings.mode == QLatin1String("fail")) {
@@ -177,7 +178,7 @@ TerminalAnswer SimulatedTerminal::authorise(const TerminalRequest& request)
         qCWarning(lcTerminal) << "terminal failure:" << answer.text;
         return answer;
     }
-    display(QStringLiteral("Digite a senha"));
+    display(QCoreApplication::translate("SimulatedTerminal", "Digite a senha"));
     m_sleeper(m_settings.delayMs - m_settings.delayMs / 2);
 
     LocalTransaction tx(*m_db);
@@ -195,7 +196,9 @@ TerminalAnswer SimulatedTerminal::authorise(const TerminalRequest& request)
         tx.commit();
         answer.resultCode = 5;
         answer.text = t.text;
-        display(t.text);
+        display(m_settings.mode == QLatin1String("decline")
+                    ? QCoreApplication::translate("SimulatedTerminal", "Transação negada")
+                    : QCoreApplication::translate("SimulatedTerminal", "Valor inválido"));
         qCInfo(lcTerminal) << "transaction" << t.nsu << "declined:" << t.text;
         return answer;
     }
@@ -208,7 +211,7 @@ TerminalAnswer SimulatedTerminal::authorise(const TerminalRequest& request)
     answer.bankCode = m_settings.bankCode;
     answer.authorisation = t.nsu.right(6);
     answer.network = QStringLiteral("SIMULADOR");
-    display(QStringLiteral("Transação aprovada"));
+    display(QCoreApplication::translate("SimulatedTerminal", "Transação aprovada"));
     qCInfo(lcTerminal) << "transaction" << t.nsu << "approved, pending, card" << t.cardNumber;
     return answer;
 }

@@ -206,4 +206,27 @@
         <translation>Operation blocked. A balance family must be chosen.</translation>
     </message>
 </context>
+<context>
+    <name>SimulatedTerminal</name>
+    <message>
+        <source>Insira ou aproxime o cartão</source>
+        <translation>Insert or tap your card</translation>
+    </message>
+    <message>
+        <source>Digite a senha</source>
+        <translation>Enter your PIN</translation>
+    </message>
+    <message>
+        <source>Transação aprovada</source>
+        <translation>Transaction approved</translation>
+    </message>
+    <message>
+        <source>Transação negada</source>
+        <translation>Transaction declined</translation>
+    </message>
+    <message>
+        <source>Valor inválido</source>
+        <translation>Invalid amount</translation>
+    </message>
+</context>
 </TS>

@@ -206,4 +206,27 @@
         <translation>Operación bloqueada. Debe elegir una familia de saldo.</translation>
     </message>
 </context>
+<context>
+    <name>SimulatedTerminal</name>
+    <message>
+        <source>Insira ou aproxime o cartão</source>
+        <translation>Inserte o acerque la tarjeta</translation>
+    </message>
+    <message>
+        <source>Digite a senha</source>
+        <translation>Digite su clave</translation>
+    </message>
+    <message>
+        <source>Transação aprovada</source>
+        <translation>Transacción aprobada</translation>
+    </message>
+    <message>
+        <source>Transação negada</source>
+        <translation>Transacción denegada</translation>
+    </message>
+    <message>
+        <source>Valor inválido</source>
+        <translation>Importe inválido</translation>
+    </message>
+</context>
 </TS>
