@@ -147,19 +147,12 @@ PurchaseRecord CardPurchase::orderRecord() const
 
 PurchaseRecord CardPurchase::journalRecord() const
 {
-    PurchaseRecord r;
-    r.id = m_id;
+    PurchaseRecord r = orderRecord();
     r.nsu = m_out.nsu;
-    r.CDFILIAL = m_order.branch;
-    r.CDCAIXA = m_order.till;
-    r.CDCLIENTE = m_order.client;
-    r.CDCONSUMIDOR = m_order.consumer;
-    r.CDFAMILISALD = m_order.family;
     r.NRDEPOSICONS = m_depositNumber;
     r.NRCOODOCNFIS = m_coo;
     r.NRGNFDOCNFIS = m_gnf;
     r.receiptPort = m_receiptPort;
-    r.DTABERCAIX = m_ctx.parametros.DTABERCAIX;
     // Until the fiscal date is known, the movement's own date stands for it.
     m_ctx.movCaixa.first();
     r.DTMOVIDOCNFIS =

@@ -213,6 +213,21 @@ int listTerminal(bool all)
     return 0;
 }
 
+// The kiosk's data folder: the one argument left, else the configured one; it must exist.
+QString useDataFolder(const QStringList& args)
+{
+    if (args.size() > 1)
+        throw KioskError(QStringLiteral("one DATA-FOLDER at most\n%1").arg(usageText()));
+    if (!args.isEmpty())
+        HostConfig::instance().setDataFolder(args[0]);
+    const QString folder = HostConfig::instance().programFolder();
+    if (!QFileInfo(folder).isDir())
+        throw ConfigError(QStringLiteral("the kiosk's data folder %1 does not exist (give DATA-FOLDER or set "
+                                         "KIOSK_DATA_DIR)")
+                              .arg(folder));
+    return folder;
+}
+
 int run(QStringList args)
 {
     // Help before the configuration is read: it must work where none exists yet.
@@ -282,15 +297,7 @@ int run(QStringList args)
     }
     if (command == QLatin1String("status")) {
         const bool json = args.removeAll(QStringLiteral("--json")) > 0;
-        if (args.size() > 1)
-            need(1);
-        if (!args.isEmpty())
-            HostConfig::instance().setDataFolder(args[0]);
-        const QString folder = HostConfig::instance().programFolder();
-        if (!QFileInfo(folder).isDir())
-            throw ConfigError(QStringLiteral("the kiosk's data folder %1 does not exist (give DATA-FOLDER or set "
-                                             "KIOSK_DATA_DIR)")
-                                  .arg(folder));
+        const QString folder = useDataFolder(args);
         const KioskStatus status = KioskStatus::gather(folder);
         if (json)
             print(status.json());
@@ -330,15 +337,7 @@ int run(QStringList args)
             if (reverseDate && reverseNsu.isEmpty())
                 throw KioskError(QStringLiteral("--date goes with --reverse\n%1").arg(usageText()));
         }
-        if (args.size() > 1)
-            need(1);
-        if (!args.isEmpty())
-            HostConfig::instance().setDataFolder(args[0]);
-        const QString folder = HostConfig::instance().programFolder();
-        if (!QFileInfo(folder).isDir())
-            throw ConfigError(QStringLiteral("the kiosk's data folder %1 does not exist (give DATA-FOLDER or set "
-                                             "KIOSK_DATA_DIR)")
-                                  .arg(folder));
+        const QString folder = useDataFolder(args);
         if (command == QLatin1String("prune-journal")) {
             PurchaseJournal journal(PurchaseJournal::defaultFile());
             const int removed = journal.prune(days);

@@ -1,25 +1,11 @@
 #include "CancellationSlip.h"
 
 #include "CardNumberMask.h"
+#include "ReceiptLayout.h"
 
-#include <QLocale>
-
-namespace
-{
-QString centred(const QString& text, int width)
-{
-    const QString t = text.left(width);
-    return QString((width - int(t.size())) / 2, QLatin1Char(' ')) + t;
-}
-
-QString pair(const QString& label, const QString& value, int width)
-{
-    const int gap = width - int(label.size()) - int(value.size());
-    if (gap < 1)
-        return (label + QLatin1Char(' ') + value).left(width);
-    return label + QString(gap, QLatin1Char(' ')) + value;
-}
-} // namespace
+using ReceiptLayout::centred;
+using ReceiptLayout::money;
+using ReceiptLayout::pair;
 
 QStringList CancellationSlip::lines(int width) const
 {
@@ -28,8 +14,7 @@ QStringList CancellationSlip::lines(int width) const
     out << centred(QStringLiteral("CANCELAMENTO"), width) << rule;
     out << pair(QStringLiteral("Filial"), branch, width) << pair(QStringLiteral("Caixa"), till, width)
         << pair(QStringLiteral("Data/hora"), at.toString(QStringLiteral("dd/MM/yyyy HH:mm:ss")), width) << rule;
-    out << pair(QStringLiteral("NSU"), nsu, width)
-        << pair(QStringLiteral("Valor"), QLocale().toString(amount, 'f', 2), width)
+    out << pair(QStringLiteral("NSU"), nsu, width) << pair(QStringLiteral("Valor"), money(amount), width)
         << pair(QStringLiteral("Cartão"), CardNumberMask::mask(cardNumber), width) << rule;
     out << centred(QStringLiteral("Nenhum valor será cobrado."), width);
     return out;

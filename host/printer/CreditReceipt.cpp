@@ -3,31 +3,11 @@
 #include "CardNumberMask.h"
 #include "ClientDataSet.h"
 #include "DateTimeValue.h"
+#include "ReceiptLayout.h"
 
-#include <QLocale>
-
-namespace
-{
-// Amounts read the way the kiosk shows them (its locale's decimal separator).
-QString money(double v)
-{
-    return QLocale().toString(v, 'f', 2);
-}
-
-QString centred(const QString& text, int width)
-{
-    const QString t = text.left(width);
-    return QString((width - int(t.size())) / 2, QLatin1Char(' ')) + t;
-}
-
-QString pair(const QString& label, const QString& value, int width)
-{
-    const int gap = width - int(label.size()) - int(value.size());
-    if (gap < 1)
-        return (label + QLatin1Char(' ') + value).left(width);
-    return label + QString(gap, QLatin1Char(' ')) + value;
-}
-} // namespace
+using ReceiptLayout::centred;
+using ReceiptLayout::money;
+using ReceiptLayout::pair;
 
 void CreditReceipt::takeMovement(ClientDataSet& movement)
 {
