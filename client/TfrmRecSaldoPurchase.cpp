@@ -121,7 +121,11 @@ void TfrmRecSaldo::cardTypeAnswered()
     const Mensagemzel::MessageSubject subject(order.summary(AmountText::separator()));
     Mensagemzel::Mensagem(msgPadrao->Msg(QStringLiteral("CONF")), QString(), QStringLiteral("N"), QStringLiteral("S"),
                           tmPergunta, QString(), parametros.IDESQUEMA, 0, nullptr,
-                          [this, order](bool yes) { runHandler([&] { confirmationAnswered(order, yes); }); });
+                          [screen = QPointer<TfrmRecSaldo>(this), order](bool yes) {
+                              // A box may outlive its screen (closed by the entry's end): then nothing is due.
+                              if (screen)
+                                  screen->runHandler([&] { screen->confirmationAnswered(order, yes); });
+                          });
 }
 
 void TfrmRecSaldo::confirmationAnswered(const PurchaseOrder& order, bool confirmed)

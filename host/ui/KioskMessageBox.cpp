@@ -119,6 +119,7 @@ private:
         open.append(box);
         QObject::connect(box, &QDialog::finished, box, [this, box, done](int result) {
             open.removeAll(box);
+            MessagePresenter::noteClosed(); // the activation coming back is the box's, not a new one
             done(result == QDialog::Accepted);
         });
         box->show();

@@ -346,12 +346,12 @@ private slots:
         };
         ask(QStringLiteral("Confirma operação para o saldo %s?"), tmPergunta, "btnNo");
         QCOMPARE(answers, QList<bool>{false});
-        QTRY_VERIFY(MessagePresenter::takeReactivation());
+        QVERIFY(MessagePresenter::takeReactivation());
         QVERIFY(!MessagePresenter::takeReactivation()); // once per closed box
         ask(QStringLiteral("?"), tmPergunta, "btnYes");
         ask(QStringLiteral("Tempo esgotado."), tmAviso, "btnOk");
         QCOMPARE(answers, (QList<bool>{false, true, false}));
-        QTRY_VERIFY(MessagePresenter::takeReactivation());
+        QVERIFY(MessagePresenter::takeReactivation());
     }
 
     void screenIsTranslated()

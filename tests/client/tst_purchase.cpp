@@ -15,6 +15,8 @@
 #include "Wst00001.h"
 #include "Wst00002.h"
 
+#include <QAbstractButton>
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QMutex>
@@ -772,6 +774,106 @@ private slots:
         const QString nsu = p.terminal->transactions().first().nsu;
         QCOMPARE(calls.slips, QStringList{"COM1|" + nsu + "|25.00|4111**1111"});
         p.verifyNothingLost();
+    }
+
+    // Nobody answers anything after the confirmation: the store refuses the recording every
+    // time, the purchase retries, undoes the card and ends by itself; its notice is dismissed
+    // by the countdown and the screen closes for the next person.
+    void walkingAwayFromAFailingPurchaseEndsItAndClosesTheScreen()
+    {
+        Purchase p;
+        p.refuseRecording();
+        p.ready();
+        MessagePresenter::setInstance(nullptr); // the kiosk's own boxes: nothing answers them
+        TfrmRecSaldo& screen = *p.s.screen;
+        p.s.click(QStringLiteral("dxbTclEnter"));
+        p.s.click(QStringLiteral("blbCredit"));
+        QWidget* question = QApplication::activeModalWidget();
+        QVERIFY(question);
+        question->findChild<QAbstractButton*>(QStringLiteral("btnYes"))->click();
+        QVERIFY(p.ended());
+        QWidget* outcome = QApplication::activeModalWidget();
+        QVERIFY(outcome && outcome->isVisible());
+        QCOMPARE(outcome->findChild<QLabel*>(QStringLiteral("lblText"))->text(), undoneText);
+        QCOMPARE(p.terminal->transactions().first().state, TerminalState::Undone);
+
+        p.s.clock.advanceMs(15000);
+        QMetaObject::invokeMethod(screen.tmrPadrao, "timeout");
+        QTRY_VERIFY(!QApplication::activeModalWidget());
+        p.s.clock.advanceMs(3000);
+        QTRY_VERIFY(!screen.isVisible());
+        MessagePresenter::setInstance(&p.s.messages);
+        p.verifyNothingLost();
+    }
+
+    // What the consumer does at the card type panel and the question.
+    void theConsumersSide_data()
+    {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<bool>("closes");
+        QTest::addColumn<QStringList>("notices");
+        // Back at the panel gives the purchase up, with nothing charged, and leaves.
+        QTest::newRow("back at the card type panel") << "back" << true << QStringList{"Recebimento Cancelado."};
+        // A choice is a touch: the question that follows gets the full 15 seconds.
+        QTest::newRow("card type chosen late") << "late choice" << false << QStringList{};
+    }
+    void theConsumersSide()
+    {
+        QFETCH(QString, action);
+        QFETCH(bool, closes);
+        QFETCH(QStringList, notices);
+        const bool chosen = action == QLatin1String("late choice");
+        Purchase p;
+        p.ready();
+        TfrmRecSaldo& screen = *p.s.screen;
+        p.s.messages.answerQuestions = false;
+        p.s.click(QStringLiteral("dxbTclEnter"));
+        p.s.clock.advanceMs(12000);
+        const bool restarted = p.s.restartsCountdown([&] {
+            p.s.click(chosen ? QStringLiteral("blbCredit") : QStringLiteral("bbbVoltar"));
+        });
+        if (chosen) {
+            QVERIFY(restarted);
+            // 3 seconds later the question is still up: the countdown started at the choice.
+            p.s.clock.advanceMs(3000);
+            QMetaObject::invokeMethod(screen.tmrPadrao, "timeout");
+            QVERIFY(!screen.TempoEsgotado);
+            QCOMPARE(p.s.messages.open.size(), 1);
+            p.s.messages.dismissOpen();
+        }
+        QTRY_COMPARE(screen.isVisible(), !closes);
+        QCOMPARE(p.s.messages.notices, notices);
+        QVERIFY(p.terminal->transactions().isEmpty());
+    }
+
+    // The purchase's life follows one table, on disk as in memory: a step it does not allow
+    // is refused and the entry stays as it was.
+    void theJournalRefusesStepsThePurchasesLifeDoesNotAllow_data()
+    {
+        QTest::addColumn<int>("from");
+        QTest::addColumn<int>("to");
+        QTest::newRow("declined, then recorded") << int(PurchaseState::Declined) << int(PurchaseState::Recorded);
+        QTest::newRow("confirmed, then undone") << int(PurchaseState::Confirmed) << int(PurchaseState::Undone);
+        QTest::newRow("undone, then confirmed") << int(PurchaseState::Undone) << int(PurchaseState::Confirmed);
+        QTest::newRow("never charged, recorded") << int(PurchaseState::Charging) << int(PurchaseState::Recorded);
+        QTest::newRow("ordered, confirmed") << int(PurchaseState::Ordered) << int(PurchaseState::Confirmed);
+        QTest::newRow("recorded, undone on the terminal") << int(PurchaseState::Recording) << int(PurchaseState::Confirmed);
+    }
+    void theJournalRefusesStepsThePurchasesLifeDoesNotAllow()
+    {
+        QFETCH(int, from);
+        QFETCH(int, to);
+        QTemporaryDir dir;
+        PurchaseJournal journal(dir.filePath(QStringLiteral("purchase-journal.db")));
+        PurchaseRecord r;
+        r.id = PurchaseRecord::newId();
+        r.nsu = QStringLiteral("77");
+        r.CDFILIAL = QStringLiteral("0001");
+        r.CDCAIXA = QStringLiteral("001");
+        journal.write(r, PurchaseState(from));
+        QVERIFY_THROWS_EXCEPTION(KioskError, journal.write(r, PurchaseState(to)));
+        QCOMPARE(int(journal.findKey(r.id)->state), from);
+        QVERIFY(!PurchaseStates::allowed(PurchaseState(from), PurchaseState(to)));
     }
 
     // The order is journalled before the terminal is asked: a journal that cannot be
