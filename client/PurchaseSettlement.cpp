@@ -175,6 +175,8 @@ PurchaseSettlement::Result PurchaseSettlement::confirm(const PurchaseRecord& p, 
         if (state == TerminalState::Undone || state == TerminalState::Declined)
             return creditWithoutPayment(p);
         qCWarning(lcJournal).noquote() << "purchase" << p.nsu << "recorded; the terminal did not confirm it:" << text;
+        if (!retell)
+            m_journal.write(p, PurchaseState::Recorded, text); // confirmation pending: the next settlement tries again
         return {p.nsu, Outcome::ConfirmLater, text};
     }
     if (!retell)

@@ -36,6 +36,7 @@ void TfrmRecSaldo::notice(const QString& text)
 void TfrmRecSaldo::lockForPurchase(bool locked)
 {
     m_purchaseRunning = locked;
+    setProperty("purchaseRunning", locked); // for the kiosk's script player
     control(QStringLiteral("PanFamilia"))->setEnabled(!locked);
     control(QStringLiteral("pnlVrSaldo"))->setEnabled(!locked);
 }

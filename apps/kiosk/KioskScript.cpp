@@ -79,6 +79,8 @@ KioskScript::Command parseLine(int lineNumber, const QString& line)
         c.name = rest;
         if (!isKeyName(c.name))
             refuse(lineNumber, line, QStringLiteral("key takes a digit, a letter, Backspace, Enter or Escape"));
+    } else if (word == QLatin1String("wait-purchase")) {
+        c.op = Op::WaitPurchase;
     } else if (word == QLatin1String("wait")) {
         c.op = Op::Wait;
         bool ok = false;

@@ -23,7 +23,7 @@
 class KioskScript
 {
 public:
-    enum class Op { Click, Key, Wait, Answer, Expect, ExpectVisible, ExpectEnabled, Screenshot, Screen };
+    enum class Op { Click, Key, Wait, WaitPurchase, Answer, Expect, ExpectVisible, ExpectEnabled, Screenshot, Screen };
 
     struct Command {
         Op op;

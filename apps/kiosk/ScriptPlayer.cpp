@@ -128,6 +128,22 @@ void ScriptPlayer::act(const std::function<void()>& action)
     *running = false;
 }
 
+// The purchase runs by itself: the next line waits until the screen says it has ended
+// (a minute at most), looking every 50 ms.
+void ScriptPlayer::awaitPurchase(const KioskScript::Command& c, int waitedMs)
+{
+    QWidget* s = screen();
+    if (!s || !s->property("purchaseRunning").toBool()) {
+        playAfterEvents();
+        return;
+    }
+    if (waitedMs >= 60000) {
+        fail(c, QStringLiteral("the purchase did not end within a minute"));
+        return;
+    }
+    QTimer::singleShot(50, this, [this, c, waitedMs] { awaitPurchase(c, waitedMs + 50); });
+}
+
 void ScriptPlayer::play(const KioskScript::Command& c)
 {
     using Op = KioskScript::Op;
@@ -156,6 +172,9 @@ void ScriptPlayer::play(const KioskScript::Command& c)
         break;
     case Op::Wait:
         QTimer::singleShot(c.milliseconds, Qt::PreciseTimer, this, &ScriptPlayer::playNext);
+        return;
+    case Op::WaitPurchase:
+        awaitPurchase(c, 0);
         return;
     case Op::Expect: {
         const QString caption = captionOf(requireControl(c.name));

@@ -44,6 +44,7 @@ protected:
 
 private:
     void playNext();
+    void awaitPurchase(const KioskScript::Command& c, int waitedMs);
     void playAfterEvents();
     void play(const KioskScript::Command& c);
     void act(const std::function<void()>& action);

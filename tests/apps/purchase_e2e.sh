@@ -10,14 +10,14 @@ export KIOSK_TERMINAL_DELAY_MS=1000
 
 {
     echo "expect lblVrTotSalCons 157,50"
-    purchase_lines 1 2500 blbCredit
+    purchase_lines 1 2500 blbCredit running
     echo "key 9"
     echo "key Backspace"
     echo "key Enter"
     echo "expect-enabled dxbTeclado1 false"
     echo "expect-enabled blbMenu2 false"
     echo "expect lblVrSaldo 25,00"
-    echo "wait 1500"
+    echo "wait-purchase"
     echo "expect lblVrSaldoCons 142,50"
     echo "expect lblVrSaldo 0,00"
     echo 'expect lblMensagem ""'

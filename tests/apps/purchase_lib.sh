@@ -179,6 +179,7 @@ check_settled() {
 
 # Script lines: choose the family in menu slot SLOT, type the amount's digits, OK,
 # card button, confirm.
+# A fourth argument "running" leaves the purchase running for the lines that follow.
 purchase_lines() {
     local slot=$1 digits=$2 button=$3 i
     echo "click blbMenu$slot"
@@ -187,4 +188,5 @@ purchase_lines() {
     echo "expect-visible PanTipoRece true"
     echo "click $button"
     echo "answer yes"
+    [[ ${4:-} == running ]] || echo "wait-purchase"
 }

@@ -568,6 +568,7 @@ private slots:
         other.CDCAIXA = QStringLiteral("003"); // another till's transaction with the same NSU
         PurchaseJournal journal(journalFile());
         journal.write(other, PurchaseState::Authorised);
+        journal.write(p, PurchaseState::Recorded);
         journal.write(p, PurchaseState::Confirmed);
         QCOMPARE(journal.entries().size(), 2);
         QCOMPARE(journal.unfinished().size(), 1);
