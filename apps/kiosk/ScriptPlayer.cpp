@@ -1,6 +1,7 @@
 #include "ScriptPlayer.h"
 
 #include "ScreenPicture.h"
+#include "ScreenSession.h"
 #include "ScreenWatcher.h"
 
 #include <QAbstractButton>
@@ -21,6 +22,9 @@ namespace
 struct LineFailure {
     QString reason;
 };
+
+// Longer than the recharge screen holds a key to see whether a reader's burst follows.
+constexpr int personKeyPauseMs = 150;
 
 QString captionOf(const QWidget* w)
 {
@@ -148,9 +152,19 @@ void ScriptPlayer::play(const KioskScript::Command& c)
         });
         return;
     }
-    case Op::Key:
+    case Op::Key: {
+        // The recharge screen holds typed keys until it is clear a person typed them (a
+        // reader's burst of keys is dropped): there the script types at a person's pace.
+        QWidget* box = openMessageBox();
+        const QWidget* window = box ? box : screen();
+        if (!box && window && window->objectName() == QLatin1String(ScreenSession::rechargeScreen)) {
+            QTimer::singleShot(personKeyPauseMs, Qt::PreciseTimer, this, &ScriptPlayer::playNext);
+            typeKey(c.name);
+            return;
+        }
         act([this, key = c.name] { typeKey(key); });
         return;
+    }
     case Op::Answer:
         answer(c.name);
         break;
