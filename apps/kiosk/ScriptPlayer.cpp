@@ -1,7 +1,6 @@
 #include "ScriptPlayer.h"
 
 #include "ScreenPicture.h"
-#include "ScreenSession.h"
 #include "ScreenWatcher.h"
 
 #include <QAbstractButton>
@@ -22,9 +21,6 @@ namespace
 struct LineFailure {
     QString reason;
 };
-
-// Longer than the recharge screen holds a key to see whether a reader's burst follows.
-constexpr int personKeyPauseMs = 150;
 
 QString captionOf(const QWidget* w)
 {
@@ -115,6 +111,18 @@ void ScriptPlayer::playAfterEvents()
     QTimer::singleShot(0, this, [this] { QTimer::singleShot(0, this, &ScriptPlayer::playNext); });
 }
 
+// Keys the screen holds back (its key hold timer running) reach it when the timer
+// has run out; the next line comes after them.
+void ScriptPlayer::playAfterHeldKeys()
+{
+    const QWidget* window = screen();
+    const auto* hold = window ? window->findChild<QTimer*>(QStringLiteral("tmrKeyHold")) : nullptr;
+    if (hold && hold->isActive())
+        QTimer::singleShot(10, this, &ScriptPlayer::playAfterHeldKeys);
+    else
+        playAfterEvents();
+}
+
 // A press or a key may open a message box or start a wait that runs its own event
 // loop and returns only when it ends. The next line is queued before the action:
 // if it comes up while the action is still running, the script goes on inside
@@ -154,15 +162,16 @@ void ScriptPlayer::play(const KioskScript::Command& c)
     }
     case Op::Key: {
         // The recharge screen holds typed keys until it is clear a person typed them (a
-        // reader's burst of keys is dropped): there the script types at a person's pace.
-        QWidget* box = openMessageBox();
-        const QWidget* window = box ? box : screen();
-        if (!box && window && window->objectName() == QLatin1String(ScreenSession::rechargeScreen)) {
-            QTimer::singleShot(personKeyPauseMs, Qt::PreciseTimer, this, &ScriptPlayer::playNext);
-            typeKey(c.name);
-            return;
-        }
-        act([this, key = c.name] { typeKey(key); });
+        // reader's burst is dropped whole): the next line waits until the screen took the key.
+        auto running = std::make_shared<bool>(true);
+        QTimer::singleShot(0, this, [this, running] {
+            if (*running)
+                playNext();
+            else
+                playAfterHeldKeys();
+        });
+        typeKey(c.name);
+        *running = false;
         return;
     }
     case Op::Answer:

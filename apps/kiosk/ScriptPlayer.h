@@ -45,6 +45,7 @@ protected:
 private:
     void playNext();
     void playAfterEvents();
+    void playAfterHeldKeys();
     void play(const KioskScript::Command& c);
     void act(const std::function<void()>& action);
     void fail(const KioskScript::Command& c, const QString& reason);
