@@ -16,7 +16,8 @@ QString terminalRefused()
 
 QString terminalUnreachable()
 {
-    return QCoreApplication::translate("PurchaseTexts", "O terminal de pagamento não respondeu. O cartão não foi cobrado.");
+    return QCoreApplication::translate("PurchaseTexts",
+                                       "O terminal de pagamento não respondeu. O cartão não foi cobrado.");
 }
 
 QString cancelled()
@@ -36,18 +37,22 @@ QString recordedLate()
 
 QString undone()
 {
-    return QCoreApplication::translate("PurchaseTexts", "O crédito não foi registrado. A cobrança no cartão foi cancelada.");
+    return QCoreApplication::translate("PurchaseTexts",
+                                       "O crédito não foi registrado. A cobrança no cartão foi cancelada.");
 }
 
 QString unsettled()
 {
-    return QCoreApplication::translate("PurchaseTexts", "A compra ficou pendente e será concluída ou cancelada. Chame um atendente.");
+    return QCoreApplication::translate("PurchaseTexts",
+                                       "A compra ficou pendente e será concluída ou cancelada. Chame um atendente.");
 }
 
 QString printerFailed(bool creditRecorded)
 {
-    return creditRecorded ? QCoreApplication::translate("PurchaseTexts", "Comprovante não impresso. O crédito foi registrado.")
-                          : QCoreApplication::translate("PurchaseTexts", "Comprovante não impresso. A compra foi cancelada; o cartão não foi cobrado.");
+    return creditRecorded
+               ? QCoreApplication::translate("PurchaseTexts", "Comprovante não impresso. O crédito foi registrado.")
+               : QCoreApplication::translate(
+                     "PurchaseTexts", "Comprovante não impresso. A compra foi cancelada; o cartão não foi cobrado.");
 }
 
 QString timedOut()
@@ -57,6 +62,8 @@ QString timedOut()
 
 QString recordingAttempt(int attempt, int attempts)
 {
-    return QCoreApplication::translate("PurchaseTexts", "Registrando o crédito... tentativa %1 de %2").arg(attempt).arg(attempts);
+    return QCoreApplication::translate("PurchaseTexts", "Registrando o crédito... tentativa %1 de %2")
+        .arg(attempt)
+        .arg(attempts);
 }
 } // namespace PurchaseTexts

@@ -26,8 +26,8 @@ public:
     static constexpr int burstWindowMs = 300;
 
     struct Key {
-        int code = 0;  // Qt::Key
-        QString text;  // what it types; empty for keys that type nothing (Shift...)
+        int code = 0; // Qt::Key
+        QString text; // what it types; empty for keys that type nothing (Shift...)
     };
     using Release = std::function<void(const Key&)>;
 

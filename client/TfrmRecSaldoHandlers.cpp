@@ -82,8 +82,8 @@ void TfrmRecSaldo::wireControls()
     connect(m_idleRest, &QTimer::timeout, this, &TfrmRecSaldo::idleTick);
     // Key preview: the screen sees every key of its window before any control does; a
     // person's keys reach the handlers through the gate, a reader's bursts do not.
-    m_keyPreview = new ReaderBurstFilter(
-        [this](const ReaderBurstFilter::Key& key) { keyTyped(key.code, key.text); }, this);
+    m_keyPreview =
+        new ReaderBurstFilter([this](const ReaderBurstFilter::Key& key) { keyTyped(key.code, key.text); }, this);
     qApp->installEventFilter(this);
 }
 

@@ -25,8 +25,8 @@ QString branchClient(const QString& dataFolder)
         parameters.loadFromFile(path);
         parameters.open();
         parameters.first();
-        const QString client = parameters.isEmpty() ? QString()
-                                                    : parameters.fieldByName(QStringLiteral("CDCLIENTE")).asString();
+        const QString client =
+            parameters.isEmpty() ? QString() : parameters.fieldByName(QStringLiteral("CDCLIENTE")).asString();
         if (client.trimmed().isEmpty())
             throw KioskError(QStringLiteral("no client (CDCLIENTE) in the parameters file"));
         return client;
