@@ -72,17 +72,10 @@ void ReaderBurstFilter::endRun()
     // Taken out first: a released key (Enter starting a purchase) may run while new keys arrive.
     const QList<Held> run = std::exchange(m_run, {});
     if (isBurst(run)) {
-        ++m_burstsDropped;
         // The code itself stays out of the log: it identifies a person.
         qCInfo(lcScreen) << "keys at a reader's pace dropped:" << run.size() << "keys";
         return;
     }
     for (const Held& h : run)
         m_release(h.key);
-}
-
-void ReaderBurstFilter::clear()
-{
-    m_timer->stop();
-    m_run.clear();
 }

@@ -39,10 +39,6 @@ public:
     void holdTick();
     // Ends the run now, as a pause would: a person's keys go on, a burst is dropped.
     void endRun();
-    // Forgets the held keys (the screen is going away).
-    void clear();
-    bool holding() const { return !m_run.isEmpty(); }
-    int burstsDropped() const { return m_burstsDropped; }
 
 private:
     struct Held {
@@ -54,5 +50,4 @@ private:
     Release m_release;
     QList<Held> m_run;
     QTimer* m_timer;
-    int m_burstsDropped = 0;
 };

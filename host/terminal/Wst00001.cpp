@@ -95,11 +95,13 @@ void comprCredPessoal(const QString& port, const QString&, const QString&, const
     if (!movement || !movement->active() || movement->isEmpty())
         throw KioskError(QStringLiteral("Comprovante não impresso: não há movimento de caixa para imprimir"));
     const QString portName = Wst00001::receiptPort(port, productPrinterPort, usesFiscalPrinter);
+    CreditReceipt receipt;
+    receipt.takeMovement(*movement);
+    // Until its first byte goes out, nothing of this receipt is in the consumer's hands.
+    Wst00001::ReceiptDelivery::noteReceipt(portName, receipt.nsu, false);
     const HostConfig& config = HostConfig::instance();
     const QString target = PrinterPort::resolve(portName, config.printer(), config.programFolder());
 
-    CreditReceipt receipt;
-    receipt.takeMovement(*movement);
     receipt.branch = branch;
     receipt.branchAddress = branchAddress;
     receipt.municipalRegistration = municipalRegistration;

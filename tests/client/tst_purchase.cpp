@@ -22,8 +22,7 @@
 namespace
 {
 const double turn = DateTimeValue::fromDateTime(QDateTime(QDate(2026, 12, 1), QTime(6, 0)));
-const QString undoneText = QStringLiteral(
-    "Não foi possível registrar o crédito. A compra no cartão foi cancelada; nenhum valor será cobrado.");
+const QString undoneText = QStringLiteral("O crédito não foi registrado. A cobrança no cartão foi cancelada.");
 
 // What the fakes behind the terminal and printer functions saw and should do.
 struct Calls {
@@ -296,10 +295,10 @@ private slots:
                                       << QStringList{} << 0;
         // Every purchase that ended gives the next 15 seconds anew: the screen never stays up untouched.
         QTest::newRow("terminal failure") << int(TerminalFailure) << true << "" << true << "25,00"
-                                          << QStringList{"Erro na transação Tef. Compra não efetuada."} << 1;
+                                          << QStringList{"Pagamento não aprovado. O cartão não foi cobrado."} << 1;
         // Erased to nothing is an amount of 0, which the terminal refuses.
         QTest::newRow("empty amount") << int(EmptyAmount) << true << "" << true << ""
-                                      << QStringList{"Erro na transação Tef. Compra não efetuada."} << 1;
+                                      << QStringList{"Pagamento não aprovado. O cartão não foi cobrado."} << 1;
         QTest::newRow("success") << int(Success) << true << "" << true << "0,00" << QStringList{} << 1;
     }
     void eachWayOutLeavesTheScreenAsItShould()
@@ -571,7 +570,7 @@ private slots:
         if (amount == 0) {
             // The terminal refuses a purchase of nothing.
             QVERIFY(calls.printerArgs.isEmpty());
-            QCOMPARE(p.s.messages.notices, QStringList{"Erro na transação Tef. Compra não efetuada."});
+            QCOMPARE(p.s.messages.notices, QStringList{"Pagamento não aprovado. O cartão não foi cobrado."});
         } else {
             QCOMPARE(calls.printerArgs, expectedPrinter);
             QCOMPARE(calls.printerPacketRows, 1);
@@ -788,7 +787,7 @@ private slots:
         QCOMPARE(calls.instancia, 0);
         QCOMPARE(calls.printerArgs.size(), 0);
         QVERIFY(p.s.messages.notices.last().endsWith(
-            QStringLiteral("A compra não pôde ser iniciada; nenhum valor foi cobrado do cartão.")));
+            QStringLiteral("A compra não foi iniciada. O cartão não foi cobrado.")));
         QVERIFY(p.s.screen->LiberaOK);
         p.verifyNothingLost();
     }
