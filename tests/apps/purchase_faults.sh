@@ -206,7 +206,7 @@ duplicate-key)
         echo "wait 1000"
         echo "answer ok"
         echo "wait 9500"
-        echo 'expect lblText "Não foi possível registrar o crédito. A compra no cartão foi cancelada; nenhum valor será cobrado."'
+        echo 'expect lblText "O crédito não foi registrado. A cobrança no cartão foi cancelada."'
         echo "answer ok"
         echo "wait 300"
         echo "expect lblVrSaldoCons 117,50"
