@@ -19,6 +19,7 @@
 #include "ServerResult.h"
 #include "Srv_kvb52814.h"
 #include "StoreWorker.h"
+#include "ReceiptExtras.h"
 #include "Wst00001.h"
 
 #include <QLocale>
@@ -233,10 +234,13 @@ void CardPurchase::printAndRecord(PaidPurchase& paid)
     const double balanceBefore = freshFamilyBalance();
     m_receiptPort = Wst00001::receiptPort(p.CDPORTAIMPFIS, p.CDPORTIMPNF1, p.UTILIZAIMPFIS);
     const QString none;
+    Wst00001::setReceiptExtras({m_order.familyName});
+    m_printing = true;
     Wst00001::Compr_CredPessoal(p.CDPORTAIMPFIS, p.STTOTCOMPCRED, none, p.CDFILIAL, p.CDCAIXA, p.IDESQUEMA, m_coo,
                                 m_gnf, &m_movCaixa, balanceBefore, m_order.consumerName, m_depositNumber,
                                 p.IDIMPCOMPCREDPE, p.IDPAISINTEGRA, p.IDTIPOIMPNF1, p.CDPORTIMPNF1, 0, none, p.NMCAIXA,
                                 p.DSENDEFILI, none, p.CDINSCMUNIFILI, none, none, p.UTILIZAIMPFIS, 0, 0);
+    m_printing = false;
     paid.record() = journalRecord();
     paid.journalPrinted();
     enter(PurchaseState::Printed);
@@ -354,7 +358,7 @@ CardPurchase::Result CardPurchase::runSteps()
     } catch (const std::exception& e) {
         qCWarning(lcScreen).noquote() << "card transaction failed:" << errorText(e);
         notCharged(errorText(e));
-        return ending(End::Failed, PurchaseTexts::terminalRefused());
+        return ending(End::Failed, PurchaseTexts::terminalUnreachable());
     }
     qCInfo(lcScreen).noquote() << "card transaction approved, NSU" << m_out.nsu;
 
@@ -392,8 +396,11 @@ CardPurchase::Result CardPurchase::runSteps()
         if (paid.settled()) {
             notice = paid.outcomeText();
         } else {
+            // The slip printer leaves out the slip of a receipt that never reached the printer.
             paid.record().receiptPort = m_receiptPort;
             notice = paid.rescue(text);
+            if (m_printing && notice == PurchaseTexts::undone())
+                notice = PurchaseTexts::printerFailed(false);
         }
         followJournal(*journal);
         return ending(End::Failed, notice.isEmpty() ? PurchaseTexts::unsettled() : notice);

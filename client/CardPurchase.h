@@ -103,6 +103,7 @@ private:
     QString m_gnf;
     double m_fiscalDate = 0;
     QString m_receiptPort; // set once the receipt is out
+    bool m_printing = false; // the receipt is being printed now
     PurchaseState m_workerState = PurchaseState::Ordered;
     bool m_journalled = false;
 

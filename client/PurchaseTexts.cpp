@@ -4,15 +4,20 @@
 
 namespace PurchaseTexts
 {
-QString terminalRefused()
-{
-    return QCoreApplication::translate("PurchaseTexts", "Erro na transação Tef. Compra não efetuada.");
-}
-
 QString notStarted()
 {
+    return QCoreApplication::translate("PurchaseTexts", "A compra não foi iniciada. O cartão não foi cobrado.");
+}
+
+QString terminalRefused()
+{
+    return QCoreApplication::translate("PurchaseTexts", "Pagamento não aprovado. O cartão não foi cobrado.");
+}
+
+QString terminalUnreachable()
+{
     return QCoreApplication::translate("PurchaseTexts",
-                                       "A compra não pôde ser iniciada; nenhum valor foi cobrado do cartão.");
+                                       "O terminal de pagamento não respondeu. O cartão não foi cobrado.");
 }
 
 QString cancelled()
@@ -20,10 +25,9 @@ QString cancelled()
     return QCoreApplication::translate("PurchaseTexts", "Recebimento Cancelado.");
 }
 
-QString undone()
+QString recorded()
 {
-    return QCoreApplication::translate("PurchaseTexts", "Não foi possível registrar o crédito. A compra no cartão foi "
-                                                        "cancelada; nenhum valor será cobrado.");
+    return QCoreApplication::translate("PurchaseTexts", "Recarga concluída. O crédito foi registrado.");
 }
 
 QString recordedLate()
@@ -31,11 +35,29 @@ QString recordedLate()
     return QCoreApplication::translate("PurchaseTexts", "O crédito foi registrado.");
 }
 
+QString undone()
+{
+    return QCoreApplication::translate("PurchaseTexts",
+                                       "O crédito não foi registrado. A cobrança no cartão foi cancelada.");
+}
+
 QString unsettled()
 {
     return QCoreApplication::translate("PurchaseTexts",
-                                       "Não foi possível concluir o registro do crédito agora. A compra será "
-                                       "concluída ou cancelada automaticamente; guarde o comprovante.");
+                                       "A compra ficou pendente e será concluída ou cancelada. Chame um atendente.");
+}
+
+QString printerFailed(bool creditRecorded)
+{
+    return creditRecorded
+               ? QCoreApplication::translate("PurchaseTexts", "Comprovante não impresso. O crédito foi registrado.")
+               : QCoreApplication::translate(
+                     "PurchaseTexts", "Comprovante não impresso. A compra foi cancelada; o cartão não foi cobrado.");
+}
+
+QString timedOut()
+{
+    return QCoreApplication::translate("PurchaseTexts", "Tempo esgotado. O cartão não foi cobrado.");
 }
 
 QString recordingAttempt(int attempt, int attempts)

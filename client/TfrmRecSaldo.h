@@ -18,6 +18,7 @@ class StoreWorker;
 class QAbstractButton;
 class QLabel;
 class QTimer;
+class ReaderBurstFilter;
 class TMessages;
 struct PurchaseOrder;
 namespace Ui
@@ -91,6 +92,8 @@ public:
     void closeScreen();
     bool closePending() const { return m_closePending; }
     bool keyHandlersAttached() const { return m_keyHandlersAttached; }
+    // The key preview's gate: holds typed keys briefly and drops a reader's bursts.
+    ReaderBurstFilter* keyPreview() const { return m_keyPreview; }
 
     // The control of the design with that object name (nullptr when absent).
     template <typename T = QWidget> T* control(const QString& name) const { return findChild<T*>(name); }
@@ -152,8 +155,10 @@ private:
     QTimer* m_closeWait = nullptr; // the timeout notice's seconds before the screen closes
     QDateTime m_closeWaitSince;
     QString m_textBeforeStoreWait;
+    ReaderBurstFilter* m_keyPreview = nullptr;
 
     void wireControls();
+    void keyTyped(int qtKey, const QString& text);
     void numberFamilyRows();
     void showAmount();
     void showFamilyBalance();

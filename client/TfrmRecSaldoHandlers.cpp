@@ -11,6 +11,7 @@
 #include "Logging.h"
 #include "Mensagemzel.h"
 #include "MessagePresenter.h"
+#include "ReaderBurstFilter.h"
 #include "Srv_kvb52814.h"
 #include "TBlendedButton.h"
 #include "TMessages.h"
@@ -79,7 +80,10 @@ void TfrmRecSaldo::wireControls()
     connect(tmrPadrao, &QTimer::timeout, this, &TfrmRecSaldo::idleTick);
     connect(m_idleRest, &QTimer::timeout, this, &TfrmRecSaldo::idleTick);
     connect(m_closeWait, &QTimer::timeout, this, &TfrmRecSaldo::closeWaitTick);
-    // Key preview: the screen sees every key of its window before any control does.
+    // Key preview: the screen sees every key of its window before any control does; a
+    // person's keys reach the handlers through the gate, a reader's bursts do not.
+    m_keyPreview =
+        new ReaderBurstFilter([this](const ReaderBurstFilter::Key& key) { keyTyped(key.code, key.text); }, this);
     qApp->installEventFilter(this);
 }
 
@@ -137,17 +141,24 @@ bool TfrmRecSaldo::eventFilter(QObject* watched, QEvent* event)
     if (!widget || widget->window() != this)
         return false;
     auto* keyEvent = static_cast<QKeyEvent*>(event);
-    if (m_keyHandlersAttached) {
-        int key = virtualKey(keyEvent->key());
-        runHandler([&] { FormKeyDown(this, key); });
-        const QString text = keyEvent->text();
-        if (m_keyHandlersAttached && !text.isEmpty()) {
-            QChar character = text.front();
-            runHandler([&] { FormKeyPress(this, character); });
-        }
-    }
+    if (m_keyHandlersAttached)
+        m_keyPreview->take(keyEvent->key(), keyEvent->text());
     // Keys mean nothing to the controls of this screen; Escape in particular never closes it.
     return true;
+}
+
+// A key the gate let through: the key-down, then the key-press handler, as typed.
+void TfrmRecSaldo::keyTyped(int qtKey, const QString& text)
+{
+    // Released after the screen closed or was locked, it means nothing any more.
+    if (!m_keyHandlersAttached || !isVisible())
+        return;
+    int key = virtualKey(qtKey);
+    runHandler([&] { FormKeyDown(this, key); });
+    if (m_keyHandlersAttached && !text.isEmpty()) {
+        QChar character = text.front();
+        runHandler([&] { FormKeyPress(this, character); });
+    }
 }
 
 void TfrmRecSaldo::keyPressEvent(QKeyEvent* event)

@@ -1,5 +1,7 @@
 #include "ConsumerDirectory.h"
 
+#include "ClientDataSet.h"
+#include "HostConfig.h"
 #include "KioskError.h"
 #include "SqlConnection.h"
 #include "SqlQuery.h"
@@ -15,8 +17,28 @@ DataPacket consumerPacket(const QString& connectionString, const QString& consum
     return *packet;
 }
 
+QString branchClient(const QString& dataFolder)
+{
+    const QString path = dataFolder + QStringLiteral("/PARAMETROSZEL.CDS");
+    ClientDataSet parameters(QStringLiteral("cdsParametrosZel"));
+    try {
+        parameters.loadFromFile(path);
+        parameters.open();
+        parameters.first();
+        const QString client =
+            parameters.isEmpty() ? QString() : parameters.fieldByName(QStringLiteral("CDCLIENTE")).asString();
+        if (client.trimmed().isEmpty())
+            throw KioskError(QStringLiteral("no client (CDCLIENTE) in the parameters file"));
+        return client;
+    } catch (const std::exception& e) {
+        throw KioskError(QStringLiteral("%1: the branch's client is unknown, no consumer can be looked up: %2")
+                             .arg(path, QString::fromUtf8(e.what())));
+    }
+}
+
 std::optional<DataPacket> findConsumer(const QString& connectionString, const QString& consumerCode)
 {
+    const QString client = branchClient(HostConfig::instance().programFolder());
     SqlConnection connection(QStringLiteral("kioskConsumers"));
     connection.setConnectionString(connectionString);
     connection.open();
@@ -25,6 +47,7 @@ std::optional<DataPacket> findConsumer(const QString& connectionString, const QS
     query.setFieldDefs({FieldDef::make(QStringLiteral("CDCLIENTE"), FieldType::String, 21),
                         FieldDef::make(QStringLiteral("CDCONSUMIDOR"), FieldType::String, 21),
                         FieldDef::make(QStringLiteral("NMCONSUMIDOR"), FieldType::String, 60)});
+    query.paramByName(QStringLiteral("P_CDCLIENTE")).setAsString(client);
     query.paramByName(QStringLiteral("P_CDCONSUMIDOR")).setAsString(consumerCode);
     query.open();
     if (query.eof())

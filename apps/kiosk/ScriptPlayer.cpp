@@ -111,6 +111,18 @@ void ScriptPlayer::playAfterEvents()
     QTimer::singleShot(0, this, [this] { QTimer::singleShot(0, this, &ScriptPlayer::playNext); });
 }
 
+// Keys the screen holds back (its key hold timer running) reach it when the timer
+// has run out; the next line comes after them.
+void ScriptPlayer::playAfterHeldKeys()
+{
+    const QWidget* window = screen();
+    const auto* hold = window ? window->findChild<QTimer*>(QStringLiteral("tmrKeyHold")) : nullptr;
+    if (hold && hold->isActive())
+        QTimer::singleShot(10, this, &ScriptPlayer::playAfterHeldKeys);
+    else
+        playAfterEvents();
+}
+
 // A press or a key may open a message box or start a wait that runs its own event
 // loop and returns only when it ends. The next line is queued before the action:
 // if it comes up while the action is still running, the script goes on inside
@@ -164,9 +176,20 @@ void ScriptPlayer::play(const KioskScript::Command& c)
         });
         return;
     }
-    case Op::Key:
-        act([this, key = c.name] { typeKey(key); });
+    case Op::Key: {
+        // The recharge screen holds typed keys until it is clear a person typed them (a
+        // reader's burst is dropped whole): the next line waits until the screen took the key.
+        auto running = std::make_shared<bool>(true);
+        QTimer::singleShot(0, this, [this, running] {
+            if (*running)
+                playNext();
+            else
+                playAfterHeldKeys();
+        });
+        typeKey(c.name);
+        *running = false;
         return;
+    }
     case Op::Answer:
         answer(c.name);
         break;

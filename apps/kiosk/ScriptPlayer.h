@@ -46,6 +46,7 @@ private:
     void playNext();
     void awaitPurchase(const KioskScript::Command& c, int waitedMs);
     void playAfterEvents();
+    void playAfterHeldKeys();
     void play(const KioskScript::Command& c);
     void act(const std::function<void()>& action);
     void fail(const KioskScript::Command& c, const QString& reason);

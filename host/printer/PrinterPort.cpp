@@ -6,6 +6,7 @@
 #include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QFileInfo>
 #include <QHash>
 #include <QScopeGuard>
 #include <QStringDecoder>
@@ -48,7 +49,7 @@ bool waitFor(QTcpSocket& socket, int timeoutMs, const std::function<bool()>& don
     return done();
 }
 
-void sendTcp(const QString& target, const QByteArray& bytes, int timeoutMs)
+void sendTcp(const QString& target, const QByteArray& bytes, int timeoutMs, qint64& sent)
 {
     const QUrl url(target);
     if (url.host().isEmpty() || url.port() <= 0)
@@ -57,6 +58,7 @@ void sendTcp(const QString& target, const QByteArray& bytes, int timeoutMs)
     socket.connectToHost(url.host(), quint16(url.port()));
     if (!waitFor(socket, timeoutMs, [&] { return socket.state() == QAbstractSocket::ConnectedState; }))
         throw KioskError(QStringLiteral("Impressora %1 não responde: %2").arg(target, socket.errorString()));
+    QObject::connect(&socket, &QTcpSocket::bytesWritten, [&sent](qint64 n) { sent += n; });
     socket.write(bytes);
     if (!waitFor(socket, timeoutMs, [&] { return socket.bytesToWrite() == 0; }))
         throw KioskError(QStringLiteral("Impressora %1: envio interrompido: %2").arg(target, socket.errorString()));
@@ -65,11 +67,14 @@ void sendTcp(const QString& target, const QByteArray& bytes, int timeoutMs)
         waitFor(socket, timeoutMs, [&] { return socket.state() == QAbstractSocket::UnconnectedState; });
 }
 
-void sendFile(const QString& target, const QByteArray& bytes)
+void sendFile(const QString& target, const QByteArray& bytes, qint64& sent)
 {
     QFile file(target);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
         throw KioskError(QStringLiteral("Impressora %1: não foi possível abrir (%2)").arg(target, file.errorString()));
+    const qint64 before = file.size();
+    // What reached the file, whatever the write said.
+    const auto measure = qScopeGuard([&] { sent = qMax<qint64>(0, QFileInfo(target).size() - before); });
     if (file.write(bytes) != bytes.size() || !file.flush())
         throw KioskError(QStringLiteral("Impressora %1: falha na escrita (%2)").arg(target, file.errorString()));
     if (::fsync(file.handle()) != 0)
@@ -85,7 +90,7 @@ QString systemError(int error)
 // A device (or a FIFO standing in for one) is opened and written without blocking: a printer
 // that is off line, out of paper or has nobody reading must not hold the kiosk mid-purchase.
 // It has `timeoutMs` to take the receipt, as a network printer has to connect and to take it.
-void sendDevice(const QString& target, const QByteArray& bytes, int timeoutMs)
+void sendDevice(const QString& target, const QByteArray& bytes, int timeoutMs, qint64& sent)
 {
     const QDeadlineTimer deadline(timeoutMs);
     const QByteArray path = QFile::encodeName(target);
@@ -109,7 +114,6 @@ void sendDevice(const QString& target, const QByteArray& bytes, int timeoutMs)
         ::poll(nullptr, 0, int(qMin<qint64>(20, deadline.remainingTime())));
     }
     const auto closeDevice = qScopeGuard([fd] { ::close(fd); });
-    qsizetype sent = 0;
     while (sent < bytes.size()) {
         const ssize_t n = ::write(fd, bytes.constData() + sent, size_t(bytes.size() - sent));
         if (n > 0) {
@@ -167,16 +171,21 @@ QString PrinterPort::resolve(const QString& portName, const PrinterSettings& set
     return dataFolder + QStringLiteral("/receipts-") + safe + QStringLiteral(".txt");
 }
 
-void PrinterPort::send(const QString& target, const QString& text, int timeoutMs)
+void PrinterPort::send(const QString& target, const QString& text, int timeoutMs, qint64* bytesSent)
 {
+    qint64 sent = 0;
+    const auto report = qScopeGuard([&] {
+        if (bytesSent)
+            *bytesSent = sent;
+    });
     if (target.startsWith(tcpScheme)) {
-        sendTcp(target, escPos(text), timeoutMs);
+        sendTcp(target, escPos(text), timeoutMs, sent);
     } else if (target.startsWith(QLatin1String("/dev/"))) {
-        sendDevice(target, escPos(text), timeoutMs);
+        sendDevice(target, escPos(text), timeoutMs, sent);
     } else if (isDevice(target)) {
-        sendDevice(target, text.toUtf8() + "\n", timeoutMs);
+        sendDevice(target, text.toUtf8() + "\n", timeoutMs, sent);
     } else {
-        sendFile(target, text.toUtf8() + "\n");
+        sendFile(target, text.toUtf8() + "\n", sent);
     }
     qCInfo(lcPrinting) << "receipt sent to" << target;
 }

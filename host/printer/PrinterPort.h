@@ -16,8 +16,10 @@ class HOST_EXPORT PrinterPort
 {
 public:
     static QString resolve(const QString& portName, const PrinterSettings& settings, const QString& dataFolder);
-    // Sends the receipt text; throws KioskError naming the port and the reason.
-    static void send(const QString& target, const QString& text, int timeoutMs);
+    // Sends the receipt text; throws KioskError naming the port and the reason. When
+    // given, `bytesSent` tells how many bytes went out to the printer, also when it throws
+    // (0: the printer has nothing of it).
+    static void send(const QString& target, const QString& text, int timeoutMs, qint64* bytesSent = nullptr);
     // ESC @ (reset), ESC t 2 (code page 850), the text in CP850, a feed and GS V (cut).
     static QByteArray escPos(const QString& text);
     static QByteArray toCp850(const QString& text);

@@ -12,6 +12,8 @@
 #include "PaymentTerminal.h"
 #include "PrinterLogging.h"
 #include "PrinterPort.h"
+#include "ReceiptDelivery.h"
+#include "ReceiptExtras.h"
 #include "SimulatedTerminal.h"
 #include "TerminalLogging.h"
 
@@ -88,20 +90,25 @@ void comprCredPessoal(const QString& port, const QString&, const QString&, const
                       const QString& municipalRegistration, const QString&, const QString&, bool usesFiscalPrinter,
                       qint32, qint32)
 {
+    const Wst00001::ReceiptExtras extras = Wst00001::takeReceiptExtras();
+    Wst00001::ReceiptDelivery::receiptStarted();
     if (!movement || !movement->active() || movement->isEmpty())
         throw KioskError(QStringLiteral("Comprovante não impresso: não há movimento de caixa para imprimir"));
     const QString portName = Wst00001::receiptPort(port, productPrinterPort, usesFiscalPrinter);
+    CreditReceipt receipt;
+    receipt.takeMovement(*movement);
+    // Until its first byte goes out, nothing of this receipt is in the consumer's hands.
+    Wst00001::ReceiptDelivery::noteReceipt(portName, receipt.nsu, false);
     const HostConfig& config = HostConfig::instance();
     const QString target = PrinterPort::resolve(portName, config.printer(), config.programFolder());
 
-    CreditReceipt receipt;
-    receipt.takeMovement(*movement);
     receipt.branch = branch;
     receipt.branchAddress = branchAddress;
     receipt.municipalRegistration = municipalRegistration;
     receipt.till = till;
     receipt.tillName = tillName;
     receipt.consumerName = consumerName;
+    receipt.family = extras.familyName.trimmed();
     receipt.balanceBefore = balanceBefore;
     receipt.depositNumber = depositNumber;
 
@@ -112,17 +119,27 @@ void comprCredPessoal(const QString& port, const QString&, const QString&, const
     const CouponCounters::Values reserved = counters.advance(portName, {branch, till, QString()}, &previous);
     receipt.coo = counterText(reserved.coo);
     receipt.gnf = counterText(reserved.gnf);
+    qint64 sent = 0;
     try {
-        PrinterPort::send(target, receipt.text(), config.printer().timeoutMs);
+        PrinterPort::send(target, receipt.text(), config.printer().timeoutMs, &sent);
     } catch (const KioskError& e) {
-        counters.giveBack(portName, reserved, previous);
+        Wst00001::ReceiptDelivery::noteReceipt(portName, receipt.nsu, sent > 0);
+        // A receipt cut short may be in the consumer's hands with these numbers: they stay used.
+        if (sent == 0)
+            counters.giveBack(portName, reserved, previous);
         throw KioskError(QStringLiteral("Comprovante não impresso. %1").arg(e.message()));
     }
+    Wst00001::ReceiptDelivery::noteReceipt(portName, receipt.nsu, true);
     coo = receipt.coo;
     gnf = receipt.gnf;
 }
 void printSlip(const QString& port, const CancellationSlip& slip)
 {
+    // The consumer holds no receipt of a purchase whose receipt never reached the printer.
+    if (Wst00001::ReceiptDelivery::neverReachedPrinter(port, slip.nsu)) {
+        qCInfo(lcPrinting) << "no cancellation slip for NSU" << slip.nsu << ": its receipt never reached" << port;
+        return;
+    }
     const HostConfig& config = HostConfig::instance();
     const QString target = PrinterPort::resolve(port, config.printer(), config.programFolder());
     try {

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "HostExport.h"
+#include "ReceiptDelivery.h"
+#include "ReceiptExtras.h"
 
 #include <QString>
 #include <memory>
@@ -39,7 +41,9 @@ HOST_EXPORT extern double (*DataMoviFiscal)(const QString& schema);
 
 // Prints the credit receipt for the posted record of `movement` and the texts given,
 // on the printer named by `port`; writes the coupon's COO and GNF counters back.
-// Throws KioskError when the receipt could not be printed.
+// The family's name comes from setReceiptExtras(), set just before the call.
+// Throws KioskError when the receipt could not be printed; receiptReachedPrinter()
+// then tells whether the consumer may hold any of it.
 HOST_EXPORT extern void (*Compr_CredPessoal)(const QString& port, const QString& totalizer, const QString& arg3,
                                              const QString& branch, const QString& till, const QString& schema,
                                              QString& coo, QString& gnf, ClientDataSet* movement, double balanceBefore,
@@ -56,7 +60,8 @@ HOST_EXPORT extern void (*Compr_CredPessoal)(const QString& port, const QString&
 HOST_EXPORT QString receiptPort(const QString& port, const QString& productPrinterPort, bool usesFiscalPrinter);
 
 // Prints a cancellation slip on the printer named by `port` (as receiptPort() gave it).
-// Throws KioskError when it could not be printed.
+// Prints nothing for a purchase whose receipt this process tried to print on that
+// port and nothing of which went out. Throws KioskError when it could not be printed.
 HOST_EXPORT extern void (*printCancellationSlip)(const QString& port, const CancellationSlip& slip);
 
 // The card-payment backend behind CriaDedicado, also used to confirm or undo a

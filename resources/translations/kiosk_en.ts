@@ -34,32 +34,52 @@
 <context>
     <name>PurchaseTexts</name>
     <message>
-        <source>Erro na transação Tef. Compra não efetuada.</source>
-        <translation>Card transaction error. The purchase was not made.</translation>
-    </message>
-    <message>
         <source>Recebimento Cancelado.</source>
         <translation>Payment cancelled.</translation>
-    </message>
-    <message>
-        <source>Não foi possível registrar o crédito. A compra no cartão foi cancelada; nenhum valor será cobrado.</source>
-        <translation>The credit could not be recorded. The card purchase was cancelled; nothing will be charged.</translation>
     </message>
     <message>
         <source>O crédito foi registrado.</source>
         <translation>The credit was recorded.</translation>
     </message>
     <message>
-        <source>Não foi possível concluir o registro do crédito agora. A compra será concluída ou cancelada automaticamente; guarde o comprovante.</source>
-        <translation>The credit could not be recorded just now. The purchase will be completed or cancelled automatically; keep your receipt.</translation>
-    </message>
-    <message>
         <source>Registrando o crédito... tentativa %1 de %2</source>
         <translation>Recording the credit... attempt %1 of %2</translation>
     </message>
     <message>
-        <source>A compra não pôde ser iniciada; nenhum valor foi cobrado do cartão.</source>
-        <translation>The purchase could not be started; nothing was charged to the card.</translation>
+        <source>A compra não foi iniciada. O cartão não foi cobrado.</source>
+        <translation>The purchase was not started. Your card was not charged.</translation>
+    </message>
+    <message>
+        <source>Pagamento não aprovado. O cartão não foi cobrado.</source>
+        <translation>Payment not approved. Your card was not charged.</translation>
+    </message>
+    <message>
+        <source>O terminal de pagamento não respondeu. O cartão não foi cobrado.</source>
+        <translation>The payment terminal did not answer. Your card was not charged.</translation>
+    </message>
+    <message>
+        <source>Recarga concluída. O crédito foi registrado.</source>
+        <translation>Top-up complete. The credit was recorded.</translation>
+    </message>
+    <message>
+        <source>O crédito não foi registrado. A cobrança no cartão foi cancelada.</source>
+        <translation>The credit was not recorded. The card charge was cancelled.</translation>
+    </message>
+    <message>
+        <source>A compra ficou pendente e será concluída ou cancelada. Chame um atendente.</source>
+        <translation>The purchase is pending and will be completed or cancelled. Please call staff.</translation>
+    </message>
+    <message>
+        <source>Comprovante não impresso. O crédito foi registrado.</source>
+        <translation>Receipt not printed. The credit was recorded.</translation>
+    </message>
+    <message>
+        <source>Comprovante não impresso. A compra foi cancelada; o cartão não foi cobrado.</source>
+        <translation>Receipt not printed. The purchase was cancelled; your card was not charged.</translation>
+    </message>
+    <message>
+        <source>Tempo esgotado. O cartão não foi cobrado.</source>
+        <translation>Time is up. Your card was not charged.</translation>
     </message>
 </context>
 <context>

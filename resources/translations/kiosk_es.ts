@@ -34,32 +34,52 @@
 <context>
     <name>PurchaseTexts</name>
     <message>
-        <source>Erro na transação Tef. Compra não efetuada.</source>
-        <translation>Error en la transacción con tarjeta. Compra no efectuada.</translation>
-    </message>
-    <message>
         <source>Recebimento Cancelado.</source>
         <translation>Cobro cancelado.</translation>
-    </message>
-    <message>
-        <source>Não foi possível registrar o crédito. A compra no cartão foi cancelada; nenhum valor será cobrado.</source>
-        <translation>No fue posible registrar el crédito. La compra con tarjeta fue cancelada; no se cobrará ningún importe.</translation>
     </message>
     <message>
         <source>O crédito foi registrado.</source>
         <translation>El crédito fue registrado.</translation>
     </message>
     <message>
-        <source>Não foi possível concluir o registro do crédito agora. A compra será concluída ou cancelada automaticamente; guarde o comprovante.</source>
-        <translation>No fue posible completar el registro del crédito ahora. La compra se completará o se cancelará automáticamente; guarde el comprobante.</translation>
-    </message>
-    <message>
         <source>Registrando o crédito... tentativa %1 de %2</source>
         <translation>Registrando el crédito... intento %1 de %2</translation>
     </message>
     <message>
-        <source>A compra não pôde ser iniciada; nenhum valor foi cobrado do cartão.</source>
-        <translation>No se pudo iniciar la compra; no se cobró ningún importe a la tarjeta.</translation>
+        <source>A compra não foi iniciada. O cartão não foi cobrado.</source>
+        <translation>La compra no se inició. No se cobró la tarjeta.</translation>
+    </message>
+    <message>
+        <source>Pagamento não aprovado. O cartão não foi cobrado.</source>
+        <translation>Pago no aprobado. No se cobró la tarjeta.</translation>
+    </message>
+    <message>
+        <source>O terminal de pagamento não respondeu. O cartão não foi cobrado.</source>
+        <translation>El terminal de pago no respondió. No se cobró la tarjeta.</translation>
+    </message>
+    <message>
+        <source>Recarga concluída. O crédito foi registrado.</source>
+        <translation>Recarga completada. El crédito fue registrado.</translation>
+    </message>
+    <message>
+        <source>O crédito não foi registrado. A cobrança no cartão foi cancelada.</source>
+        <translation>El crédito no fue registrado. El cobro en la tarjeta fue cancelado.</translation>
+    </message>
+    <message>
+        <source>A compra ficou pendente e será concluída ou cancelada. Chame um atendente.</source>
+        <translation>La compra quedó pendiente y se completará o cancelará. Llame a un empleado.</translation>
+    </message>
+    <message>
+        <source>Comprovante não impresso. O crédito foi registrado.</source>
+        <translation>Comprobante no impreso. El crédito fue registrado.</translation>
+    </message>
+    <message>
+        <source>Comprovante não impresso. A compra foi cancelada; o cartão não foi cobrado.</source>
+        <translation>Comprobante no impreso. La compra fue cancelada; no se cobró la tarjeta.</translation>
+    </message>
+    <message>
+        <source>Tempo esgotado. O cartão não foi cobrado.</source>
+        <translation>Tiempo agotado. No se cobró la tarjeta.</translation>
     </message>
 </context>
 <context>

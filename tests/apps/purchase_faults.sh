@@ -204,7 +204,7 @@ duplicate-key)
     {
         purchase_lines 1 2500 blbCredit
         echo "wait 10500"
-        echo 'expect lblText "Não foi possível registrar o crédito. A compra no cartão foi cancelada; nenhum valor será cobrado."'
+        echo 'expect lblText "O crédito não foi registrado. A cobrança no cartão foi cancelada."'
         echo "answer ok"
         echo "wait 300"
         echo "expect lblVrSaldoCons 117,50"

@@ -6,6 +6,7 @@
 #include "HostConfig.h"
 #include "ModuleFixture.h"
 #include "Packets.h"
+#include "ReaderBurstFilter.h"
 #include "ScreenGeometry.h"
 #include "ScriptedMessages.h"
 #include "TBlendedButton.h"
@@ -71,7 +72,7 @@ struct ScreenUnderTest
     TBlendedButton* menu(int slot) const { return screen->control<TBlendedButton>(QStringLiteral("blbMenu%1").arg(slot)); }
 
     // Types a script of keys: digits and letters as typed, '<' Backspace, '>' Enter,
-    // '!' Escape, '#d' the keypad button of digit d.
+    // '!' Escape, '#d' the keypad button of digit d; at a person's pace.
     void type(const QString& keys)
     {
         for (qsizetype i = 0; i < keys.size(); ++i) {
@@ -86,6 +87,8 @@ struct ScreenUnderTest
                 QTest::keyClick(screen.get(), Qt::Key_Escape);
             else
                 QTest::keyClick(screen.get(), c.toLatin1());
+            // A person pauses between keys: the key preview lets each key through.
+            screen->keyPreview()->endRun();
         }
     }
 

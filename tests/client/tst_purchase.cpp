@@ -25,8 +25,7 @@
 namespace
 {
 const double turn = DateTimeValue::fromDateTime(QDateTime(QDate(2026, 12, 1), QTime(6, 0)));
-const QString undoneText = QStringLiteral(
-    "Não foi possível registrar o crédito. A compra no cartão foi cancelada; nenhum valor será cobrado.");
+const QString undoneText = QStringLiteral("O crédito não foi registrado. A cobrança no cartão foi cancelada.");
 
 // What the fakes behind the terminal and printer functions saw and should do.
 struct Calls {
@@ -320,7 +319,7 @@ private slots:
                                       << QStringList{} << 0;
         // Every purchase that ended gives the next 15 seconds anew: the screen never stays up untouched.
         QTest::newRow("terminal failure") << int(TerminalFailure) << true << "" << true << "25,00"
-                                          << QStringList{"Erro na transação Tef. Compra não efetuada."} << 1;
+                                          << QStringList{"Pagamento não aprovado. O cartão não foi cobrado."} << 1;
         // Erased to nothing: nothing to charge, and the terminal is never asked.
         QTest::newRow("empty amount") << int(EmptyAmount) << true << before << true << ""
                                       << QStringList{"Valor deve ser informado."} << 0;
@@ -765,7 +764,8 @@ private slots:
         QCOMPARE(p.terminal->transactions().first().state, TerminalState::Undone);
         QCOMPARE(p.s.fixture.store->count(QStringLiteral("FROM MOVCAIXA")), 0);
         QCOMPARE(p.s.fixture.store->count(QStringLiteral("FROM NOVOCODIGO WHERE CDCONTADOR LIKE 'CUPINICIAL%'")), 0);
-        QCOMPARE(p.s.messages.notices, QStringList{undoneText}); // the printer's own words go to the log
+        QCOMPARE(p.s.messages.notices,
+                 QStringList{"Comprovante não impresso. A compra foi cancelada; o cartão não foi cobrado."});
         QVERIFY(p.s.screen->LiberaOK);
         QCOMPARE(p.s.text(QStringLiteral("lblVrSaldo")), QStringLiteral("25,00"));
         QVERIFY(p.s.screen->tmrPadrao->isActive());
@@ -891,7 +891,7 @@ private slots:
         QCOMPARE(calls.instancia, 0);
         QCOMPARE(calls.printerArgs.size(), 0);
         QVERIFY(p.s.messages.notices.last().endsWith(
-            QStringLiteral("A compra não pôde ser iniciada; nenhum valor foi cobrado do cartão.")));
+            QStringLiteral("A compra não foi iniciada. O cartão não foi cobrado.")));
         QVERIFY(p.s.screen->LiberaOK);
         p.verifyNothingLost();
     }

@@ -82,6 +82,7 @@ private slots:
         QVERIFY2(problems.isEmpty(), qPrintable(problems.join(QStringLiteral("; "))));
         SqlQuery q(QStringLiteral("consumer"), f.dm().adcRecSaldo);
         q.setStatement(lookup);
+        q.paramByName(QStringLiteral("P_CDCLIENTE")).setAsString(QStringLiteral("C1"));
         q.paramByName(QStringLiteral("P_CDCONSUMIDOR")).setAsString(QStringLiteral("K1"));
         q.open();
         QVERIFY(q.eof());
