@@ -11,6 +11,7 @@
 #include "EventPause.h"
 #include "Wst00001.h"
 
+#include <algorithm>
 #include <cmath>
 
 Ledger::~Ledger() = default;
@@ -361,21 +362,19 @@ QList<PurchaseSettlement::Result> PurchaseSettlement::settlePending(const QList<
 {
     QList<Result> results;
     for (const PendingTransaction& t : pending) {
-        // The journal's purchase that is this charge: the same NSU on this till, and the same
-        // amount and time (an earlier purchase under a reused NSU is someone else's).
+        if (openNsus.contains(t.nsu))
+            continue; // its journal entry was settled above, or is in progress
+        // A settled purchase of the journal that is this charge: the same NSU on this till, and
+        // the same amount and time (an earlier purchase under a reused NSU is someone else's).
         std::optional<JournalEntry> known;
         if (!m_branch.isEmpty()) {
             for (const JournalEntry& e : m_journal.withNsu(t.nsu, m_branch, m_till)) {
-                if (isThisCharge(e, t)) {
+                if (e.finished() && isThisCharge(e, t)) {
                     known = e;
                     break;
                 }
             }
-        } else if (openNsus.contains(t.nsu)) {
-            continue; // its journal entry was settled above, or is in progress
         }
-        if (known && !known->finished())
-            continue; // its journal entry was settled above, or is in progress
         if (known) {
             // The journal ended it, the terminal did not hear: tell it again, under its own lock.
             ExclusiveLock lock(m_journal.lockFile(known->purchase));
@@ -406,6 +405,12 @@ QList<PurchaseSettlement::Result> PurchaseSettlement::settlePending(const QList<
         ExclusiveLock lock(m_journal.lockFile(p));
         if (!lock.tryLock()) {
             results.append({t.nsu, Outcome::InProgress, QStringLiteral("another settler has it now")});
+            continue;
+        }
+        // Journalled since the journal was read: its own settlement, under its own lock, ends it.
+        const QList<JournalEntry> now = m_journal.withNsu(t.nsu, m_branch, m_till);
+        if (std::any_of(now.cbegin(), now.cend(), [](const JournalEntry& e) { return !e.finished(); })) {
+            results.append({t.nsu, Outcome::InProgress, QStringLiteral("journalled meanwhile by its kiosk")});
             continue;
         }
         // Unknown to the journal (lost, or the kiosk died before writing the approval): the

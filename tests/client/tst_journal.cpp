@@ -43,6 +43,10 @@ public:
         }
         return movements.contains(key(nsu, branch, till));
     }
+    bool holdsCharge(const QString& branch, const QString& till, const PendingTransaction& charge) override
+    {
+        return hasMovement(charge.nsu, branch, till);
+    }
     QString record(const PurchaseRecord& p) override
     {
         ++recordCalls;

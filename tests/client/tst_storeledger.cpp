@@ -1,7 +1,8 @@
 // The journal's settlement against a real store: the look-up by NSU, the store
 // refusing a second movement with the same NSU on a till and day while taking it on
-// another day, and a journal left by a killed kiosk settled with exactly one
-// recording and the terminal confirmed.
+// another day, a journal left by a killed kiosk settled with exactly one recording
+// and the terminal confirmed, a settler racing a kiosk's purchase, NSUs handed out
+// again, and what no settlement can finish by itself.
 #include "DateTimeValue.h"
 #include "HostConfig.h"
 #include "KioskError.h"
@@ -13,6 +14,12 @@
 #include "Wst00001.h"
 
 #include "Clock.h"
+#include "ExclusiveLock.h"
+
+#include <QFile>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <functional>
 
 #include <QScopeGuard>
 #include <QTemporaryDir>
@@ -38,6 +45,42 @@ PurchaseRecord purchase(const QString& nsu, double amount, double when = day + 0
     p.packet = Packets::movement({amount}, when);
     p.packet.rows()[0][p.packet.fieldIndex(QStringLiteral("CDNSUHOSTTEF"))] = nsu;
     return p;
+}
+
+// The simulated terminal with a pause point around its pending list: what another process
+// does while a settler asks for it runs there, once, before or after the list is taken.
+class PausingTerminal : public PaymentTerminal
+{
+public:
+    explicit PausingTerminal(SimulatedTerminal& t) : real(t) {}
+    SimulatedTerminal& real;
+    std::function<void()> beforeList, afterList;
+    TerminalAnswer authorise(const TerminalRequest& r) override { return real.authorise(r); }
+    void confirm(const QString& nsu) override { real.confirm(nsu); }
+    void undo(const QString& nsu) override { real.undo(nsu); }
+    std::optional<TerminalState> status(const QString& nsu) override { return real.status(nsu); }
+    QList<PendingTransaction> pending() override
+    {
+        if (auto before = std::exchange(beforeList, {}))
+            before();
+        const QList<PendingTransaction> list = real.pending();
+        if (auto after = std::exchange(afterList, {}))
+            after();
+        return list;
+    }
+};
+
+PurchaseSettlement::Outcome outcomeOf(const QList<PurchaseSettlement::Result>& results, const QString& nsu)
+{
+    for (const auto& r : results)
+        if (r.nsu == nsu)
+            return r.outcome;
+    return PurchaseSettlement::Outcome::Unsettled;
+}
+
+int staleBalances()
+{
+    return int(PacketVariant::packet(Srv_kvb52814::getSaldosDesatualizados()).rows().size());
 }
 } // namespace
 
@@ -162,6 +205,189 @@ private slots:
         QCOMPARE(f.store->count(QStringLiteral("FROM EXTRATOCONS WHERE CDFAMILISALD = '001'")), 2);
         QVERIFY(PurchaseRecovery::settleJournal(journalFile).isEmpty()); // a second run finds nothing to do
         Wst00001::setPaymentTerminal(nullptr);
+    }
+
+    // A settler (a starting kiosk, recover) runs while a kiosk orders and gets its approval,
+    // paused around the terminal's pending list; the kiosk then journals the approval,
+    // records and settles. Alive, its charge is never undone under it; dead, it is undone.
+    void aSettlerNeverUndoesAPurchaseBeingMade_data()
+    {
+        QTest::addColumn<bool>("beforeList"); // order and approval before the terminal lists (else just after)
+        QTest::addColumn<bool>("kioskAlive"); // it holds its purchase's lock (else it died after the approval)
+        QTest::newRow("approved before the list, kiosk alive") << true << true;
+        QTest::newRow("approved after the list, kiosk alive") << false << true;
+        QTest::newRow("approved before the list, kiosk died") << true << false;
+    }
+    void aSettlerNeverUndoesAPurchaseBeingMade()
+    {
+        QFETCH(bool, beforeList);
+        QFETCH(bool, kioskAlive);
+        ManualClock clock(QDateTime(QDate(2026, 12, 8), QTime(10, 0)));
+        Clock::setInstance(&clock);
+        const auto restore = qScopeGuard([] { Clock::setInstance(nullptr); });
+        ModuleFixture f;
+        f.seedBranch(1);
+        QTemporaryDir dir;
+        SimulatedTerminal sim(TerminalSettings(), dir.filePath(QStringLiteral("tx.db")), [](int) {});
+        PausingTerminal terminal(sim);
+        PurchaseJournal journal(dir.filePath(QStringLiteral("purchase-journal.db")));
+        StoreLedger ledger;
+        PurchaseRecord order = purchase(QString(), 25);
+        order.id = PurchaseRecord::newId();
+        order.packet = Packets::movement({}, 0);
+        ExclusiveLock kiosk(journal.lockFile(order));
+        PurchaseRecord paid;
+        (beforeList ? terminal.beforeList : terminal.afterList) = [&] {
+            QVERIFY(kiosk.tryLock());
+            journal.write(order, PurchaseState::Ordered);
+            TerminalRequest request;
+            request.amount = 25;
+            paid = purchase(sim.authorise(request).nsu, 25, DateTimeValue::fromDateTime(clock.now()));
+            paid.id = order.id;
+            if (!kioskAlive)
+                kiosk.unlock();
+        };
+        PurchaseSettlement settler(journal, ledger, terminal, [](int) {});
+        settler.setKioskTill(order.CDFILIAL, order.CDCAIXA);
+        settler.settleAll();
+        if (kioskAlive) {
+            journal.write(paid, PurchaseState::Authorised);
+            QCOMPARE(ledger.record(paid), QString());
+            const auto r = settler.settle({paid, PurchaseState::Authorised, QString(), {}});
+            QCOMPARE(PurchaseSettlement::outcomeName(r.outcome), QStringLiteral("confirmed"));
+        }
+        QCOMPARE(sim.status(paid.nsu), kioskAlive ? TerminalState::Confirmed : TerminalState::Undone);
+        QCOMPARE(f.store->count(QStringLiteral("FROM MOVCAIXA")), kioskAlive ? 1 : 0);
+    }
+
+    // The terminal's files were lost and its NSUs started again: a kiosk killed between the
+    // approval and its journal line leaves a charge whose NSU the store holds for a credit
+    // of 10,00 made at 10:00. Another amount, or the same half an hour later, is not it.
+    void aReusedNsuIsNotTakenForAnotherPurchase_data()
+    {
+        QTest::addColumn<double>("amount");
+        QTest::addColumn<bool>("journalKept"); // the earlier purchase is in the journal's archive
+        QTest::newRow("another amount") << 43.21 << true;
+        QTest::newRow("another amount, journal lost") << 43.21 << false;
+        QTest::newRow("same amount, later") << 10.0 << true;
+        QTest::newRow("same amount, later, journal lost") << 10.0 << false;
+    }
+    void aReusedNsuIsNotTakenForAnotherPurchase()
+    {
+        QFETCH(double, amount);
+        QFETCH(bool, journalKept);
+        ManualClock clock(QDateTime(QDate(2026, 12, 8), QTime(10, 0)));
+        Clock::setInstance(&clock);
+        const auto restore = qScopeGuard([] { Clock::setInstance(nullptr); });
+        ModuleFixture f;
+        f.seedBranch(1);
+        QTemporaryDir dir;
+        PurchaseJournal journal(dir.filePath(QStringLiteral("purchase-journal.db")));
+        StoreLedger ledger;
+        TerminalRequest request;
+        request.amount = 10;
+        SimulatedTerminal lost(TerminalSettings(), dir.filePath(QStringLiteral("lost/tx.db")), [](int) {});
+        PurchaseRecord earlier = purchase(lost.authorise(request).nsu, 10, DateTimeValue::fromDateTime(clock.now()));
+        earlier.id = PurchaseRecord::newId();
+        QCOMPARE(ledger.record(earlier), QString());
+        lost.confirm(earlier.nsu);
+        if (journalKept)
+            journal.write(earlier, PurchaseState::Confirmed);
+
+        clock.advanceMs(30 * 60 * 1000);
+        SimulatedTerminal terminal(TerminalSettings(), dir.filePath(QStringLiteral("new/tx.db")), [](int) {});
+        PurchaseRecord order = purchase(QString(), amount);
+        order.id = PurchaseRecord::newId();
+        order.packet = Packets::movement({}, 0);
+        journal.write(order, PurchaseState::Ordered); // then approved, then killed
+        request.amount = amount;
+        const QString nsu = terminal.authorise(request).nsu;
+        QCOMPARE(nsu, earlier.nsu);
+
+        PurchaseSettlement settler(journal, ledger, terminal, [](int) {});
+        settler.setKioskTill(order.CDFILIAL, order.CDCAIXA);
+        settler.settleAll();
+        QCOMPARE(terminal.status(nsu), TerminalState::Undone);
+        QCOMPARE(f.store->count(QStringLiteral("FROM MOVCAIXA")), 1);
+        QVERIFY(journal.unfinished().isEmpty());
+    }
+
+    // What a settlement cannot finish the usual way: an NSU the terminal does not know, a
+    // balance a crash left behind its lines, a journal that cannot be read. Each ends in
+    // one settlement, reported, and the store's balances agree with their lines after it.
+    void whatNoPlainSettlementFinishes_data()
+    {
+        QTest::addColumn<QString>("journalDamage"); // "", "garbage", "cut", "wrong schema"
+        QTest::addColumn<bool>("terminalKnows");
+        QTest::addColumn<bool>("inStore");
+        QTest::addColumn<bool>("balanceBehind"); // the recording's balance evolution never ran
+        QTest::addColumn<QString>("outcome");
+        using O = PurchaseSettlement::Outcome;
+        const auto name = [](O o) { return PurchaseSettlement::outcomeName(o); };
+        QTest::newRow("unknown NSU, not in the store") << "" << false << false << false << name(O::NotCharged);
+        QTest::newRow("unknown NSU, in the store") << "" << false << true << false << name(O::CreditWithoutPayment);
+        QTest::newRow("balance behind its lines") << "" << true << true << true << name(O::Confirmed);
+        QTest::newRow("garbage journal, in the store") << "garbage" << true << true << false << name(O::Confirmed);
+        QTest::newRow("cut journal, not in the store") << "cut" << true << false << false << name(O::Undone);
+        QTest::newRow("journal of another shape") << "wrong schema" << true << true << false << name(O::Confirmed);
+    }
+    void whatNoPlainSettlementFinishes()
+    {
+        QFETCH(QString, journalDamage);
+        QFETCH(bool, terminalKnows);
+        QFETCH(bool, inStore);
+        QFETCH(bool, balanceBehind);
+        QFETCH(QString, outcome);
+        ManualClock clock(QDateTime(QDate(2026, 12, 8), QTime(10, 0)));
+        Clock::setInstance(&clock);
+        const auto restore = qScopeGuard([] { Clock::setInstance(nullptr); });
+        ModuleFixture f;
+        f.seedBranch(1);
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("purchase-journal.db"));
+        SimulatedTerminal terminal(TerminalSettings(), dir.filePath(QStringLiteral("tx.db")), [](int) {});
+        TerminalRequest request;
+        request.amount = 25;
+        const QString nsu = terminalKnows ? terminal.authorise(request).nsu : QStringLiteral("000000009999");
+        PurchaseRecord p = purchase(nsu, 25, DateTimeValue::fromDateTime(clock.now()));
+        p.id = PurchaseRecord::newId();
+        StoreLedger ledger;
+        if (inStore)
+            QCOMPARE(ledger.record(p), QString());
+        if (balanceBehind) {
+            f.store->exec(QStringLiteral("DELETE FROM SALDOCONS"));
+            QCOMPARE(staleBalances(), 1); // what `kioskctl status` reports
+        }
+        PurchaseJournal(file).write(p, PurchaseState::Authorised); // closed: its log folded into the file
+        if (journalDamage == QLatin1String("garbage") || journalDamage == QLatin1String("cut")) {
+            QFile db(file);
+            QVERIFY(db.open(QIODevice::ReadWrite));
+            if (journalDamage == QLatin1String("cut"))
+                QVERIFY(db.resize(db.size() / 3));
+            else
+                db.write(QByteArray(4096, 'x'));
+        } else if (!journalDamage.isEmpty()) {
+            QFile::remove(file);
+            QSqlDatabase other = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("other"));
+            other.setDatabaseName(file);
+            QVERIFY(other.open());
+            QVERIFY(QSqlQuery(other).exec(QStringLiteral("CREATE TABLE open_purchase (id TEXT, body TEXT)")));
+            other.close();
+            other = QSqlDatabase();
+            QSqlDatabase::removeDatabase(QStringLiteral("other"));
+        }
+
+        PurchaseJournal journal(file);
+        QCOMPARE(journal.setAsideFile().isEmpty(), journalDamage.isEmpty());
+        QCOMPARE(PurchaseJournal::setAsideFiles(file).size(), journalDamage.isEmpty() ? 0 : 1);
+        PurchaseSettlement settler(journal, ledger, terminal, [](int) {});
+        settler.setKioskTill(p.CDFILIAL, p.CDCAIXA);
+        const auto results = settler.settleAll();
+        QCOMPARE(PurchaseSettlement::outcomeName(outcomeOf(results, nsu)), outcome);
+        QCOMPARE(f.store->count(QStringLiteral("FROM MOVCAIXA")), inStore ? 1 : 0);
+        QCOMPARE(staleBalances(), 0);
+        if (terminalKnows)
+            QVERIFY(terminal.pending().isEmpty());
     }
 };
 
