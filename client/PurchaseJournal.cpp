@@ -139,14 +139,14 @@ QString damageOf(LocalDatabase& db)
     QSqlQuery check = db.exec(QStringLiteral("PRAGMA quick_check"));
     if (check.next() && check.value(0).toString() != QLatin1String("ok"))
         return QStringLiteral("damaged: %1").arg(check.value(0).toString());
-    for (const QString table : {QStringLiteral("open_purchase"), QStringLiteral("settled_purchase")}) {
-        QSqlQuery info = db.exec(QStringLiteral("PRAGMA table_info(%1)").arg(table));
+    for (const char* table : {"open_purchase", "settled_purchase"}) {
+        QSqlQuery info = db.exec(QStringLiteral("PRAGMA table_info(%1)").arg(QLatin1String(table)));
         QStringList have;
         while (info.next())
             have << info.value(1).toString().toLower();
         for (const char* column : columns) {
             if (!have.contains(QLatin1String(column)))
-                return QStringLiteral("table %1 has no column %2").arg(table, QLatin1String(column));
+                return QStringLiteral("table %1 has no column %2").arg(QLatin1String(table), QLatin1String(column));
         }
     }
     return QString();

@@ -91,7 +91,7 @@ bool StoreLedger::holdsCharge(const QString& branch, const QString& till, const 
     const QDate from = charge.approvedAt.addSecs(-chargeMovementBeforeS).date();
     const QDate to = charge.approvedAt.addSecs(chargeMovementAfterS).date();
     bool another = false;
-    for (QDate day = from.date(); day <= to.date(); day = day.addDays(1)) {
+    for (QDate day = from; day <= to; day = day.addDays(1)) {
         const QList<Identity> stored = purchaseMovements(
             packetOf(Srv_kvb52814::getMovCaixaNsu(branch, till, charge.nsu, DateTimeValue::fromDate(day))));
         for (const Identity& m : stored) {

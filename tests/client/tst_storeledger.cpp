@@ -16,6 +16,7 @@
 #include "Clock.h"
 #include "ExclusiveLock.h"
 
+#include <QDir>
 #include <QFile>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -286,16 +287,22 @@ private slots:
         StoreLedger ledger;
         TerminalRequest request;
         request.amount = 10;
-        SimulatedTerminal lost(TerminalSettings(), dir.filePath(QStringLiteral("lost/tx.db")), [](int) {});
-        PurchaseRecord earlier = purchase(lost.authorise(request).nsu, 10, DateTimeValue::fromDateTime(clock.now()));
-        earlier.id = PurchaseRecord::newId();
-        QCOMPARE(ledger.record(earlier), QString());
-        lost.confirm(earlier.nsu);
+        const QString txFile = dir.filePath(QStringLiteral("tx.db"));
+        PurchaseRecord earlier;
+        {
+            SimulatedTerminal lost(TerminalSettings(), txFile, [](int) {});
+            earlier = purchase(lost.authorise(request).nsu, 10, DateTimeValue::fromDateTime(clock.now()));
+            earlier.id = PurchaseRecord::newId();
+            QCOMPARE(ledger.record(earlier), QString());
+            lost.confirm(earlier.nsu);
+        }
         if (journalKept)
             journal.write(earlier, PurchaseState::Confirmed);
+        for (const QString& name : QDir(dir.path()).entryList({QStringLiteral("tx.db*")}, QDir::Files))
+            QVERIFY(QFile::remove(dir.filePath(name))); // the terminal's files are lost
 
         clock.advanceMs(30 * 60 * 1000);
-        SimulatedTerminal terminal(TerminalSettings(), dir.filePath(QStringLiteral("new/tx.db")), [](int) {});
+        SimulatedTerminal terminal(TerminalSettings(), txFile, [](int) {});
         PurchaseRecord order = purchase(QString(), amount);
         order.id = PurchaseRecord::newId();
         order.packet = Packets::movement({}, 0);
