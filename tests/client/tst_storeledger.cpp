@@ -15,11 +15,10 @@
 
 #include "Clock.h"
 #include "ExclusiveLock.h"
+#include "LocalDatabase.h"
 
 #include <QDir>
 #include <QFile>
-#include <QSqlDatabase>
-#include <QSqlQuery>
 #include <functional>
 
 #include <QScopeGuard>
@@ -69,6 +68,43 @@ public:
             after();
         return list;
     }
+};
+
+QString authorise(PaymentTerminal& terminal, double amount)
+{
+    TerminalRequest request;
+    request.amount = amount;
+    return terminal.authorise(request).nsu;
+}
+
+// An order of till 0001/001 as the kiosk journals it before asking the terminal: an id, no NSU.
+PurchaseRecord orderOf(double amount)
+{
+    PurchaseRecord order = purchase(QString(), amount);
+    order.id = PurchaseRecord::newId();
+    order.packet = Packets::movement({}, 0);
+    return order;
+}
+
+// A store of one branch, a journal and a clock at 10:00 of 8 December, for one test.
+struct Scene {
+    Scene() : clock(QDateTime(QDate(2026, 12, 8), QTime(10, 0))), journal(dir.filePath(QStringLiteral("journal.db")))
+    {
+        Clock::setInstance(&clock);
+        f.seedBranch(1);
+    }
+    ~Scene() { Clock::setInstance(nullptr); }
+    PurchaseSettlement settler(PaymentTerminal& terminal)
+    {
+        PurchaseSettlement settler(journal, ledger, terminal, [](int) {});
+        settler.setKioskTill(QStringLiteral("0001"), QStringLiteral("001"));
+        return settler;
+    }
+    ManualClock clock;
+    ModuleFixture f;
+    QTemporaryDir dir;
+    PurchaseJournal journal;
+    StoreLedger ledger;
 };
 
 PurchaseSettlement::Outcome outcomeOf(const QList<PurchaseSettlement::Result>& results, const QString& nsu)
@@ -223,42 +259,30 @@ private slots:
     {
         QFETCH(bool, beforeList);
         QFETCH(bool, kioskAlive);
-        ManualClock clock(QDateTime(QDate(2026, 12, 8), QTime(10, 0)));
-        Clock::setInstance(&clock);
-        const auto restore = qScopeGuard([] { Clock::setInstance(nullptr); });
-        ModuleFixture f;
-        f.seedBranch(1);
-        QTemporaryDir dir;
-        SimulatedTerminal sim(TerminalSettings(), dir.filePath(QStringLiteral("tx.db")), [](int) {});
+        Scene s;
+        SimulatedTerminal sim(TerminalSettings(), s.dir.filePath(QStringLiteral("tx.db")), [](int) {});
         PausingTerminal terminal(sim);
-        PurchaseJournal journal(dir.filePath(QStringLiteral("purchase-journal.db")));
-        StoreLedger ledger;
-        PurchaseRecord order = purchase(QString(), 25);
-        order.id = PurchaseRecord::newId();
-        order.packet = Packets::movement({}, 0);
-        ExclusiveLock kiosk(journal.lockFile(order));
+        const PurchaseRecord order = orderOf(25);
+        ExclusiveLock kiosk(s.journal.lockFile(order));
         PurchaseRecord paid;
         (beforeList ? terminal.beforeList : terminal.afterList) = [&] {
             QVERIFY(kiosk.tryLock());
-            journal.write(order, PurchaseState::Ordered);
-            TerminalRequest request;
-            request.amount = 25;
-            paid = purchase(sim.authorise(request).nsu, 25, DateTimeValue::fromDateTime(clock.now()));
+            s.journal.write(order, PurchaseState::Ordered);
+            paid = purchase(authorise(sim, 25), 25, DateTimeValue::fromDateTime(s.clock.now()));
             paid.id = order.id;
             if (!kioskAlive)
                 kiosk.unlock();
         };
-        PurchaseSettlement settler(journal, ledger, terminal, [](int) {});
-        settler.setKioskTill(order.CDFILIAL, order.CDCAIXA);
+        PurchaseSettlement settler = s.settler(terminal);
         settler.settleAll();
         if (kioskAlive) {
-            journal.write(paid, PurchaseState::Authorised);
-            QCOMPARE(ledger.record(paid), QString());
+            s.journal.write(paid, PurchaseState::Authorised);
+            QCOMPARE(s.ledger.record(paid), QString());
             const auto r = settler.settle({paid, PurchaseState::Authorised, QString(), {}});
             QCOMPARE(PurchaseSettlement::outcomeName(r.outcome), QStringLiteral("confirmed"));
         }
         QCOMPARE(sim.status(paid.nsu), kioskAlive ? TerminalState::Confirmed : TerminalState::Undone);
-        QCOMPARE(f.store->count(QStringLiteral("FROM MOVCAIXA")), kioskAlive ? 1 : 0);
+        QCOMPARE(s.f.store->count(QStringLiteral("FROM MOVCAIXA")), kioskAlive ? 1 : 0);
     }
 
     // The terminal's files were lost and its NSUs started again: a kiosk killed between the
@@ -277,46 +301,29 @@ private slots:
     {
         QFETCH(double, amount);
         QFETCH(bool, journalKept);
-        ManualClock clock(QDateTime(QDate(2026, 12, 8), QTime(10, 0)));
-        Clock::setInstance(&clock);
-        const auto restore = qScopeGuard([] { Clock::setInstance(nullptr); });
-        ModuleFixture f;
-        f.seedBranch(1);
-        QTemporaryDir dir;
-        PurchaseJournal journal(dir.filePath(QStringLiteral("purchase-journal.db")));
-        StoreLedger ledger;
-        TerminalRequest request;
-        request.amount = 10;
-        const QString txFile = dir.filePath(QStringLiteral("tx.db"));
+        Scene s;
+        const QString txFile = s.dir.filePath(QStringLiteral("tx.db"));
         PurchaseRecord earlier;
         {
             SimulatedTerminal lost(TerminalSettings(), txFile, [](int) {});
-            earlier = purchase(lost.authorise(request).nsu, 10, DateTimeValue::fromDateTime(clock.now()));
-            earlier.id = PurchaseRecord::newId();
-            QCOMPARE(ledger.record(earlier), QString());
+            earlier = purchase(authorise(lost, 10), 10, DateTimeValue::fromDateTime(s.clock.now()));
+            QCOMPARE(s.ledger.record(earlier), QString());
             lost.confirm(earlier.nsu);
         }
         if (journalKept)
-            journal.write(earlier, PurchaseState::Confirmed);
-        for (const QString& name : QDir(dir.path()).entryList({QStringLiteral("tx.db*")}, QDir::Files))
-            QVERIFY(QFile::remove(dir.filePath(name))); // the terminal's files are lost
-
-        clock.advanceMs(30 * 60 * 1000);
+            s.journal.write(earlier, PurchaseState::Confirmed);
+        for (const QString& name : QDir(s.dir.path()).entryList({QStringLiteral("tx.db*")}, QDir::Files))
+            QVERIFY(QFile::remove(s.dir.filePath(name))); // the terminal's files are lost
+        s.clock.advanceMs(30 * 60 * 1000);
         SimulatedTerminal terminal(TerminalSettings(), txFile, [](int) {});
-        PurchaseRecord order = purchase(QString(), amount);
-        order.id = PurchaseRecord::newId();
-        order.packet = Packets::movement({}, 0);
-        journal.write(order, PurchaseState::Ordered); // then approved, then killed
-        request.amount = amount;
-        const QString nsu = terminal.authorise(request).nsu;
+        s.journal.write(orderOf(amount), PurchaseState::Ordered); // then approved, then killed
+        const QString nsu = authorise(terminal, amount);
         QCOMPARE(nsu, earlier.nsu);
 
-        PurchaseSettlement settler(journal, ledger, terminal, [](int) {});
-        settler.setKioskTill(order.CDFILIAL, order.CDCAIXA);
-        settler.settleAll();
+        s.settler(terminal).settleAll();
         QCOMPARE(terminal.status(nsu), TerminalState::Undone);
-        QCOMPARE(f.store->count(QStringLiteral("FROM MOVCAIXA")), 1);
-        QVERIFY(journal.unfinished().isEmpty());
+        QCOMPARE(s.f.store->count(QStringLiteral("FROM MOVCAIXA")), 1);
+        QVERIFY(s.journal.unfinished().isEmpty());
     }
 
     // What a settlement cannot finish the usual way: an NSU the terminal does not know, a
@@ -345,56 +352,38 @@ private slots:
         QFETCH(bool, inStore);
         QFETCH(bool, balanceBehind);
         QFETCH(QString, outcome);
-        ManualClock clock(QDateTime(QDate(2026, 12, 8), QTime(10, 0)));
-        Clock::setInstance(&clock);
-        const auto restore = qScopeGuard([] { Clock::setInstance(nullptr); });
-        ModuleFixture f;
-        f.seedBranch(1);
-        QTemporaryDir dir;
-        const QString file = dir.filePath(QStringLiteral("purchase-journal.db"));
-        SimulatedTerminal terminal(TerminalSettings(), dir.filePath(QStringLiteral("tx.db")), [](int) {});
-        TerminalRequest request;
-        request.amount = 25;
-        const QString nsu = terminalKnows ? terminal.authorise(request).nsu : QStringLiteral("000000009999");
-        PurchaseRecord p = purchase(nsu, 25, DateTimeValue::fromDateTime(clock.now()));
-        p.id = PurchaseRecord::newId();
-        StoreLedger ledger;
+        Scene s;
+        const QString file = s.dir.filePath(QStringLiteral("purchase-journal.db"));
+        SimulatedTerminal terminal(TerminalSettings(), s.dir.filePath(QStringLiteral("tx.db")), [](int) {});
+        const QString nsu = terminalKnows ? authorise(terminal, 25) : QStringLiteral("000000009999");
+        const PurchaseRecord p = purchase(nsu, 25, DateTimeValue::fromDateTime(s.clock.now()));
         if (inStore)
-            QCOMPARE(ledger.record(p), QString());
+            QCOMPARE(s.ledger.record(p), QString());
         if (balanceBehind) {
-            f.store->exec(QStringLiteral("DELETE FROM SALDOCONS"));
+            s.f.store->exec(QStringLiteral("DELETE FROM SALDOCONS"));
             QCOMPARE(staleBalances(), 1); // what `kioskctl status` reports
         }
         PurchaseJournal(file).write(p, PurchaseState::Authorised); // closed: its log folded into the file
-        if (journalDamage == QLatin1String("garbage") || journalDamage == QLatin1String("cut")) {
-            QFile db(file);
-            QVERIFY(db.open(QIODevice::ReadWrite));
-            if (journalDamage == QLatin1String("cut"))
-                QVERIFY(db.resize(db.size() / 3));
-            else
-                db.write(QByteArray(4096, 'x'));
-        } else if (!journalDamage.isEmpty()) {
-            QFile::remove(file);
-            QSqlDatabase other = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("other"));
-            other.setDatabaseName(file);
-            QVERIFY(other.open());
-            QVERIFY(QSqlQuery(other).exec(QStringLiteral("CREATE TABLE open_purchase (id TEXT, body TEXT)")));
-            other.close();
-            other = QSqlDatabase();
-            QSqlDatabase::removeDatabase(QStringLiteral("other"));
+        QFile db(file);
+        if (journalDamage == QLatin1String("garbage"))
+            QVERIFY(db.open(QIODevice::ReadWrite) && db.write(QByteArray(4096, 'x')) == 4096);
+        else if (journalDamage == QLatin1String("cut"))
+            QVERIFY(db.resize(db.size() / 3));
+        db.close();
+        if (journalDamage == QLatin1String("wrong schema")) {
+            QVERIFY(db.remove());
+            LocalDatabase(file, QStringLiteral("CREATE TABLE open_purchase (id, body)"));
         }
 
         PurchaseJournal journal(file);
         QCOMPARE(journal.setAsideFile().isEmpty(), journalDamage.isEmpty());
         QCOMPARE(PurchaseJournal::setAsideFiles(file).size(), journalDamage.isEmpty() ? 0 : 1);
-        PurchaseSettlement settler(journal, ledger, terminal, [](int) {});
+        PurchaseSettlement settler(journal, s.ledger, terminal, [](int) {});
         settler.setKioskTill(p.CDFILIAL, p.CDCAIXA);
-        const auto results = settler.settleAll();
-        QCOMPARE(PurchaseSettlement::outcomeName(outcomeOf(results, nsu)), outcome);
-        QCOMPARE(f.store->count(QStringLiteral("FROM MOVCAIXA")), inStore ? 1 : 0);
+        QCOMPARE(PurchaseSettlement::outcomeName(outcomeOf(settler.settleAll(), nsu)), outcome);
+        QCOMPARE(s.f.store->count(QStringLiteral("FROM MOVCAIXA")), inStore ? 1 : 0);
         QCOMPARE(staleBalances(), 0);
-        if (terminalKnows)
-            QVERIFY(terminal.pending().isEmpty());
+        QVERIFY(terminal.pending().isEmpty());
     }
 };
 
