@@ -102,6 +102,13 @@ PurchaseSettlement::Result PurchaseSettlement::creditWithoutPayment(const Purcha
 
 namespace
 {
+PurchaseSettlement::Result withNote(PurchaseSettlement::Result r, const QString& note)
+{
+    if (!note.isEmpty())
+        r.text = r.text.isEmpty() ? note : r.text + QStringLiteral("; ") + note;
+    return r;
+}
+
 const QString cancelledIt = QStringLiteral("cancelled the card transaction");
 const QString doesNotKnowIt = QStringLiteral("does not know the card transaction");
 } // namespace
@@ -172,10 +179,7 @@ PurchaseSettlement::Result PurchaseSettlement::settle(const JournalEntry& entry)
         return {p.key(), Outcome::Unsettled, QStringLiteral("ordered, no approval yet")};
     case PurchaseState::Recorded: {
         const QString balances = evolveStaleBalances(p);
-        Result r = confirm(p);
-        if (!balances.isEmpty())
-            r.text = r.text.isEmpty() ? balances : r.text + QStringLiteral("; ") + balances;
-        return r;
+        return withNote(confirm(p), balances);
     }
     case PurchaseState::Authorised:
         break;
@@ -247,10 +251,7 @@ PurchaseSettlement::Result PurchaseSettlement::settle(const JournalEntry& entry)
         return undo(p, failure);
     const QString balances = evolveStaleBalances(p);
     m_journal.write(p, PurchaseState::Recorded);
-    Result r = confirm(p);
-    if (!balances.isEmpty())
-        r.text = r.text.isEmpty() ? balances : r.text + QStringLiteral("; ") + balances;
-    return r;
+    return withNote(confirm(p), balances);
 }
 
 PurchaseSettlement::Result PurchaseSettlement::confirm(const PurchaseRecord& p)
