@@ -16,6 +16,8 @@
 #include "MessagePresenter.h"
 #include "SimulatedTerminal.h"
 #include "SqlConnection.h"
+
+#include <QTimer>
 #include "Srv_kvb52814.h"
 #include "TfrmRecSaldo.h"
 #include "Wst00001.h"
@@ -152,8 +154,11 @@ private:
 class Answers : public MessagePresenter
 {
 public:
-    bool ask(const QString&) override { return true; }
-    void notify(const QString& text) override { notices << text; }
+    void ask(const QString&, Answer answered) override
+    {
+        QTimer::singleShot(0, [answered] { answered(true); });
+    }
+    void notify(const QString& text, Closed) override { notices << text; }
     QStringList notices;
 };
 

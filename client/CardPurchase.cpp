@@ -10,18 +10,19 @@
 #include "FaultPoint.h"
 #include "KioskError.h"
 #include "Logging.h"
-#include "Mensagemzel.h"
 #include "PaidPurchase.h"
 #include "ParametrosZel.h"
 #include "PaymentTerminal.h"
 #include "PurchaseJournal.h"
 #include "PurchaseTexts.h"
 #include "RecSaldoDataSets.h"
+#include "ServerResult.h"
 #include "Srv_kvb52814.h"
+#include "StoreWorker.h"
 #include "Wst00001.h"
-#include "Wst00002.h"
 
 #include <QLocale>
+#include <QThread>
 
 namespace
 {
@@ -39,17 +40,55 @@ QString errorText(const std::exception& e)
 }
 } // namespace
 
-CardPurchase::CardPurchase(Context context, PurchaseOrder order, QString functionCodes)
-    : m_ctx(std::move(context)), m_order(std::move(order)), m_functionCodes(std::move(functionCodes))
+CardPurchase::CardPurchase(Context context, PurchaseOrder order, QString functionCodes, StoreWorker& worker,
+                           QObject* parent)
+    : QObject(parent), m_ctx(std::move(context)), m_order(std::move(order)),
+      m_functionCodes(std::move(functionCodes)), m_worker(worker)
 {
+    qRegisterMetaType<CardPurchase::Result>();
+    qRegisterMetaType<PurchaseState>();
+    m_movCaixa.setFieldDefs(RecSaldoDataSets::movCaixaFields());
+}
+
+void CardPurchase::start()
+{
+    m_running = true;
+    m_worker.run([this] {
+        const Result result = run();
+        StoreWorker::deliver(this, [this, result] {
+            m_running = false;
+            emit ended(result);
+        });
+    });
+}
+
+void CardPurchase::enter(PurchaseState state)
+{
+    // The journal refuses the same steps on disk; here they are refused before anything is done.
+    if (!PurchaseStates::allowed(m_workerState, state)) {
+        const QString text = QStringLiteral("purchase %1 cannot go from %2 to %3")
+                                 .arg(m_id, PurchaseStates::name(m_workerState), PurchaseStates::name(state));
+        qCCritical(lcScreen).noquote() << text;
+        throw KioskError(text);
+    }
+    m_workerState = state;
+    StoreWorker::deliver(this, [this, state] {
+        m_state = state;
+        emit stateChanged(state);
+    });
+}
+
+void CardPurchase::report(const QString& text)
+{
+    StoreWorker::deliver(this, [this, text] { emit progress(text); });
 }
 
 void CardPurchase::chooseReceiptType()
 {
     // The working copy of the receipt-type configuration, on the first row of the card type.
     const bool credit = m_order.card == PurchaseOrder::Card::Credit;
-    ClientDataSet& types = m_ctx.tipRecConf;
-    types.setData(m_ctx.confTipoRece.data());
+    ClientDataSet& types = m_tipRecConf;
+    types.setData(m_ctx.confTipoRece);
     types.open();
     types.setFiltered(false);
     types.setFilter(credit ? creditFilter : debitFilter);
@@ -62,8 +101,7 @@ bool CardPurchase::chargeCard()
     const ParametrosZel& p = m_ctx.parametros;
     PaymentTerminal& terminal = Wst00001::paymentTerminal();
     // What the terminal's own display says is shown in the wait window while it waits.
-    terminal.setDisplay(
-        [this, &p](const QString& prompt) { Wst00002::AtivaProcesso(m_ctx.screen, prompt, p.INCOR1, p.INCOR2); });
+    terminal.setDisplay([this](const QString& prompt) { report(prompt); });
     struct DisplayOff {
         PaymentTerminal& t;
         ~DisplayOff() { t.setDisplay({}); }
@@ -95,8 +133,8 @@ void CardPurchase::fillPacket()
 {
     // A packet of its own for every purchase: created empty, one record.
     const ParametrosZel& p = m_ctx.parametros;
-    ClientDataSet& mov = m_ctx.movCaixa;
-    ClientDataSet& types = m_ctx.tipRecConf;
+    ClientDataSet& mov = m_movCaixa;
+    ClientDataSet& types = m_tipRecConf;
     auto type = [&](const char* field) { return types.fieldByName(QString::fromLatin1(field)).asString(); };
     auto set = [&](const char* field) { return mov.fieldByName(QString::fromLatin1(field)); };
     const double now = DateTimeValue::fromDateTime(Clock::instance().now());
@@ -154,11 +192,31 @@ PurchaseRecord CardPurchase::journalRecord() const
     r.NRGNFDOCNFIS = m_gnf;
     r.receiptPort = m_receiptPort;
     // Until the fiscal date is known, the movement's own date stands for it.
-    m_ctx.movCaixa.first();
-    r.DTMOVIDOCNFIS =
-        m_fiscalDate != 0 ? m_fiscalDate : m_ctx.movCaixa.fieldByName(QStringLiteral("DTMOVIMCAIXA")).asDateTime();
-    r.packet = m_ctx.movCaixa.data();
+    ClientDataSet& mov = const_cast<ClientDataSet&>(m_movCaixa);
+    mov.first();
+    r.DTMOVIDOCNFIS = m_fiscalDate != 0 ? m_fiscalDate : mov.fieldByName(QStringLiteral("DTMOVIMCAIXA")).asDateTime();
+    r.packet = mov.data();
     return r;
+}
+
+double CardPurchase::freshFamilyBalance() const
+{
+    // The receipt's balance after the credit starts from what the store holds now, not from
+    // what the screen showed: another kiosk may have credited the consumer meanwhile.
+    try {
+        const QVariant answer = Srv_kvb52814::getSaldoCons(m_order.branch, m_order.client, m_order.consumer);
+        if (PacketVariant::isPacket(answer)) {
+            ClientDataSet balances(QStringLiteral("cdsSALDOCONS"));
+            balances.setData(answer);
+            if (balances.locate(QStringLiteral("CDFAMILISALD"), m_order.family))
+                return balances.fieldByName(QStringLiteral("VRSALDCONFAM")).asFloat();
+        } else {
+            qCWarning(lcScreen).noquote() << "balance before the receipt not read:" << answer.toString();
+        }
+    } catch (const std::exception& e) {
+        qCWarning(lcScreen).noquote() << "balance before the receipt not read:" << errorText(e);
+    }
+    return m_order.balanceBefore;
 }
 
 void CardPurchase::printAndRecord(PaidPurchase& paid)
@@ -170,25 +228,28 @@ void CardPurchase::printAndRecord(PaidPurchase& paid)
     m_gnf.clear();
     m_fiscalDate = Wst00001::DataMoviFiscal(p.IDESQUEMA);
 
-    // The credit receipt, for the balance and the name the consumer saw. From the moment
-    // it is sent the consumer may hold it, whole or in part: an undo then owes a slip.
+    // The credit receipt. From the moment it is sent the consumer may hold it, whole or in
+    // part: an undo then owes a slip.
+    const double balanceBefore = freshFamilyBalance();
     m_receiptPort = Wst00001::receiptPort(p.CDPORTAIMPFIS, p.CDPORTIMPNF1, p.UTILIZAIMPFIS);
     const QString none;
     Wst00001::Compr_CredPessoal(p.CDPORTAIMPFIS, p.STTOTCOMPCRED, none, p.CDFILIAL, p.CDCAIXA, p.IDESQUEMA, m_coo,
-                                m_gnf, &m_ctx.movCaixa, m_order.balanceBefore, m_order.consumerName, m_depositNumber,
+                                m_gnf, &m_movCaixa, balanceBefore, m_order.consumerName, m_depositNumber,
                                 p.IDIMPCOMPCREDPE, p.IDPAISINTEGRA, p.IDTIPOIMPNF1, p.CDPORTIMPNF1, 0, none, p.NMCAIXA,
                                 p.DSENDEFILI, none, p.CDINSCMUNIFILI, none, none, p.UTILIZAIMPFIS, 0, 0);
     paid.record() = journalRecord();
     paid.journalPrinted();
+    enter(PurchaseState::Printed);
     FaultPoint::hit("after-printing");
 
     // The day's first coupon; the purchase does not depend on it.
     Srv_kvb52814::setGravaCupomInicial(p.CDFILIAL, p.CDCAIXA, m_coo, m_fiscalDate);
-    Wst00002::AtivaProcesso(m_ctx.screen, QStringLiteral("Imprimindo comprovante TEF..."), p.INCOR1, p.INCOR2);
+    report(QStringLiteral("Imprimindo comprovante TEF..."));
 
     // The recording; the ledger, not its answer, then says whether the credit is there.
     const PurchaseRecord& r = paid.record();
     paid.recordingCalled();
+    enter(PurchaseState::Recording);
     const QVariant result = Srv_kvb52814::setGravaCompCred(PacketVariant::of(r.packet), r.CDFILIAL, r.CDCAIXA,
                                                            p.CDCLIENTE, r.CDCONSUMIDOR, r.CDFAMILISALD, m_depositNumber,
                                                            m_coo, m_gnf, QString(), r.DTABERCAIX, m_fiscalDate);
@@ -197,16 +258,50 @@ void CardPurchase::printAndRecord(PaidPurchase& paid)
     const QString l = QStringList{r.CDCONSUMIDOR, r.CDFAMILISALD, m_depositNumber,         m_coo,
                                   m_gnf,          QString(),      shortDate(r.DTABERCAIX), shortDate(m_fiscalDate)}
                           .join(QLatin1Char('-'));
-    Mensagemzel::MensagemMetodo(result, true, 0, QStringLiteral("setGravaCompCred"), d, l, p.IDESQUEMA);
+    // A failure is logged with the call; the ledger, below, decides what the consumer is told.
+    ServerResult::logFailure(result, QStringLiteral("setGravaCompCred"), d, l, p.IDESQUEMA);
     paid.settleFromLedger();
-
-    if (m_ctx.showNewBalance)
-        m_ctx.showNewBalance();
 }
+
+void CardPurchase::followJournal(PurchaseJournal& journal)
+{
+    // After the settlement the journal holds where the purchase ended; memory follows it.
+    try {
+        const auto entry = journal.findKey(m_id);
+        if (entry && entry->state != m_workerState) {
+            m_workerState = entry->state;
+            const PurchaseState state = entry->state;
+            StoreWorker::deliver(this, [this, state] {
+                m_state = state;
+                emit stateChanged(state);
+            });
+        }
+    } catch (const std::exception& e) {
+        qCWarning(lcScreen).noquote() << "purchase" << m_id << ": journal not read:" << errorText(e);
+    }
+}
+
+namespace
+{
+CardPurchase::Result ending(CardPurchase::End end, const QString& notice)
+{
+    CardPurchase::Result r;
+    r.end = end;
+    r.notice = notice;
+    return r;
+}
+} // namespace
 
 CardPurchase::Result CardPurchase::run()
 {
-    const ParametrosZel& p = m_ctx.parametros;
+    Result result = runSteps();
+    result.outputs = m_out;
+    result.movCaixa = m_movCaixa.active() ? m_movCaixa.data() : DataPacket();
+    return result;
+}
+
+CardPurchase::Result CardPurchase::runSteps()
+{
     std::unique_ptr<PurchaseJournal> journal;
     std::unique_ptr<ExclusiveLock> lock;
     // The order goes into the journal, and this kiosk takes the purchase's lock, before the
@@ -220,11 +315,13 @@ CardPurchase::Result CardPurchase::run()
         lock = std::make_unique<ExclusiveLock>(journal->lockFile(orderRecord()));
         lock->tryLock();
         journal->write(orderRecord(), PurchaseState::Ordered, QStringLiteral("ordered"));
+        FaultPoint::hit("after-order");
+        journal->write(orderRecord(), PurchaseState::Charging, QStringLiteral("terminal asked"));
+        enter(PurchaseState::Charging);
     } catch (const std::exception& e) {
         qCCritical(lcScreen).noquote() << "purchase not started, the terminal was not asked:" << errorText(e);
-        return {End::Failed, errorText(e) + QLatin1Char('\n') + PurchaseTexts::notStarted()};
+        return ending(End::Failed, PurchaseTexts::notStarted());
     }
-    FaultPoint::hit("after-order");
     // However it ends, a purchase the journal holds as finished gives its lock file up.
     struct LockRelease {
         PurchaseJournal& journal;
@@ -243,63 +340,64 @@ CardPurchase::Result CardPurchase::run()
     auto notCharged = [&](const QString& why) {
         try {
             journal->write(orderRecord(), PurchaseState::Declined, why);
+            enter(PurchaseState::Declined);
         } catch (const std::exception& e) {
             qCWarning(lcScreen).noquote() << "purchase" << m_id << ": journal not written:" << errorText(e);
         }
     };
     try {
         if (!chargeCard()) {
-            Wst00002::DesativaProcesso();
             qCInfo(lcScreen) << "card transaction not carried out, result" << m_out.result;
             notCharged(QStringLiteral("refused by the terminal (%1)").arg(m_out.result));
-            return {End::Refused, PurchaseTexts::terminalRefused()};
+            return ending(End::Refused, PurchaseTexts::terminalRefused());
         }
     } catch (const std::exception& e) {
-        Wst00002::DesativaProcesso();
+        qCWarning(lcScreen).noquote() << "card transaction failed:" << errorText(e);
         notCharged(errorText(e));
-        return {End::Failed, errorText(e)};
+        return ending(End::Failed, PurchaseTexts::terminalRefused());
     }
     qCInfo(lcScreen).noquote() << "card transaction approved, NSU" << m_out.nsu;
 
     // From here the card holder's money is pending: every way out settles the purchase.
+    const auto progressText = [this](const QString& text) { report(text); };
     try {
         fillPacket();
     } catch (const std::exception& e) {
-        Wst00002::DesativaProcesso();
+        qCWarning(lcScreen).noquote() << "purchase" << m_out.nsu << "stopped before its journal entry:" << errorText(e);
         PurchaseRecord bare = orderRecord();
         bare.nsu = m_out.nsu;
-        bare.CDFILIAL = m_order.branch;
-        bare.CDCAIXA = m_order.till;
-        PaidPurchase unrecordable(m_ctx.support, {}, bare);
-        return {End::Failed, errorText(e) + QLatin1Char('\n') + unrecordable.rescue(errorText(e))};
+        PaidPurchase unrecordable(m_ctx.support, progressText, bare);
+        const QString notice = unrecordable.rescue(errorText(e));
+        followJournal(*journal);
+        return ending(End::Failed, notice);
     }
-    auto waitText = [this, &p](const QString& text) {
-        Wst00002::AtivaProcesso(m_ctx.screen, text, p.INCOR1, p.INCOR2);
-    };
-    PaidPurchase paid(m_ctx.support, waitText, journalRecord());
+    PaidPurchase paid(m_ctx.support, progressText, journalRecord());
     try {
         paid.journalApproval();
+        enter(PurchaseState::Authorised);
         FaultPoint::hit("after-approval");
     } catch (const std::exception& e) {
-        Wst00002::DesativaProcesso();
-        return {End::Failed, errorText(e)};
+        qCWarning(lcScreen).noquote() << "purchase" << m_out.nsu << ":" << errorText(e);
+        followJournal(*journal);
+        return ending(End::Failed, paid.outcomeText().isEmpty() ? PurchaseTexts::undone() : paid.outcomeText());
     }
 
-    // The wait window closes whatever happens while it is open.
-    waitText(QStringLiteral("Aguarde! Imprimindo cupom..."));
+    report(QStringLiteral("Aguarde! Imprimindo cupom..."));
     try {
         printAndRecord(paid);
     } catch (const std::exception& e) {
-        Wst00002::DesativaProcesso();
         const QString text = errorText(e);
-        qCWarning(lcScreen).noquote() << "purchase stopped:" << text;
+        qCWarning(lcScreen).noquote() << "purchase" << m_out.nsu << "stopped:" << text;
+        QString notice;
         if (paid.settled()) {
-            const QString outcome = paid.outcomeText();
-            return {End::Failed, outcome.isEmpty() ? text : outcome + QLatin1Char('\n') + text};
+            notice = paid.outcomeText();
+        } else {
+            paid.record().receiptPort = m_receiptPort;
+            notice = paid.rescue(text);
         }
-        paid.record().receiptPort = m_receiptPort;
-        return {End::Failed, text + QLatin1Char('\n') + paid.rescue(text)};
+        followJournal(*journal);
+        return ending(End::Failed, notice.isEmpty() ? PurchaseTexts::unsettled() : notice);
     }
-    Wst00002::DesativaProcesso();
-    return {End::Completed, paid.outcomeText()};
+    followJournal(*journal);
+    return ending(End::Completed, paid.outcomeText());
 }

@@ -1,40 +1,40 @@
 #pragma once
 
+#include "ClientDataSet.h"
+#include "DataPacket.h"
 #include "ModuleExport.h"
+#include "ParametrosZel.h"
 #include "PurchaseOrder.h"
+#include "PurchaseStates.h"
 #include "PurchaseSupport.h"
 
+#include <QObject>
 #include <QString>
-#include <functional>
 
-class ClientDataSet;
 class PaidPurchase;
-class QWidget;
-struct ParametrosZel;
+class PurchaseJournal;
+class StoreWorker;
 struct PurchaseRecord;
 
-// A confirmed card purchase, from the card transaction to the new balance: chooses
-// the receipt-type row, charges the card, fills the cash movement packet, prints the
-// receipt, records the day's first coupon and the purchase, and settles the card
-// transaction with the store's ledger. It works from the purchase order alone: no
-// widget of the screen is read. Once the terminal approved, every way out leaves the
-// purchase recorded and confirmed, undone on the terminal, or in the journal for the
-// next settlement.
-class KVB_EXPORT CardPurchase
+// A confirmed card purchase, from the card transaction to the new balance: chooses the
+// receipt-type row, charges the card, fills the cash movement packet, prints the receipt,
+// records the day's first coupon and the purchase, and settles the card transaction with
+// the store's ledger. It works from the purchase order alone and runs by itself to its
+// end on the store worker's thread: it never opens a box, never waits on a person and
+// touches no widget. What it does is reported as signals on the thread that made it
+// (its state, texts for the wait window, its end); once the terminal approved, every way
+// out leaves the purchase recorded and confirmed, undone on the terminal, or in the
+// journal for the next settlement.
+class KVB_EXPORT CardPurchase : public QObject
 {
+    Q_OBJECT
 public:
-    // The screen's parts the purchase uses: its parameters, its data sets (the
-    // receipt-type configuration, its working copy and the packet, which the printer
-    // and the tests read), the screen the wait window covers, and what it shows once
-    // the purchase is recorded.
+    // What the purchase takes from the screen, as values: its parameters and the
+    // receipt-type configuration as loaded, and what a paid purchase relies on.
     struct Context {
-        const ParametrosZel& parametros;
-        ClientDataSet& confTipoRece;
-        ClientDataSet& tipRecConf;
-        ClientDataSet& movCaixa;
-        QWidget* screen = nullptr;
+        ParametrosZel parametros;
+        DataPacket confTipoRece;
         PurchaseSupport support;
-        std::function<void()> showNewBalance;
     };
 
     // What the terminal wrote back for this purchase.
@@ -55,25 +55,47 @@ public:
     struct Result {
         End end = End::Failed;
         QString notice; // what the consumer is told, empty on a plain success
+        TerminalOutputs outputs;
+        DataPacket movCaixa; // the cash movement packet as sent to the store (empty before it was filled)
     };
 
-    CardPurchase(Context context, PurchaseOrder order, QString functionCodes);
+    CardPurchase(Context context, PurchaseOrder order, QString functionCodes, StoreWorker& worker,
+                 QObject* parent = nullptr);
 
-    // Runs the purchase to its end. Never throws: an error's text is the result's notice.
-    Result run();
-    const TerminalOutputs& outputs() const { return m_out; }
+    // Starts the purchase on the worker's thread and returns at once; `ended` says how it ended.
+    void start();
+    PurchaseState state() const { return m_state; }
+    bool running() const { return m_running; }
+    const PurchaseOrder& order() const { return m_order; }
+
+signals:
+    void stateChanged(PurchaseState state);
+    // What the wait window shows now: the printing, the terminal's own prompts, a retry.
+    void progress(const QString& text);
+    void ended(const CardPurchase::Result& result);
 
 private:
+    // Worker side: every member below is touched only on the worker until `ended`.
+    Result run();
+    Result runSteps();
+    void enter(PurchaseState state);
+    void followJournal(PurchaseJournal& journal);
+    double freshFamilyBalance() const;
+    void report(const QString& text);
     void chooseReceiptType();
     bool chargeCard();
     void fillPacket();
     void printAndRecord(PaidPurchase& paid);
+    void readBalances(Result& result);
     PurchaseRecord journalRecord() const;
     PurchaseRecord orderRecord() const;
 
     Context m_ctx;
     const PurchaseOrder m_order;
     const QString m_functionCodes;
+    StoreWorker& m_worker;
+    ClientDataSet m_tipRecConf{QStringLiteral("cdsTipRecConf")};
+    ClientDataSet m_movCaixa{QStringLiteral("cdsMovCaixa")};
     TerminalOutputs m_out;
     QString m_id; // the purchase's id in the journal, given at the order
     QString m_depositNumber;
@@ -81,4 +103,12 @@ private:
     QString m_gnf;
     double m_fiscalDate = 0;
     QString m_receiptPort; // set once the receipt is out
+    PurchaseState m_workerState = PurchaseState::Ordered;
+    bool m_journalled = false;
+
+    // Screen side.
+    PurchaseState m_state = PurchaseState::Ordered;
+    bool m_running = false;
 };
+
+Q_DECLARE_METATYPE(CardPurchase::Result)

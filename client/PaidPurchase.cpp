@@ -6,7 +6,7 @@
 #include "PaymentTerminal.h"
 #include "PurchaseSettlement.h"
 #include "PurchaseTexts.h"
-#include "EventPause.h"
+#include <QThread>
 #include "StoreLedger.h"
 #include "Wst00001.h"
 
@@ -31,11 +31,17 @@ void PaidPurchase::journalApproval()
 void PaidPurchase::journalPrinted()
 {
     try {
-        m_journal.write(m_record, PurchaseState::Authorised, QStringLiteral("receipt printed"));
+        m_journal.write(m_record, PurchaseState::Printed, QStringLiteral("receipt printed"));
     } catch (const KioskError& e) {
         qCWarning(lcScreen).noquote() << "purchase" << m_record.nsu
                                       << "printed; the fuller journal entry could not be written:" << e.message();
     }
+}
+
+void PaidPurchase::recordingCalled()
+{
+    m_recordingTried = true;
+    journalQuietly(PurchaseState::Recording, QString());
 }
 
 void PaidPurchase::settleFromLedger()
@@ -49,8 +55,9 @@ void PaidPurchase::settleFromLedger()
         qCWarning(lcScreen).noquote() << "purchase" << m_record.nsu
                                       << ": the store cannot say whether it is recorded:" << e.what();
     }
-    auto sleeper =
-        m_support.sleeper ? m_support.sleeper : PurchaseSettlement::Sleeper(&EventPause::forMs);
+    // The waits between attempts run on the store worker's thread, never on the screen's.
+    auto sleeper = m_support.sleeper ? m_support.sleeper
+                                     : PurchaseSettlement::Sleeper([](int ms) { QThread::msleep(ulong(ms)); });
     PurchaseSettlement settlement(m_journal, *m_ledger, Wst00001::paymentTerminal(), sleeper);
     if (!recorded && attempts > 1) {
         // The call just made was the first attempt; the settlement makes the others.

@@ -29,7 +29,8 @@ public:
     // A fuller snapshot (receipt counters, deposit number, fiscal date, the receipt's
     // printer); the entry written at approval still serves if this one cannot be written.
     void journalPrinted();
-    void recordingCalled() { m_recordingTried = true; }
+    // The store is about to be asked to record it: from here the ledger decides.
+    void recordingCalled();
 
     // After the recording was called: the store's ledger says whether it holds the purchase.
     // Recorded: confirm. Not recorded: record again a few times, the wait window saying so,

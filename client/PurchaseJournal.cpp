@@ -67,12 +67,7 @@ QJsonObject lineOf(const PurchaseRecord& purchase, PurchaseState state, const QS
 
 std::optional<PurchaseState> stateFromName(const QString& name)
 {
-    for (PurchaseState s : {PurchaseState::Ordered, PurchaseState::Authorised, PurchaseState::Recorded,
-                            PurchaseState::Confirmed, PurchaseState::Undone, PurchaseState::Declined}) {
-        if (purchaseStateName(s) == name)
-            return s;
-    }
-    return std::nullopt;
+    return PurchaseStates::fromName(name);
 }
 
 // A line written by this journal, or nothing when it does not read as one.
@@ -197,21 +192,7 @@ QString PurchaseRecord::newId()
 
 QString purchaseStateName(PurchaseState state)
 {
-    switch (state) {
-    case PurchaseState::Ordered:
-        return QStringLiteral("ordered");
-    case PurchaseState::Authorised:
-        return QStringLiteral("authorised");
-    case PurchaseState::Recorded:
-        return QStringLiteral("recorded");
-    case PurchaseState::Confirmed:
-        return QStringLiteral("confirmed");
-    case PurchaseState::Undone:
-        return QStringLiteral("undone");
-    case PurchaseState::Declined:
-        return QStringLiteral("declined");
-    }
-    return QString();
+    return PurchaseStates::name(state);
 }
 
 PurchaseJournal::PurchaseJournal(QString file) : m_file(databaseFile(file))
@@ -299,15 +280,24 @@ void PurchaseJournal::write(const PurchaseRecord& purchase, PurchaseState state,
         throw KioskError(QStringLiteral("%1: a purchase without NSU cannot be journalled").arg(m_file));
     const QString key = purchase.key();
     const QVariantMap values = rowValues(key, purchase, state, lineOf(purchase, state, note));
-    const bool finished = JournalEntry{purchase, state, note, {}}.finished();
+    const bool finished = PurchaseStates::finished(state);
     LocalTransaction tx(*m_db);
     // The order a purchase was first written in is kept through its changes of state.
-    QSqlQuery first = m_db->exec(QStringLiteral("SELECT seq FROM open_purchase WHERE id = :id UNION ALL "
-                                                "SELECT seq FROM settled_purchase WHERE id = :id"),
+    QSqlQuery first = m_db->exec(QStringLiteral("SELECT seq, state FROM open_purchase WHERE id = :id UNION ALL "
+                                                "SELECT seq, state FROM settled_purchase WHERE id = :id"),
                                  {{QStringLiteral("id"), key}});
     qint64 seq = 0;
     if (first.next()) {
         seq = first.value(0).toLongLong();
+        // A step the purchase's life does not allow (a declined purchase recorded, a confirmed
+        // one undone) is a fault in whoever asks for it: refused, and the entry stays as it is.
+        const auto was = stateFromName(first.value(1).toString());
+        if (was && !PurchaseStates::allowed(*was, state)) {
+            const QString text = QStringLiteral("%1: purchase %2 cannot go from %3 to %4")
+                                     .arg(m_file, key, purchaseStateName(*was), purchaseStateName(state));
+            qCCritical(lcJournal).noquote() << text;
+            throw KioskError(text);
+        }
     } else {
         QSqlQuery next = m_db->exec(QStringLiteral("SELECT COALESCE(MAX(seq), 0) + 1 FROM (SELECT seq FROM "
                                                    "open_purchase UNION ALL SELECT MAX(seq) FROM settled_purchase)"));

@@ -2,6 +2,7 @@
 
 #include "DataPacket.h"
 #include "ModuleExport.h"
+#include "PurchaseStates.h"
 
 #include <QDateTime>
 #include <QList>
@@ -42,12 +43,6 @@ struct KVB_EXPORT PurchaseRecord {
     double amount() const; // VRMOVIVEND of the packet's first row
 };
 
-// Where a purchase stands. Ordered: confirmed by the consumer, the terminal about
-// to be asked (no NSU yet); Authorised: the terminal approved it and the card is
-// charged, pending; Recorded: the store committed it; Confirmed: the terminal was
-// told to settle it (finished); Undone: it could not be recorded and the terminal
-// cancelled it (finished); Declined: the terminal never charged it (finished).
-enum class PurchaseState { Ordered, Authorised, Recorded, Confirmed, Undone, Declined };
 KVB_EXPORT QString purchaseStateName(PurchaseState state);
 
 struct KVB_EXPORT JournalEntry {
@@ -55,10 +50,7 @@ struct KVB_EXPORT JournalEntry {
     PurchaseState state = PurchaseState::Authorised;
     QString note; // why it was undone, or what stood in the way last time
     QDateTime at;
-    bool finished() const
-    {
-        return state == PurchaseState::Confirmed || state == PurchaseState::Undone || state == PurchaseState::Declined;
-    }
+    bool finished() const { return PurchaseStates::finished(state); }
 };
 
 // The kiosk's purchase journal: a local SQLite file beside the kiosk's data (write-ahead

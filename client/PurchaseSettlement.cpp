@@ -176,13 +176,18 @@ PurchaseSettlement::Result PurchaseSettlement::settle(const JournalEntry& entry)
     case PurchaseState::Declined:
         return {p.nsu, Outcome::NotCharged, entry.note};
     case PurchaseState::Ordered:
+    case PurchaseState::Charging:
         return {p.key(), Outcome::Unsettled, QStringLiteral("ordered, no approval yet")};
-    case PurchaseState::Recorded: {
+    case PurchaseState::Recorded:
+    case PurchaseState::Confirming: {
         const QString balances = evolveStaleBalances(p);
         return withNote(confirm(p), balances);
     }
     case PurchaseState::Authorised:
-        break;
+    case PurchaseState::Printed:
+    case PurchaseState::Recording:
+    case PurchaseState::Undoing:
+        break; // paid: the ledger decides again
     }
 
     QString failure;
@@ -254,8 +259,10 @@ PurchaseSettlement::Result PurchaseSettlement::settle(const JournalEntry& entry)
     return withNote(confirm(p), balances);
 }
 
-PurchaseSettlement::Result PurchaseSettlement::confirm(const PurchaseRecord& p)
+PurchaseSettlement::Result PurchaseSettlement::confirm(const PurchaseRecord& p, bool retell)
 {
+    if (!retell)
+        m_journal.write(p, PurchaseState::Confirming);
     try {
         m_terminal.confirm(p.nsu);
     } catch (const std::exception& e) {
@@ -275,22 +282,27 @@ PurchaseSettlement::Result PurchaseSettlement::confirm(const PurchaseRecord& p)
         qCWarning(lcJournal).noquote() << "purchase" << p.nsu << "recorded; the terminal did not confirm it:" << text;
         return {p.nsu, Outcome::ConfirmLater, text};
     }
-    m_journal.write(p, PurchaseState::Confirmed);
+    if (!retell)
+        m_journal.write(p, PurchaseState::Confirmed);
     return {p.nsu, Outcome::Confirmed, QString()};
 }
 
-PurchaseSettlement::Result PurchaseSettlement::undo(const PurchaseRecord& p, const QString& reason)
+PurchaseSettlement::Result PurchaseSettlement::undo(const PurchaseRecord& p, const QString& reason, bool retell)
 {
+    if (!retell)
+        m_journal.write(p, PurchaseState::Undoing, reason);
     try {
         m_terminal.undo(p.nsu);
     } catch (const std::exception& e) {
         const QString text = QString::fromUtf8(e.what());
         qCCritical(lcJournal).noquote() << "purchase" << p.nsu << "could neither be recorded (" << reason
                                         << ") nor cancelled on the terminal:" << text;
-        m_journal.write(p, PurchaseState::Authorised, reason + QStringLiteral("; ") + text);
+        if (!retell)
+            m_journal.write(p, PurchaseState::Authorised, reason + QStringLiteral("; ") + text);
         return {p.nsu, Outcome::Unsettled, text};
     }
-    m_journal.write(p, PurchaseState::Undone, reason);
+    if (!retell)
+        m_journal.write(p, PurchaseState::Undone, reason);
     const QString slip = printCancellationSlip(p);
     return {p.nsu, Outcome::Undone, slip.isEmpty() ? reason : reason + QStringLiteral("; ") + slip};
 }
@@ -330,7 +342,7 @@ PurchaseSettlement::Result PurchaseSettlement::settleLocked(const JournalEntry& 
     if (!fresh)
         return {name, Outcome::Unsettled, QStringLiteral("gone from the journal")};
     Result result;
-    if (fresh->state == PurchaseState::Ordered) {
+    if (fresh->state == PurchaseState::Ordered || fresh->state == PurchaseState::Charging) {
         // Ordered, but no approval was journalled: the terminal's pending list was settled
         // first, so no charge of it is left standing.
         m_journal.write(fresh->purchase, PurchaseState::Declined,
@@ -383,8 +395,8 @@ QList<PurchaseSettlement::Result> PurchaseSettlement::settlePending(const QList<
                 results.append({t.nsu, Outcome::InProgress, QStringLiteral("another settler has it now")});
                 continue;
             }
-            results.append(known->state == PurchaseState::Confirmed ? confirm(known->purchase)
-                                                                    : undo(known->purchase, known->note));
+            results.append(known->state == PurchaseState::Confirmed ? confirm(known->purchase, true)
+                                                                    : undo(known->purchase, known->note, true));
             continue;
         }
         if (m_branch.isEmpty()) {
@@ -459,7 +471,7 @@ QList<PurchaseSettlement::Result> PurchaseSettlement::settleAll()
     for (const JournalEntry& entry : m_journal.unfinished()) {
         if (!entry.purchase.nsu.isEmpty())
             openNsus.insert(entry.purchase.nsu);
-        if (entry.state == PurchaseState::Ordered) {
+        if (entry.state == PurchaseState::Ordered || entry.state == PurchaseState::Charging) {
             ordered.append(entry);
             continue;
         }

@@ -77,8 +77,9 @@ public:
     static QString printCancellationSlip(const PurchaseRecord& purchase);
 
 private:
-    Result confirm(const PurchaseRecord& purchase);
-    Result undo(const PurchaseRecord& purchase, const QString& reason);
+    // `retell`: the journal ended it already, only the terminal is told again.
+    Result confirm(const PurchaseRecord& purchase, bool retell = false);
+    Result undo(const PurchaseRecord& purchase, const QString& reason, bool retell = false);
     bool inLedger(const PurchaseRecord& purchase, QString* failure);
     Result creditWithoutPayment(const PurchaseRecord& purchase, const QString& terminalSays);
     Result unknownToTerminal(const PurchaseRecord& purchase);

@@ -16,6 +16,7 @@
 #include "Srv_kvb52814.h"
 #include "TMessages.h"
 #include "Trad_utl.h"
+#include "StoreWorker.h"
 #include "TrdmRecSaldo.h"
 #include "ui_Cli_kvb52814.h"
 
@@ -54,6 +55,9 @@ TfrmRecSaldo::TfrmRecSaldo(QWidget* owner) : QDialog(owner), m_ui(new Ui::TfrmRe
     m_idleRest = new QTimer(this);
     m_idleRest->setSingleShot(true);
     m_idleRest->setTimerType(Qt::PreciseTimer);
+    m_closeWait = new QTimer(this);
+    m_closeWait->setInterval(100); // looks at the clock: tests move it by hand
+    m_worker = new StoreWorker(this);
 
     cdsConsumidor = new ClientDataSet(QStringLiteral("cdsConsumidor"), this);
     cdsSALDOCONS = new ClientDataSet(QStringLiteral("cdsSALDOCONS"), this);
@@ -70,7 +74,12 @@ TfrmRecSaldo::TfrmRecSaldo(QWidget* owner) : QDialog(owner), m_ui(new Ui::TfrmRe
     FormCreate(this);
 }
 
-TfrmRecSaldo::~TfrmRecSaldo() = default;
+TfrmRecSaldo::~TfrmRecSaldo()
+{
+    // A purchase still running on the worker ends before anything it reports to goes away.
+    delete m_worker;
+    m_worker = nullptr;
+}
 
 void TfrmRecSaldo::FormCreate(QObject*)
 {

@@ -1,16 +1,20 @@
 #pragma once
 
+#include "CardPurchase.h"
 #include "ModuleExport.h"
 #include "ParametrosZel.h"
 #include "PurchaseSupport.h"
 
 #include <QDateTime>
 #include <QDialog>
+#include <QPointer>
 #include <QScopedPointer>
 
 #include <functional>
 
+
 class ClientDataSet;
+class StoreWorker;
 class QAbstractButton;
 class QLabel;
 class QTimer;
@@ -67,9 +71,12 @@ public:
     void blbDebtClick(QObject* sender);
     void BlendedBitBtn1Click(QObject* sender);
 
-    // Keeps the screen's events flowing until a card type button has answered
-    // (TipoCartao other than 0) or the idle timeout fired; sleeps between events.
-    void waitForCardType();
+    // Where the OK key's purchase stands: the card type panel or the confirmation waiting
+    // for the consumer, or the card purchase running on the store worker.
+    enum class PurchaseStep { None, CardType, Confirmation, Charging };
+    PurchaseStep purchaseStep() const { return m_step; }
+    // The card purchase running now, or nullptr.
+    CardPurchase* runningPurchase() const { return m_purchase; }
     // Stops and starts the idle timer: a full 15 seconds from now.
     void restartIdleCountdown();
     void stopIdleCountdown();
@@ -79,8 +86,8 @@ public:
     // From the OK key until the purchase has ended: the amount, the family and the
     // menu cannot change, and no input restarts the idle countdown.
     bool purchaseRunning() const { return m_purchaseRunning; }
-    // Ends the modal run; requested while a handler is still running, it takes
-    // effect when that handler has returned.
+    // Ends the modal run; requested while a handler or a card purchase is still running,
+    // it takes effect when that has ended.
     void closeScreen();
     bool closePending() const { return m_closePending; }
     bool keyHandlersAttached() const { return m_keyHandlersAttached; }
@@ -137,8 +144,13 @@ private:
     bool m_closePending = false;
     int m_handlerDepth = 0;
     bool m_purchaseRunning = false;
+    PurchaseStep m_step = PurchaseStep::None;
+    QPointer<CardPurchase> m_purchase;
+    StoreWorker* m_worker = nullptr;
     QDateTime m_idleSince;
     QTimer* m_idleRest = nullptr;
+    QTimer* m_closeWait = nullptr; // the timeout notice's seconds before the screen closes
+    QDateTime m_closeWaitSince;
     QString m_textBeforeStoreWait;
 
     void wireControls();
@@ -150,5 +162,11 @@ private:
     PurchaseOrder takeOrder();
     void lockForPurchase(bool locked);
     void showNewBalance();
+    void notice(const QString& text);
+    void cardTypeAnswered();
+    void confirmationAnswered(const PurchaseOrder& order, bool confirmed);
+    void purchaseEnded(const CardPurchase::Result& result);
+    void endPurchase();
+    void closeWaitTick();
     QString consumerField(const QString& name);
 };

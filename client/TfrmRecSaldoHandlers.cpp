@@ -7,7 +7,6 @@
 #include "Clock.h"
 #include "Consiste.h"
 #include "DateTimeValue.h"
-#include "EventWait.h"
 #include "KioskError.h"
 #include "Logging.h"
 #include "Mensagemzel.h"
@@ -79,6 +78,7 @@ void TfrmRecSaldo::wireControls()
     onClick(QStringLiteral("blbDebt"), &TfrmRecSaldo::blbDebtClick);
     connect(tmrPadrao, &QTimer::timeout, this, &TfrmRecSaldo::idleTick);
     connect(m_idleRest, &QTimer::timeout, this, &TfrmRecSaldo::idleTick);
+    connect(m_closeWait, &QTimer::timeout, this, &TfrmRecSaldo::closeWaitTick);
     // Key preview: the screen sees every key of its window before any control does.
     qApp->installEventFilter(this);
 }
@@ -89,12 +89,13 @@ void TfrmRecSaldo::runHandler(const std::function<void()>& handler)
     try {
         handler();
     } catch (const std::exception& error) {
-        const QString text = QString::fromUtf8(error.what());
-        qCWarning(lcScreen).noquote() << "screen handler failed:" << text;
-        MessagePresenter::instance().notify(text);
+        // The store's or the system's own words stay in the log; the consumer reads the kiosk's.
+        qCWarning(lcScreen).noquote() << "screen handler failed:" << error.what();
+        MessagePresenter::instance().notify(
+            tr("Não foi possível concluir a operação agora. Tente novamente em instantes."));
     }
     --m_handlerDepth;
-    if (m_handlerDepth == 0 && m_closePending) {
+    if (m_handlerDepth == 0 && m_closePending && !m_purchase) {
         m_closePending = false;
         done(QDialog::Rejected);
     }
@@ -102,7 +103,7 @@ void TfrmRecSaldo::runHandler(const std::function<void()>& handler)
 
 void TfrmRecSaldo::closeScreen()
 {
-    if (m_handlerDepth > 0)
+    if (m_handlerDepth > 0 || m_purchase)
         m_closePending = true;
     else
         done(QDialog::Rejected);
@@ -387,16 +388,36 @@ void TfrmRecSaldo::tmrPadraoTimer(QObject*)
 {
     m_ui->lblMensagem->setText(msgPadrao->Msg(QStringLiteral("TEMP_ESG")));
     TempoEsgotado = true;
+    // Walked away at the card type panel: the purchase ends as if nothing was chosen.
+    if (m_step == PurchaseStep::CardType) {
+        m_step = PurchaseStep::None;
+        control(QStringLiteral("PanTipoRece"))->setVisible(false);
+        endPurchase();
+    }
     // A question or notice left open must not keep the screen up for the next person.
     MessagePresenter::instance().dismissOpen();
     // The message stays up for 3 seconds while the screen keeps painting and taking
-    // (and ignoring) input; leaving by the back button ends the wait.
-    EventWait::forMs(3000, [this] { return m_closePending; });
-    closeScreen();
+    // (and ignoring) input; the back button closes at once.
+    m_closeWaitSince = Clock::instance().now();
+    m_closeWait->start();
+}
+
+void TfrmRecSaldo::closeWaitTick()
+{
+    if (m_closeWaitSince.msecsTo(Clock::instance().now()) < 3000)
+        return;
+    m_closeWait->stop();
+    runHandler([this] { closeScreen(); });
 }
 
 void TfrmRecSaldo::bbbVoltarClick(QObject*)
 {
+    // Back at the card type panel gives the purchase up before anything was charged.
+    if (m_step == PurchaseStep::CardType) {
+        TipoCartao = -1;
+        LiberaOK = true;
+        cardTypeAnswered();
+    }
     closeScreen();
 }
 
@@ -405,21 +426,18 @@ void TfrmRecSaldo::bbbVoltarClick(QObject*)
 void TfrmRecSaldo::blbCreditClick(QObject*)
 {
     TipoCartao = 1;
+    cardTypeAnswered();
 }
 
 void TfrmRecSaldo::blbDebtClick(QObject*)
 {
     TipoCartao = 2;
+    cardTypeAnswered();
 }
 
 void TfrmRecSaldo::BlendedBitBtn1Click(QObject*)
 {
     TipoCartao = -1;
     LiberaOK = true;
-}
-
-void TfrmRecSaldo::waitForCardType()
-{
-    // A consumer who walked away ends the wait as if nothing was chosen.
-    EventWait::until([this] { return TipoCartao != 0 || TempoEsgotado; });
+    cardTypeAnswered();
 }

@@ -1,8 +1,10 @@
 // The recharge screen's OK key: the checks, the card type panel and the confirmation,
 // then the purchase order handed to the card purchase, and the screen after it.
-// From the OK key until the purchase has ended the screen takes no input that could
-// change what is charged or credited; only the back button keeps its meaning, and a
-// close it asks for takes effect when the purchase has ended.
+// Nothing here waits: each step ends when it has shown what the consumer must answer,
+// and the answer (a card type button, the question's buttons, the purchase's end)
+// starts the next. From the OK key until the purchase has ended the screen takes no
+// input that could change what is charged or credited; only the back button keeps its
+// meaning, and a close it asks for while the card is charged takes effect at the end.
 #include "TfrmRecSaldo.h"
 
 #include "AmountText.h"
@@ -12,7 +14,9 @@
 #include "Mensagemzel.h"
 #include "PurchaseOrder.h"
 #include "PurchaseTexts.h"
+#include "StoreWorker.h"
 #include "TMessages.h"
+#include "Wst00002.h"
 
 #include <QLabel>
 #include <QTimer>
@@ -21,18 +25,13 @@ namespace
 {
 const QString creditCodes = QStringLiteral("[10;15;24;27;28;29;31;32;33;40]");
 const QString debitCodes = QStringLiteral("[10;17;18;19;25;31;32;33;40]");
-
-bool showBox(const TfrmRecSaldo& screen, const QString& text, const QString& answer, int kind)
-{
-    return Mensagemzel::Mensagem(text, QString(), QStringLiteral("N"), answer, kind, QString(),
-                                 screen.parametros.IDESQUEMA, 0, nullptr);
-}
-
-void notice(const TfrmRecSaldo& screen, const QString& text)
-{
-    showBox(screen, text, QStringLiteral("N"), tmAviso);
-}
 } // namespace
+
+void TfrmRecSaldo::notice(const QString& text)
+{
+    Mensagemzel::Mensagem(text, QString(), QStringLiteral("N"), QStringLiteral("N"), tmAviso, QString(),
+                          parametros.IDESQUEMA, 0, nullptr);
+}
 
 void TfrmRecSaldo::lockForPurchase(bool locked)
 {
@@ -67,7 +66,6 @@ void TfrmRecSaldo::showNewBalance()
     control<QLabel>(QStringLiteral("lblVrSaldoCons"))
         ->setText(AmountText::money(cdsSALDOCONS->fieldByName(QStringLiteral("VRSALDCONFAM")).asFloat(),
                                     AmountText::separator()));
-    control<QLabel>(QStringLiteral("lblMensagem"))->clear();
 }
 
 void TfrmRecSaldo::dxbTclEnterClick(QObject*)
@@ -75,90 +73,117 @@ void TfrmRecSaldo::dxbTclEnterClick(QObject*)
     if (m_purchaseRunning)
         return;
     if (FamiliaSelecionada.isEmpty()) {
-        notice(*this, msgPadrao->Msg(QStringLiteral("Inf_Familia")));
+        notice(msgPadrao->Msg(QStringLiteral("Inf_Familia")));
         return;
     }
     // One purchase at a time; after the idle timeout the screen is closing.
     if (!LiberaOK)
         return;
-    LiberaOK = false;
-    if (TempoEsgotado)
+    if (TempoEsgotado) {
+        LiberaOK = false;
         return;
+    }
+    // Nothing to charge: the terminal is never asked for a purchase of nothing.
+    if (PurchaseOrder::centsOfDigits(ValorDigitado) <= 0) {
+        restartIdleCountdown();
+        notice(msgPadrao->Msg(QStringLiteral("VALOR")));
+        return;
+    }
+    LiberaOK = false;
     restartIdleCountdown();
     CodigosFuncao.clear();
 
-    // The menu and the keypad stay disabled, and input means nothing, until the purchase
-    // has ended; then the idle countdown starts anew, unless the screen is closing.
+    // The menu and the keypad stay disabled, and input means nothing, until the purchase has ended.
     lockForPurchase(true);
-    bool ended = false;
-    auto endPurchase = [this, &ended] {
-        if (ended)
-            return;
-        ended = true;
-        lockForPurchase(false);
-        if (!TempoEsgotado)
-            restartIdleCountdown();
-    };
-    struct EndGuard {
-        std::function<void()> end;
-        ~EndGuard() { end(); }
-    } guard{endPurchase};
-
-    QWidget* cardTypes = control(QStringLiteral("PanTipoRece"));
-    cardTypes->setVisible(true);
+    control(QStringLiteral("PanTipoRece"))->setVisible(true);
     TipoCartao = 0;
-    waitForCardType();
-    cardTypes->setVisible(false);
-    if (TempoEsgotado)
-        return; // walked away at the card type: nothing chosen, the screen closes
+    m_step = PurchaseStep::CardType;
+}
 
-    if (TipoCartao == 1)
-        CodigosFuncao = creditCodes;
-    else if (TipoCartao == 2)
-        CodigosFuncao = debitCodes;
+void TfrmRecSaldo::cardTypeAnswered()
+{
+    if (m_step != PurchaseStep::CardType)
+        return;
+    m_step = PurchaseStep::None;
+    control(QStringLiteral("PanTipoRece"))->setVisible(false);
     if (TipoCartao == -1) {
         endPurchase();
-        notice(*this, PurchaseTexts::cancelled());
+        notice(PurchaseTexts::cancelled());
         return;
     }
+    CodigosFuncao = TipoCartao == 1 ? creditCodes : debitCodes;
+    // Choosing is a touch: the question that follows gets the full countdown.
+    restartIdleCountdown();
 
     // The order is what the consumer confirms: the question names it.
     const PurchaseOrder order = takeOrder();
-    bool confirmed = false;
-    {
-        const Mensagemzel::MessageSubject subject(order.summary(AmountText::separator()));
-        confirmed = showBox(*this, msgPadrao->Msg(QStringLiteral("CONF")), QStringLiteral("S"), tmPergunta);
-    }
-    // A timeout while the question was open: the screen is closing.
-    if (TempoEsgotado)
+    m_step = PurchaseStep::Confirmation;
+    const Mensagemzel::MessageSubject subject(order.summary(AmountText::separator()));
+    Mensagemzel::Mensagem(msgPadrao->Msg(QStringLiteral("CONF")), QString(), QStringLiteral("N"), QStringLiteral("S"),
+                          tmPergunta, QString(), parametros.IDESQUEMA, 0, nullptr,
+                          [this, order](bool yes) { runHandler([&] { confirmationAnswered(order, yes); }); });
+}
+
+void TfrmRecSaldo::confirmationAnswered(const PurchaseOrder& order, bool confirmed)
+{
+    if (m_step != PurchaseStep::Confirmation)
         return;
+    m_step = PurchaseStep::None;
     auto* line = control<QLabel>(QStringLiteral("lblMensagem"));
-    if (confirmed) {
-        stopIdleCountdown();
-        line->setText(msgPadrao->Msg(QStringLiteral("AGUARDE")));
-        CardPurchase::Context context{parametros,
-                                      *cdsConfTipoRece,
-                                      *cdsTipRecConf,
-                                      *cdsMovCaixa,
-                                      this,
-                                      purchaseSupport,
-                                      [this] { showNewBalance(); }};
-        CardPurchase purchase(std::move(context), order, CodigosFuncao);
-        const CardPurchase::Result result = purchase.run();
-        const CardPurchase::TerminalOutputs& out = purchase.outputs();
-        NsuHostTef = out.nsu;
-        AutorizacaoTef = out.authorisation;
-        NrCartaoTef = out.cardNumber;
-        BancoCartaoTef = out.bankCode;
-        RedeTef = out.network;
+    // Declined, or the countdown ran out while the question was open (the screen is closing).
+    if (!confirmed || TempoEsgotado) {
         endPurchase();
-        if (!result.notice.isEmpty()) {
-            if (result.end == CardPurchase::End::Failed)
-                qCWarning(lcScreen).noquote() << "purchase stopped:" << result.notice;
-            notice(*this, result.notice);
+        if (!TempoEsgotado) {
+            line->clear();
+            LiberaOK = true;
         }
+        return;
     }
-    endPurchase();
-    line->clear();
+    stopIdleCountdown();
+    line->setText(msgPadrao->Msg(QStringLiteral("AGUARDE")));
+
+    CardPurchase::Context context{parametros, cdsConfTipoRece->active() ? cdsConfTipoRece->data() : DataPacket(),
+                                  purchaseSupport};
+    auto* purchase = new CardPurchase(std::move(context), order, CodigosFuncao, *m_worker, this);
+    m_purchase = purchase;
+    m_step = PurchaseStep::Charging;
+    connect(purchase, &CardPurchase::progress, this, [this](const QString& text) {
+        Wst00002::AtivaProcesso(this, text, parametros.INCOR1, parametros.INCOR2);
+    });
+    connect(purchase, &CardPurchase::ended, this,
+            [this](const CardPurchase::Result& result) { runHandler([&] { purchaseEnded(result); }); });
+    purchase->start();
+}
+
+void TfrmRecSaldo::purchaseEnded(const CardPurchase::Result& result)
+{
+    Wst00002::DesativaProcesso();
+    m_step = PurchaseStep::None;
+    if (m_purchase)
+        m_purchase->deleteLater();
+    m_purchase = nullptr;
+    NsuHostTef = result.outputs.nsu;
+    AutorizacaoTef = result.outputs.authorisation;
+    NrCartaoTef = result.outputs.cardNumber;
+    BancoCartaoTef = result.outputs.bankCode;
+    RedeTef = result.outputs.network;
+    if (!result.movCaixa.fields().isEmpty())
+        cdsMovCaixa->setData(result.movCaixa);
+    if (result.end == CardPurchase::End::Completed)
+        showNewBalance();
+    control<QLabel>(QStringLiteral("lblMensagem"))->clear();
     LiberaOK = true;
+    endPurchase();
+    // The outcome stays up for at most the countdown: a touch or the timeout dismisses it.
+    if (!result.notice.isEmpty())
+        notice(result.notice);
+    if (m_closePending)
+        closeScreen();
+}
+
+void TfrmRecSaldo::endPurchase()
+{
+    lockForPurchase(false);
+    if (!TempoEsgotado)
+        restartIdleCountdown();
 }

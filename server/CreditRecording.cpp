@@ -155,7 +155,7 @@ QVariant setGravaCompCred(const QVariant& cdsMovCaixaData, const QString& CDFILI
                           const QString& NRDEPOSICONS, const QString& NRCOODOCNFIS, const QString& NRGNFDOCNFIS,
                           const QString& NRSERIEEFCDOCNF, double DTABERCAIX, double DTMOVIDOCNFIS)
 {
-    TrdmRecSaldo* dm = Srv_kvb52814::rdmRecSaldo;
+    TrdmRecSaldo* dm = ServerModule::current();
     try {
         if (!dm)
             ServerModule::instance(); // raises the "not created" failure

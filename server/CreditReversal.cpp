@@ -164,7 +164,7 @@ QString reversalCommittedText()
 QVariant setEstornaCompCred(const QString& CDFILIAL, const QString& CDCAIXA, const QString& CDNSUHOSTTEF,
                             double DTMOVIMCAIXA)
 {
-    TrdmRecSaldo* dm = Srv_kvb52814::rdmRecSaldo;
+    TrdmRecSaldo* dm = ServerModule::current();
     try {
         TrdmRecSaldo& m = ServerModule::instance();
         StoreLimits::text(CDFILIAL, 4, QStringLiteral("CDFILIAL"));

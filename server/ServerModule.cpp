@@ -17,12 +17,23 @@ static void initModuleQrc()
     Q_INIT_RESOURCE(kiosk);
 }
 
+namespace
+{
+thread_local TrdmRecSaldo* threadModule = nullptr;
+} // namespace
+
 namespace ServerModule {
+TrdmRecSaldo* current()
+{
+    return threadModule ? threadModule : Srv_kvb52814::rdmRecSaldo;
+}
+
 TrdmRecSaldo& instance()
 {
-    if (!Srv_kvb52814::rdmRecSaldo)
+    TrdmRecSaldo* module = current();
+    if (!module)
         throw KioskError(QStringLiteral("the recharge data module is not created"));
-    return *Srv_kvb52814::rdmRecSaldo;
+    return *module;
 }
 
 void initResources()
@@ -33,7 +44,17 @@ void initResources()
 
 QString failureText(const std::exception& error)
 {
-    return Zel_vandril::ADOExceptionMessage(
-        error, Srv_kvb52814::rdmRecSaldo ? Srv_kvb52814::rdmRecSaldo->adcRecSaldo : nullptr, QString());
+    TrdmRecSaldo* module = current();
+    return Zel_vandril::ADOExceptionMessage(error, module ? module->adcRecSaldo : nullptr, QString());
 }
 } // namespace ServerModule
+
+ServerModule::ThreadModule::ThreadModule(TrdmRecSaldo* module) : m_previous(threadModule)
+{
+    threadModule = module;
+}
+
+ServerModule::ThreadModule::~ThreadModule()
+{
+    threadModule = m_previous;
+}

@@ -11,7 +11,8 @@ class QSqlQuery;
 // A small SQLite file of the kiosk's own (the purchase journal, the simulated
 // terminal's transactions): write-ahead log, every commit synced to disk, a busy
 // wait so the kiosk and the technician's tool queue instead of failing. One
-// connection per object; statements bind by name.
+// connection per object and thread (a connection belongs to the thread that opened
+// it: the screen's and the store worker's each get theirs); statements bind by name.
 class HOST_EXPORT LocalDatabase
 {
 public:
@@ -31,6 +32,10 @@ public:
     const QString& file() const { return m_file; }
 
 private:
+    // This thread's connection, opened on first use.
+    QSqlDatabase connection();
+    QSqlDatabase open(const QString& name);
+
     QString m_file;
     QString m_name;
 };

@@ -71,32 +71,59 @@ KioskMessageBox::KioskMessageBox(Kind kind, const QString& text, QWidget* parent
         connect(ok, &QPushButton::clicked, this, &QDialog::accept);
         buttons->addWidget(ok);
     }
+    // No default button: an Enter from a badge reader or a keyboard answers nothing; only a
+    // touch does (Escape stays "no").
+    for (QPushButton* b : findChildren<QPushButton*>()) {
+        b->setAutoDefault(false);
+        b->setDefault(false);
+        b->setFocusPolicy(Qt::NoFocus);
+    }
     layout->addLayout(buttons);
 }
 
 namespace
 {
+// Boxes are shown, never run: no event loop of their own, so whatever the screen does
+// goes on while one is open, and the idle countdown can dismiss it.
 class DialogPresenter : public MessagePresenter
 {
 public:
-    bool ask(const QString& text) override { return run(KioskMessageBox::Kind::Question, text); }
-    void notify(const QString& text) override { run(KioskMessageBox::Kind::Notice, text); }
+    void ask(const QString& text, Answer answered) override
+    {
+        show(KioskMessageBox::Kind::Question, text, [answered](bool yes) {
+            if (answered)
+                answered(yes);
+        });
+    }
+    void notify(const QString& text, Closed closed) override
+    {
+        show(KioskMessageBox::Kind::Notice, text, [closed](bool) {
+            if (closed)
+                closed();
+        });
+    }
     void dismissOpen() override
     {
-        // Boxes open inside each other's loops: each one open is answered "no".
-        for (const QPointer<KioskMessageBox>& box : std::as_const(open))
+        // Every box open is answered "no".
+        const QList<QPointer<KioskMessageBox>> boxes = open;
+        for (const QPointer<KioskMessageBox>& box : boxes)
             if (box)
                 box->reject();
     }
 
 private:
-    bool run(KioskMessageBox::Kind kind, const QString& text)
+    void show(KioskMessageBox::Kind kind, const QString& text, std::function<void(bool)> done)
     {
-        KioskMessageBox box(kind, text, QApplication::activeWindow());
-        open.append(&box);
-        const bool accepted = box.exec() == QDialog::Accepted;
-        open.removeAll(&box);
-        return accepted;
+        auto* box = new KioskMessageBox(kind, text, QApplication::activeWindow());
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        open.append(box);
+        QObject::connect(box, &QDialog::finished, box, [this, box, done](int result) {
+            open.removeAll(box);
+            done(result == QDialog::Accepted);
+        });
+        box->show();
+        box->raise();
+        box->activateWindow();
     }
     QList<QPointer<KioskMessageBox>> open;
 };

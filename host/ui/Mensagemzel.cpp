@@ -3,6 +3,9 @@
 #include "DataPacket.h"
 #include "Logging.h"
 #include "MessagePresenter.h"
+#include "ServerResult.h"
+
+#include <QCoreApplication>
 
 namespace Mensagemzel
 {
@@ -10,12 +13,12 @@ namespace Mensagemzel
 QVariant MensagemMetodo(const QVariant& result, bool, int, const QString& method, const QString& caller,
                         const QString& arguments, const QString& schema)
 {
-    if (result.metaType().id() != QMetaType::QString)
+    if (!ServerResult::logFailure(result, method, caller, arguments, schema))
         return result;
-    const QString text = result.toString();
-    qCWarning(lcServer).noquote() << QStringLiteral("%1 failed (caller %2, arguments \"%3\", schema %4): %5")
-                                         .arg(method, caller, arguments, schema, text);
-    MessagePresenter::instance().notify(text);
+    // The store's own words (SQL, paths, connection details) stay in the log; the consumer
+    // is told in words of the kiosk's.
+    MessagePresenter::instance().notify(QCoreApplication::translate(
+        "Mensagemzel", "Não foi possível consultar os dados agora. Tente novamente em instantes."));
     return PacketVariant::of(DataPacket());
 }
 
@@ -47,14 +50,18 @@ QString MessageSubject::fill(const QString& text)
     return filled;
 }
 
-bool Mensagem(const QString& text, const QString&, const QString&, const QString& answer, int kind, const QString&,
-              const QString&, int, ClientDataSet*)
+void Mensagem(const QString& text, const QString&, const QString&, const QString& answer, int kind, const QString&,
+              const QString&, int, ClientDataSet*, std::function<void(bool)> answered)
 {
     const QString shown = MessageSubject::fill(text);
-    if (kind == tmPergunta && answer == QLatin1String("S"))
-        return MessagePresenter::instance().ask(shown);
-    MessagePresenter::instance().notify(shown);
-    return false;
+    if (kind == tmPergunta && answer == QLatin1String("S")) {
+        MessagePresenter::instance().ask(shown, answered);
+        return;
+    }
+    MessagePresenter::instance().notify(shown, [answered] {
+        if (answered)
+            answered(false);
+    });
 }
 
 } // namespace Mensagemzel

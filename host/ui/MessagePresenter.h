@@ -4,14 +4,23 @@
 
 #include <QString>
 
-// Shows the kiosk's modal messages. The default presenter opens a kiosk message
-// box; tests install one that answers on cue and records what was shown.
+#include <functional>
+
+// Shows the kiosk's messages. Nothing waits for them: a question or notice is shown and
+// the call returns; the answer comes later to the function given, once. The default
+// presenter opens a kiosk message box over the screen; tests install one that answers
+// on cue and records what was shown.
 class HOST_EXPORT MessagePresenter
 {
 public:
+    using Answer = std::function<void(bool yes)>;
+    using Closed = std::function<void()>;
+
     virtual ~MessagePresenter();
-    virtual bool ask(const QString& text) = 0;    // yes / no question; true for yes
-    virtual void notify(const QString& text) = 0; // notice with one button
+    // Yes / no question: `answered` gets true for yes, false for no or a dismissal.
+    virtual void ask(const QString& text, Answer answered) = 0;
+    // Notice with one button: `closed` runs when it goes away, pressed or dismissed.
+    virtual void notify(const QString& text, Closed closed = {}) = 0;
     // Closes the message open now, as if "no" (or its one button) was pressed: a screen
     // that times out does not leave a question up for the next person. Nothing when none is open.
     virtual void dismissOpen() {}

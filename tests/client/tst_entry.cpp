@@ -328,29 +328,30 @@ private slots:
     void realMessageBoxAnswersAndDoesNotReactivateTheScreen()
     {
         MessagePresenter::takeReactivation(); // start clean
-        const auto clickWhenUp = [](const char* button) {
-            QTimer::singleShot(0, [button] {
-                QWidget* box = QApplication::activeModalWidget();
-                QVERIFY(box);
-                QCOMPARE(box->objectName(), QStringLiteral("KioskMessageBox"));
-                auto* b = box->findChild<QAbstractButton*>(QString::fromLatin1(button));
-                QVERIFY(b);
-                b->click();
-            });
+        QList<bool> answers;
+        // The box is shown, not run: the call returns with it up, and a press answers it.
+        const auto ask = [&answers](const QString& text, int kind, const char* button) {
+            Mensagemzel::Mensagem(text, QString(), QStringLiteral("N"), kind == tmPergunta ? QStringLiteral("S") : QStringLiteral("N"),
+                                  kind, QString(), QStringLiteral("002"), 0, nullptr,
+                                  [&answers](bool yes) { answers << yes; });
+            QWidget* box = QApplication::activeModalWidget();
+            QVERIFY(box);
+            QCOMPARE(box->objectName(), QStringLiteral("KioskMessageBox"));
+            auto* b = box->findChild<QAbstractButton*>(QString::fromLatin1(button));
+            QVERIFY(b);
+            // No default button: Enter (a badge reader's, say) answers nothing.
+            QTest::keyClick(box, Qt::Key_Return);
+            QVERIFY(box->isVisible());
+            b->click();
         };
-        clickWhenUp("btnNo");
-        QVERIFY(!Mensagemzel::Mensagem(QStringLiteral("Confirma operação para o saldo %s?"), QString(),
-                                       QStringLiteral("N"), QStringLiteral("S"), tmPergunta, QString(),
-                                       QStringLiteral("002"), 0, nullptr));
-        QVERIFY(MessagePresenter::takeReactivation());
+        ask(QStringLiteral("Confirma operação para o saldo %s?"), tmPergunta, "btnNo");
+        QCOMPARE(answers, QList<bool>{false});
+        QTRY_VERIFY(MessagePresenter::takeReactivation());
         QVERIFY(!MessagePresenter::takeReactivation()); // once per closed box
-        clickWhenUp("btnYes");
-        QVERIFY(Mensagemzel::Mensagem(QStringLiteral("?"), QString(), QStringLiteral("N"), QStringLiteral("S"),
-                                      tmPergunta, QString(), QStringLiteral("002"), 0, nullptr));
-        clickWhenUp("btnOk");
-        QVERIFY(!Mensagemzel::Mensagem(QStringLiteral("Tempo esgotado."), QString(), QStringLiteral("N"),
-                                       QStringLiteral("N"), tmAviso, QString(), QStringLiteral("002"), 0, nullptr));
-        QVERIFY(MessagePresenter::takeReactivation());
+        ask(QStringLiteral("?"), tmPergunta, "btnYes");
+        ask(QStringLiteral("Tempo esgotado."), tmAviso, "btnOk");
+        QCOMPARE(answers, (QList<bool>{false, true, false}));
+        QTRY_VERIFY(MessagePresenter::takeReactivation());
     }
 
     void screenIsTranslated()

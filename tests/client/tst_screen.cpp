@@ -303,16 +303,11 @@ private slots:
         // A host message box over the screen: closing it keeps the amount.
         s.type("34");
         MessagePresenter::setInstance(nullptr);
-        bool boxShown = false;
-        QTimer::singleShot(0, [&] {
-            QWidget* box = QApplication::activeModalWidget();
-            boxShown = box && box->objectName() == QLatin1String("KioskMessageBox");
-            if (box)
-                box->findChild<QAbstractButton*>(QStringLiteral("btnOk"))->click();
-        });
         MessagePresenter::instance().notify(QStringLiteral("Aviso"));
+        QWidget* box = QApplication::activeModalWidget();
+        QVERIFY(box && box->objectName() == QLatin1String("KioskMessageBox"));
+        box->findChild<QAbstractButton*>(QStringLiteral("btnOk"))->click();
         MessagePresenter::setInstance(&s.messages);
-        QVERIFY(boxShown);
         s.screen->activateWindow(); // where no window manager hands the focus back
         QVERIFY(QTest::qWaitForWindowActive(s.screen.get()));
         QCOMPARE(s.text("lblVrSaldo"), QStringLiteral("0,34"));
@@ -356,25 +351,19 @@ private slots:
         QVERIFY(s.open());
         s.type("12");
         s.click("blbMenu1");
-        bool stillOpenAt2999 = false;
-        QString shownDuringWait;
-        QTimer::singleShot(0, [&] {
-            shownDuringWait = s.text("lblMensagem");
-            s.type("3#4<a>");
-            s.click("blbMenu2");
-            s.click("bbbAbaixo");
-            s.clock.advanceMs(2999);
-            QTimer::singleShot(0, [&] {
-                stillOpenAt2999 = s.screen->isVisible();
-                s.clock.advanceMs(1);
-            });
-        });
         s.clock.advanceMs(15000);
         QMetaObject::invokeMethod(s.screen->tmrPadrao, "timeout");
-        QCOMPARE(shownDuringWait, QStringLiteral("Tempo esgotado."));
+        // During the notice's 3 seconds the screen paints and takes input, which means nothing.
+        QCOMPARE(s.text("lblMensagem"), QStringLiteral("Tempo esgotado."));
         QVERIFY(s.screen->TempoEsgotado);
-        QVERIFY(stillOpenAt2999);
-        QVERIFY(!s.screen->isVisible());
+        s.type("3#4<a>");
+        s.click("blbMenu2");
+        s.click("bbbAbaixo");
+        s.clock.advanceMs(2999);
+        QTest::qWait(250); // several ticks of the wait, each reading the clock
+        QVERIFY(s.screen->isVisible());
+        s.clock.advanceMs(1);
+        QTRY_VERIFY(!s.screen->isVisible());
         QCOMPARE(s.screen->result(), int(QDialog::Rejected));
         QCOMPARE(s.text("lblVrSaldo"), QStringLiteral("0,12"));
         QCOMPARE(s.screen->FamiliaSelecionada, QStringLiteral("001"));
@@ -386,11 +375,10 @@ private slots:
         ScreenUnderTest s(3);
         QVERIFY(s.open());
         s.clock.advanceMs(15000);
-        const QDateTime start = s.clock.now();
-        QTimer::singleShot(0, [&] { s.click("bbbVoltar"); });
         QMetaObject::invokeMethod(s.screen->tmrPadrao, "timeout");
-        QVERIFY(!s.screen->isVisible());
-        QCOMPARE(s.clock.now(), start);
+        QVERIFY(s.screen->isVisible()); // the timeout's notice is up for its seconds...
+        s.click("bbbVoltar");
+        QVERIFY(!s.screen->isVisible()); // ... which the back button cuts short
     }
 
     void closeRequestedInsideAHandlerTakesEffectWhenItReturns()
@@ -422,12 +410,14 @@ private slots:
         QFETCH(bool, freesOk);
         ScreenUnderTest s(3);
         QVERIFY(s.open());
-        s.screen->LiberaOK = false;
-        s.screen->TipoCartao = 0;
-        s.screen->control("PanTipoRece")->setVisible(true);
-        QTimer::singleShot(0, [&] { s.click(button); });
-        s.screen->waitForCardType();
+        s.click("blbMenu1");
+        s.type("25");
+        s.click("dxbTclEnter");
+        QVERIFY(s.visible("PanTipoRece"));
+        s.messages.nextAnswer = false; // the confirmation, when a card type leads to it
+        s.click(button);
         QCOMPARE(s.screen->TipoCartao, cardType);
+        QVERIFY(!s.visible("PanTipoRece"));
         QCOMPARE(s.screen->LiberaOK, freesOk);
     }
 
@@ -437,17 +427,19 @@ private slots:
     {
         ScreenUnderTest s(3);
         QVERIFY(s.open());
-        s.screen->TipoCartao = 0;
-        s.screen->control("PanTipoRece")->setVisible(true);
-        QTimer::singleShot(0, [&] {
-            QTimer::singleShot(0, [&] { s.clock.advanceMs(3000); });
-            s.clock.advanceMs(15000);
-            QMetaObject::invokeMethod(s.screen->tmrPadrao, "timeout");
-        });
-        s.screen->runHandler([&] { s.screen->waitForCardType(); }); // as the OK key's handler waits
+        s.click("blbMenu1");
+        s.type("25");
+        s.click("dxbTclEnter");
+        QVERIFY(s.visible("PanTipoRece"));
+        s.clock.advanceMs(15000);
+        QMetaObject::invokeMethod(s.screen->tmrPadrao, "timeout");
         QCOMPARE(s.screen->TipoCartao, 0);
+        QVERIFY(!s.visible("PanTipoRece"));
+        QVERIFY(!s.screen->purchaseRunning());
         QCOMPARE(s.text("lblMensagem"), QStringLiteral("Tempo esgotado."));
-        QVERIFY(!s.screen->isVisible());
+        QVERIFY(s.screen->isVisible()); // the notice's 3 seconds
+        s.clock.advanceMs(3000);
+        QTRY_VERIFY(!s.screen->isVisible());
     }
 
     // The countdown is read off the clock: a timer tick that comes early (a coarse timer
@@ -468,10 +460,13 @@ private slots:
         QVERIFY(s.open());
         s.type("1"); // restarts the countdown now
         s.clock.advanceMs(elapsedMs);
-        QTimer::singleShot(0, [&] { s.clock.advanceMs(3000); }); // the timeout's own wait
         QMetaObject::invokeMethod(s.screen->tmrPadrao, "timeout");
         QCOMPARE(s.screen->TempoEsgotado, fires);
-        QCOMPARE(s.screen->isVisible(), !fires);
+        s.clock.advanceMs(3000); // the timeout's own wait
+        if (fires)
+            QTRY_VERIFY(!s.screen->isVisible());
+        else
+            QVERIFY(s.screen->isVisible());
     }
 };
 
