@@ -404,7 +404,7 @@ private slots:
         auto s = settlement(journal);
         const auto first = s.settle(journal.unfinished().first());
         QCOMPARE(first.outcome, PurchaseSettlement::Outcome::ConfirmLater);
-        QCOMPARE(journal.find(p.nsu, p.CDFILIAL, p.CDCAIXA)->state, PurchaseState::Recorded);
+        QCOMPARE(journal.find(p.nsu, p.CDFILIAL, p.CDCAIXA)->state, PurchaseState::Confirming);
         QCOMPARE(m_sim->status(p.nsu), TerminalState::Pending);
         QCOMPARE(s.settleAll().first().outcome, PurchaseSettlement::Outcome::Confirmed);
         QCOMPARE(m_ledger.recordCalls, 1);
@@ -572,6 +572,7 @@ private slots:
         other.CDCAIXA = QStringLiteral("003"); // another till's transaction with the same NSU
         PurchaseJournal journal(journalFile());
         journal.write(other, PurchaseState::Authorised);
+        journal.write(p, PurchaseState::Recorded);
         journal.write(p, PurchaseState::Confirmed);
         QCOMPARE(journal.entries().size(), 2);
         QCOMPARE(journal.unfinished().size(), 1);
