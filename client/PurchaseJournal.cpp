@@ -252,8 +252,8 @@ QStringList PurchaseJournal::setAsideFiles(const QString& file)
 {
     const QFileInfo info(databaseFile(file));
     QStringList out;
-    const QStringList names = info.dir().entryList({info.fileName() + QStringLiteral(".damaged-*")}, QDir::Files,
-                                                   QDir::Name);
+    const QStringList names =
+        info.dir().entryList({info.fileName() + QStringLiteral(".damaged-*")}, QDir::Files, QDir::Name);
     for (const QString& name : names) {
         if (!name.endsWith(QLatin1String("-wal")) && !name.endsWith(QLatin1String("-shm")))
             out << info.dir().filePath(name);
@@ -368,7 +368,8 @@ QList<JournalEntry> PurchaseJournal::withNsu(const QString& nsu, const QString& 
     const QString where = QStringLiteral("WHERE nsu = :nsu AND branch = :branch AND till = :till");
     const QVariantMap values{
         {QStringLiteral("nsu"), nsu}, {QStringLiteral("branch"), branch}, {QStringLiteral("till"), till}};
-    return read(QStringLiteral("open_purchase"), where, values) + read(QStringLiteral("settled_purchase"), where, values);
+    return read(QStringLiteral("open_purchase"), where, values) +
+           read(QStringLiteral("settled_purchase"), where, values);
 }
 
 std::optional<JournalEntry> PurchaseJournal::findKey(const QString& key) const

@@ -51,8 +51,8 @@ bool isThisCharge(const JournalEntry& entry, const PendingTransaction& charge)
     ClientDataSet row(QStringLiteral("cdsJournalMovement"));
     row.setData(packet);
     row.first();
-    return Ledger::isChargeMovement(row.fieldByName(QStringLiteral("DTHRINCMOV")).asDateTime(),
-                                    entry.purchase.amount(), charge);
+    return Ledger::isChargeMovement(row.fieldByName(QStringLiteral("DTHRINCMOV")).asDateTime(), entry.purchase.amount(),
+                                    charge);
 }
 } // namespace
 

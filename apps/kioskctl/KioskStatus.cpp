@@ -2,16 +2,16 @@
 
 #include "ClientDataSet.h"
 #include "ConnectionString.h"
+#include "DateTimeValue.h"
 #include "HostConfig.h"
 #include "ModuleInstances.h"
 #include "ParametrosZel.h"
 #include "PrinterPort.h"
 #include "PurchaseJournal.h"
 #include "SimulatedTerminal.h"
-#include "DateTimeValue.h"
-#include "Srv_kvb52814.h"
 #include "SqlConnection.h"
 #include "SqlQuery.h"
+#include "Srv_kvb52814.h"
 #include "StoreFile.h"
 #include "TrdmRecSaldo.h"
 
@@ -76,13 +76,14 @@ KioskStatus::Check checkBalances(const QString& branch, int* behind)
             const QString held = field("VRSALDCONFAM").isNull()
                                      ? QStringLiteral("no balance")
                                      : QString::number(field("VRSALDCONFAM").asFloat(), 'f', 2);
-            lines << QStringLiteral("client %1 consumer %2 family %3: balance %4, lines %5; run kioskctl evolve %1 %2 "
-                                    "%6 %7")
-                         .arg(field("CDCLIENTE").asString(), field("CDCONSUMIDOR").asString(),
-                              field("CDFAMILISALD").asString(), held,
-                              QString::number(field("VRSALDOEXTRATO").asFloat(), 'f', 2),
-                              branch.isEmpty() ? QStringLiteral("BRANCH") : branch,
-                              DateTimeValue::toDateTime(field("DTMOVEXTCONS").asDateTime()).date().toString(Qt::ISODate));
+            lines
+                << QStringLiteral("client %1 consumer %2 family %3: balance %4, lines %5; run kioskctl evolve %1 %2 "
+                                  "%6 %7")
+                       .arg(field("CDCLIENTE").asString(), field("CDCONSUMIDOR").asString(),
+                            field("CDFAMILISALD").asString(), held,
+                            QString::number(field("VRSALDOEXTRATO").asFloat(), 'f', 2),
+                            branch.isEmpty() ? QStringLiteral("BRANCH") : branch,
+                            DateTimeValue::toDateTime(field("DTMOVEXTCONS").asDateTime()).date().toString(Qt::ISODate));
         }
         ++*behind;
     }
@@ -262,11 +263,9 @@ QByteArray KioskStatus::json() const
     if (!lastPurchaseAt.isEmpty())
         journal.insert(QStringLiteral("last"), QJsonObject{{QStringLiteral("at"), lastPurchaseAt},
                                                            {QStringLiteral("state"), lastPurchaseState}});
-    const QJsonObject root{{QStringLiteral("status"), healthName(health())},
-                           {QStringLiteral("store"), storeObject},
-                           {QStringLiteral("terminal"), check(terminal)},
-                           {QStringLiteral("printer"), check(printer)},
-                           {QStringLiteral("balances"), balancesObject},
-                           {QStringLiteral("journal"), journal}};
+    const QJsonObject root{
+        {QStringLiteral("status"), healthName(health())}, {QStringLiteral("store"), storeObject},
+        {QStringLiteral("terminal"), check(terminal)},    {QStringLiteral("printer"), check(printer)},
+        {QStringLiteral("balances"), balancesObject},     {QStringLiteral("journal"), journal}};
     return QJsonDocument(root).toJson(QJsonDocument::Compact) + '\n';
 }
