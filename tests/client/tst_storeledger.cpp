@@ -310,9 +310,8 @@ private slots:
         QCOMPARE(s.f.store->count(QStringLiteral("FROM MOVCAIXA")), 1);
     }
 
-    // What a settlement cannot finish the usual way: an NSU the terminal does not know, a
-    // balance a crash left behind its lines, a journal that cannot be read. Each ends in
-    // one settlement, reported, and the store's balances agree with their lines after it.
+    // An NSU the terminal does not know, a balance a crash left behind its lines, a journal that
+    // cannot be read: each ends in one settlement, and every balance agrees with its lines after.
     void whatNoPlainSettlementFinishes_data()
     {
         QTest::addColumn<QString>("journalDamage"); // "", "garbage", "cut", "wrong schema"
