@@ -8,6 +8,7 @@
 #include "KioskError.h"
 #include "LocalDatabase.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
@@ -15,6 +16,8 @@
 #include <QJsonObject>
 #include <QSqlQuery>
 #include <QUuid>
+
+#include <sys/stat.h>
 
 Q_LOGGING_CATEGORY(lcJournal, "kiosk.journal")
 
@@ -122,6 +125,46 @@ QString text(const QString& value)
     return value.isNull() ? QStringLiteral("") : value;
 }
 
+// The columns both tables must have: anything else is a journal of another shape.
+const char* const columns[] = {"id", "nsu", "branch", "till", "state", "changed_at", "body", "seq"};
+
+// What makes the opened journal unusable, empty when nothing does.
+QString damageOf(LocalDatabase& db)
+{
+    QSqlQuery check = db.exec(QStringLiteral("PRAGMA quick_check"));
+    if (check.next() && check.value(0).toString() != QLatin1String("ok"))
+        return QStringLiteral("damaged: %1").arg(check.value(0).toString());
+    for (const char* table : {"open_purchase", "settled_purchase"}) {
+        QSqlQuery info = db.exec(QStringLiteral("PRAGMA table_info(%1)").arg(QLatin1String(table)));
+        QStringList have;
+        while (info.next())
+            have << info.value(1).toString().toLower();
+        for (const char* column : columns) {
+            if (!have.contains(QLatin1String(column)))
+                return QStringLiteral("table %1 has no column %2").arg(QLatin1String(table), QLatin1String(column));
+        }
+    }
+    return QString();
+}
+
+// A failure that says the file itself is unusable, not that it is busy or out of reach.
+bool isDamage(const QString& text)
+{
+    for (const char* sign : {"not a database", "malformed", "no such column", "has no column", "disk image"}) {
+        if (text.contains(QLatin1String(sign), Qt::CaseInsensitive))
+            return true;
+    }
+    return false;
+}
+
+// The file's identity, 0 when there is none.
+quint64 inodeOf(const QString& file)
+{
+    struct stat st {
+    };
+    return ::stat(QFile::encodeName(file).constData(), &st) == 0 ? quint64(st.st_ino) : 0;
+}
+
 QVariantMap rowValues(const QString& key, const PurchaseRecord& p, PurchaseState state, const QJsonObject& body)
 {
     return {{QStringLiteral("id"), key},
@@ -154,13 +197,69 @@ QString purchaseStateName(PurchaseState state)
 
 PurchaseJournal::PurchaseJournal(QString file) : m_file(databaseFile(file))
 {
-    m_db = std::make_unique<LocalDatabase>(m_file, schema);
+    open();
     const QString legacy = legacyFile(m_file);
     if (!legacy.isEmpty() && QFile::exists(legacy))
         takeOver(legacy);
 }
 
 PurchaseJournal::~PurchaseJournal() = default;
+
+// A damaged journal must not stop settlement: the pending charges on the terminal still have
+// to be brought to an end. It is kept, renamed, for the technician, and a fresh one started.
+void PurchaseJournal::open()
+{
+    const quint64 found = inodeOf(m_file);
+    QString why;
+    try {
+        m_db = std::make_unique<LocalDatabase>(m_file, schema);
+        why = damageOf(*m_db);
+    } catch (const KioskError& e) {
+        if (!isDamage(e.message()))
+            throw;
+        why = e.message();
+    }
+    if (why.isEmpty())
+        return;
+    m_db.reset();
+    // Only the file found damaged: another opening may have set it aside and started afresh.
+    if (found != 0 && inodeOf(m_file) == found) {
+        const QString stamp = Clock::instance().now().toString(QStringLiteral("yyyyMMddTHHmmss"));
+        QString aside = m_file + QStringLiteral(".damaged-") + stamp;
+        for (int n = 2; QFile::exists(aside); ++n)
+            aside = m_file + QStringLiteral(".damaged-%1-%2").arg(stamp).arg(n);
+        if (!QFile::rename(m_file, aside))
+            throw KioskError(QStringLiteral("%1: damaged (%2) and cannot be set aside").arg(m_file, why));
+        QFile::rename(m_file + QStringLiteral("-wal"), aside + QStringLiteral("-wal"));
+        QFile::remove(m_file + QStringLiteral("-shm"));
+        m_setAside = aside;
+        m_damage = why;
+        qCCritical(lcJournal).noquote() << m_file << ":" << why << "-" << setAsideAdvice(aside);
+    }
+    m_db = std::make_unique<LocalDatabase>(m_file, schema);
+}
+
+QString PurchaseJournal::setAsideAdvice(const QString& setAsideFile)
+{
+    return QStringLiteral("the purchase journal was set aside as %1 and a fresh one started; the terminal's pending "
+                          "transactions are still settled against the store. Purchases it held open may be "
+                          "missing: compare it with `kioskctl terminal --all` and the store, keep it for the "
+                          "technician, and delete it once reviewed")
+        .arg(setAsideFile);
+}
+
+QStringList PurchaseJournal::setAsideFiles(const QString& file)
+{
+    const QFileInfo info(databaseFile(file));
+    QStringList out;
+    const QStringList names =
+        info.dir().entryList({info.fileName() + QStringLiteral(".damaged-*")}, QDir::Files, QDir::Name);
+    for (const QString& name : names) {
+        if (!name.endsWith(QLatin1String("-wal")) && !name.endsWith(QLatin1String("-shm")))
+            out << info.dir().filePath(name);
+    }
+    return out;
+}
 
 QString PurchaseJournal::defaultFile()
 {
@@ -262,6 +361,15 @@ std::optional<JournalEntry> PurchaseJournal::find(const QString& nsu, const QStr
     if (found.isEmpty())
         return std::nullopt;
     return found.last();
+}
+
+QList<JournalEntry> PurchaseJournal::withNsu(const QString& nsu, const QString& branch, const QString& till) const
+{
+    const QString where = QStringLiteral("WHERE nsu = :nsu AND branch = :branch AND till = :till");
+    const QVariantMap values{
+        {QStringLiteral("nsu"), nsu}, {QStringLiteral("branch"), branch}, {QStringLiteral("till"), till}};
+    return read(QStringLiteral("open_purchase"), where, values) +
+           read(QStringLiteral("settled_purchase"), where, values);
 }
 
 std::optional<JournalEntry> PurchaseJournal::findKey(const QString& key) const

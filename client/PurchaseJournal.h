@@ -8,6 +8,7 @@
 #include <QList>
 #include <QLoggingCategory>
 #include <QString>
+#include <QStringList>
 #include <memory>
 #include <optional>
 
@@ -74,6 +75,9 @@ public:
 
     // Open purchases in the order first written, each in its last state.
     QList<JournalEntry> unfinished() const;
+    // Every purchase of a till with this NSU, open ones first: terminals hand NSUs out again
+    // (per day, or from the start after their files were lost), so one NSU may name several.
+    QList<JournalEntry> withNsu(const QString& nsu, const QString& branch, const QString& till) const;
     // Every purchase, open and settled (the archive): for the technician and tests.
     QList<JournalEntry> entries() const;
     std::optional<JournalEntry> find(const QString& nsu, const QString& branch, const QString& till) const;
@@ -88,10 +92,23 @@ public:
     // Lines of a taken-over JSON-lines journal that could not be read (a torn last line, for one).
     int skippedLines() const { return m_skipped; }
     const QString& file() const { return m_file; }
-    // The lock file that keeps one settler per purchase.
+    // The lock file that keeps one settler per purchase: named by the purchase's id from its
+    // order to its end, whoever settles it (an entry of an earlier version without an id keeps
+    // its branch, till and NSU).
     QString lockFile(const PurchaseRecord& purchase) const;
 
+    // A journal that could not be used (cut short, not a database, tables of another shape) is
+    // renamed "<file>.damaged-<time>" and a fresh one started: settlement must go on. The file it
+    // became and why, empty when this opening found nothing wrong.
+    const QString& setAsideFile() const { return m_setAside; }
+    const QString& damage() const { return m_damage; }
+    // What a technician is told to do with a journal set aside.
+    static QString setAsideAdvice(const QString& setAsideFile);
+    // The journals set aside beside `file` so far, oldest first.
+    static QStringList setAsideFiles(const QString& file);
+
 private:
+    void open();
     void takeOver(const QString& legacy);
     QList<JournalEntry> read(const QString& table, const QString& where = QString(),
                              const QVariantMap& values = {}) const;
@@ -99,4 +116,6 @@ private:
     QString m_file;
     std::unique_ptr<LocalDatabase> m_db;
     int m_skipped = 0;
+    QString m_setAside;
+    QString m_damage;
 };

@@ -32,11 +32,19 @@ std::pair<QString, QString> kioskTill()
 QList<PurchaseSettlement::Result> settleJournal(const QString& journalFile)
 {
     PurchaseJournal journal(journalFile);
+    // A journal set aside, now or before, waits for a technician: say so on every run.
+    QList<PurchaseSettlement::Result> aside;
+    for (const QString& file : PurchaseJournal::setAsideFiles(journal.file())) {
+        const QString why = file == journal.setAsideFile() ? QStringLiteral("damaged (%1): ").arg(journal.damage())
+                                                           : QString();
+        aside.append({QStringLiteral("journal"), PurchaseSettlement::Outcome::Unsettled,
+                      why + PurchaseJournal::setAsideAdvice(file)});
+    }
     StoreLedger ledger;
     PurchaseSettlement settlement(journal, ledger, Wst00001::paymentTerminal());
     const auto [branch, till] = kioskTill();
     settlement.setKioskTill(branch, till);
-    const QList<PurchaseSettlement::Result> results = settlement.settleAll();
+    const QList<PurchaseSettlement::Result> results = aside + settlement.settleAll();
     for (const auto& r : results)
         qCInfo(lcJournal).noquote() << "settled purchase" << r.nsu << ":" << PurchaseSettlement::outcomeName(r.outcome)
                                     << r.text;

@@ -1,6 +1,7 @@
 #include "PurchaseSettlement.h"
 
 #include "CancellationSlip.h"
+#include "ClientDataSet.h"
 #include "Clock.h"
 #include "DateTimeValue.h"
 #include "ExclusiveLock.h"
@@ -10,12 +11,50 @@
 #include "EventPause.h"
 #include "Wst00001.h"
 
+#include <algorithm>
+#include <cmath>
+
 Ledger::~Ledger() = default;
 
 bool Ledger::holds(const PurchaseRecord& purchase)
 {
     return hasMovement(purchase.nsu, purchase.CDFILIAL, purchase.CDCAIXA);
 }
+
+bool Ledger::holdsCharge(const QString& branch, const QString& till, const PendingTransaction& charge)
+{
+    (void)branch;
+    (void)till;
+    throw KioskError(
+        QStringLiteral("this store cannot tell the credit of NSU %1 from another purchase's").arg(charge.nsu));
+}
+
+bool Ledger::isChargeMovement(double when, double amount, const PendingTransaction& charge)
+{
+    if (std::abs(amount - charge.amount) >= 0.005)
+        return false;
+    if (!charge.approvedAt.isValid())
+        return true;
+    return when >= DateTimeValue::fromDateTime(charge.approvedAt.addSecs(-chargeMovementBeforeS)) &&
+           when <= DateTimeValue::fromDateTime(charge.approvedAt.addSecs(chargeMovementAfterS));
+}
+
+namespace
+{
+// Whether a journal entry with a pending charge's NSU is that charge, not an earlier purchase
+// under an NSU the terminal handed out again: the same amount, its movement made at the approval.
+bool isThisCharge(const JournalEntry& entry, const PendingTransaction& charge)
+{
+    const DataPacket& packet = entry.purchase.packet;
+    if (packet.rows().isEmpty() || packet.fieldIndex(QStringLiteral("DTHRINCMOV")) < 0)
+        return std::abs(entry.purchase.amount() - charge.amount) < 0.005;
+    ClientDataSet row(QStringLiteral("cdsJournalMovement"));
+    row.setData(packet);
+    row.first();
+    return Ledger::isChargeMovement(row.fieldByName(QStringLiteral("DTHRINCMOV")).asDateTime(), entry.purchase.amount(),
+                                    charge);
+}
+} // namespace
 
 PurchaseSettlement::PurchaseSettlement(PurchaseJournal& journal, Ledger& ledger, PaymentTerminal& terminal,
                                        Sleeper sleeper)
@@ -50,14 +89,70 @@ bool PurchaseSettlement::leavesWork(Outcome outcome)
     return outcome != Outcome::Confirmed && outcome != Outcome::Undone && outcome != Outcome::NotCharged;
 }
 
-PurchaseSettlement::Result PurchaseSettlement::creditWithoutPayment(const PurchaseRecord& p)
+PurchaseSettlement::Result PurchaseSettlement::creditWithoutPayment(const PurchaseRecord& p,
+                                                                    const QString& terminalSays)
 {
     const QString text =
         QStringLiteral("the store holds the credit of NSU %1 (consumer %2, family %3, amount %4) but the terminal "
-                       "cancelled the card transaction; reverse it with: kioskctl recover --reverse %1")
-            .arg(p.nsu, p.CDCONSUMIDOR, p.CDFAMILISALD, QString::number(p.amount(), 'f', 2));
+                       "%5; reverse it with: kioskctl recover --reverse %1")
+            .arg(p.nsu, p.CDCONSUMIDOR, p.CDFAMILISALD, QString::number(p.amount(), 'f', 2), terminalSays);
     qCCritical(lcJournal).noquote() << text;
     return {p.nsu, Outcome::CreditWithoutPayment, text};
+}
+
+namespace
+{
+PurchaseSettlement::Result withNote(PurchaseSettlement::Result r, const QString& note)
+{
+    if (!note.isEmpty())
+        r.text = r.text.isEmpty() ? note : r.text + QStringLiteral("; ") + note;
+    return r;
+}
+
+const QString cancelledIt = QStringLiteral("cancelled the card transaction");
+const QString doesNotKnowIt = QStringLiteral("does not know the card transaction");
+} // namespace
+
+// The terminal answers, yet has no word on the NSU: its transactions were lost, or the NSU
+// is not one of its own. Nothing there can be confirmed or undone, ever.
+PurchaseSettlement::Result PurchaseSettlement::unknownToTerminal(const PurchaseRecord& p)
+{
+    QString failure;
+    if (inLedger(p, &failure))
+        return creditWithoutPayment(p, doesNotKnowIt);
+    if (!failure.isEmpty())
+        return {p.nsu, Outcome::Unsettled, failure};
+    const QString why = QStringLiteral("the terminal does not know NSU %1: there is no charge to confirm or undo; "
+                                       "not recorded")
+                            .arg(p.nsu);
+    qCWarning(lcJournal).noquote() << "purchase" << p.nsu << ":" << why;
+    m_journal.write(p, PurchaseState::Undone, why);
+    return {p.nsu, Outcome::NotCharged, why};
+}
+
+bool PurchaseSettlement::terminalAnswers()
+{
+    try {
+        m_terminal.pending();
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+// A recording whose balance evolution never ran (a crash after its commit, or an evolution that
+// failed) leaves the consumer's balance behind its lines: the settler brings it up to date.
+QString PurchaseSettlement::evolveStaleBalances(const PurchaseRecord& p)
+{
+    try {
+        m_ledger.evolveStaleBalances(p.CDCLIENTE, p.CDCONSUMIDOR, p.CDFILIAL);
+    } catch (const std::exception& e) {
+        const QString text = QStringLiteral("the consumer's balances could not be brought up to date: %1")
+                                 .arg(QString::fromUtf8(e.what()));
+        qCWarning(lcJournal).noquote() << "purchase" << p.nsu << ":" << text;
+        return text;
+    }
+    return QString();
 }
 
 bool PurchaseSettlement::inLedger(const PurchaseRecord& purchase, QString* failure)
@@ -84,8 +179,10 @@ PurchaseSettlement::Result PurchaseSettlement::settle(const JournalEntry& entry)
     case PurchaseState::Charging:
         return {p.key(), Outcome::Unsettled, QStringLiteral("ordered, no approval yet")};
     case PurchaseState::Recorded:
-    case PurchaseState::Confirming:
-        return confirm(p);
+    case PurchaseState::Confirming: {
+        const QString balances = evolveStaleBalances(p);
+        return withNote(confirm(p), balances);
+    }
     case PurchaseState::Authorised:
     case PurchaseState::Printed:
     case PurchaseState::Recording:
@@ -95,14 +192,17 @@ PurchaseSettlement::Result PurchaseSettlement::settle(const JournalEntry& entry)
 
     QString failure;
     std::optional<TerminalState> onTerminal;
+    bool reached = true;
     try {
         onTerminal = m_terminal.status(p.nsu);
     } catch (const std::exception&) {
-        // an unreachable terminal says nothing; the ledger decides
+        reached = false; // an unreachable terminal says nothing; the ledger decides
     }
+    if (!onTerminal && reached && terminalAnswers())
+        return unknownToTerminal(p);
     if (onTerminal == TerminalState::Undone || onTerminal == TerminalState::Declined) {
         if (inLedger(p, &failure))
-            return creditWithoutPayment(p);
+            return creditWithoutPayment(p, cancelledIt);
         if (!failure.isEmpty())
             return {p.nsu, Outcome::Unsettled, failure};
         const QString why = QStringLiteral("the terminal had already cancelled it");
@@ -154,8 +254,9 @@ PurchaseSettlement::Result PurchaseSettlement::settle(const JournalEntry& entry)
     }
     if (!recorded)
         return undo(p, failure);
+    const QString balances = evolveStaleBalances(p);
     m_journal.write(p, PurchaseState::Recorded);
-    return confirm(p);
+    return withNote(confirm(p), balances);
 }
 
 PurchaseSettlement::Result PurchaseSettlement::confirm(const PurchaseRecord& p, bool retell)
@@ -168,12 +269,16 @@ PurchaseSettlement::Result PurchaseSettlement::confirm(const PurchaseRecord& p, 
         const QString text = QString::fromUtf8(e.what());
         // A recorded purchase whose card transaction was cancelled will never confirm.
         std::optional<TerminalState> state;
+        bool reached = true;
         try {
             state = m_terminal.status(p.nsu);
         } catch (const std::exception&) {
+            reached = false;
         }
         if (state == TerminalState::Undone || state == TerminalState::Declined)
-            return creditWithoutPayment(p);
+            return creditWithoutPayment(p, cancelledIt);
+        if (!state && reached && terminalAnswers())
+            return creditWithoutPayment(p, doesNotKnowIt);
         qCWarning(lcJournal).noquote() << "purchase" << p.nsu << "recorded; the terminal did not confirm it:" << text;
         if (!retell)
             m_journal.write(p, PurchaseState::Recorded, text); // confirmation pending: the next settlement tries again
@@ -253,38 +358,45 @@ PurchaseSettlement::Result PurchaseSettlement::settleLocked(const JournalEntry& 
     return result;
 }
 
-QList<PurchaseSettlement::Result> PurchaseSettlement::settlePending(bool purchaseInProgress,
-                                                                    const QSet<QString>& openNsus)
+// Whether an order of this till is still before its approval line in a live process (its lock
+// is held): the charge it is waiting to journal may be on the pending list as a stranger.
+bool PurchaseSettlement::orderWaitsForApproval(const QList<JournalEntry>& orders)
+{
+    for (const JournalEntry& entry : orders) {
+        if (!m_branch.isEmpty() && (entry.purchase.CDFILIAL != m_branch || entry.purchase.CDCAIXA != m_till))
+            continue;
+        ExclusiveLock probe(m_journal.lockFile(entry.purchase));
+        if (!probe.tryLock())
+            return true;
+    }
+    return false;
+}
+
+QList<PurchaseSettlement::Result> PurchaseSettlement::settlePending(const QList<PendingTransaction>& pending,
+                                                                    bool orderWaiting, const QSet<QString>& openNsus)
 {
     QList<Result> results;
-    QList<PendingTransaction> pending;
-    try {
-        pending = m_terminal.pending();
-    } catch (const std::exception& e) {
-        results.append(
-            {QString(), Outcome::Unsettled,
-             QStringLiteral("the terminal cannot list its pending transactions: %1").arg(QString::fromUtf8(e.what()))});
-        return results;
-    }
     for (const PendingTransaction& t : pending) {
         if (openNsus.contains(t.nsu))
             continue; // its journal entry was settled above, or is in progress
-        PurchaseRecord p;
-        p.nsu = t.nsu;
-        p.CDFILIAL = m_branch;
-        p.CDCAIXA = m_till;
-        const std::optional<JournalEntry> known =
-            m_branch.isEmpty() ? std::nullopt : m_journal.find(t.nsu, m_branch, m_till);
-        if (known && !known->finished())
-            continue; // its journal entry was settled above, or is in progress
-        ExclusiveLock lock(m_journal.lockFile(p));
-        if (purchaseInProgress || !lock.tryLock()) {
-            results.append(
-                {t.nsu, Outcome::InProgress, QStringLiteral("a purchase is running; pending on the terminal")});
-            continue;
+        // A settled purchase of the journal that is this charge: the same NSU on this till, and
+        // the same amount and time (an earlier purchase under a reused NSU is someone else's).
+        std::optional<JournalEntry> known;
+        if (!m_branch.isEmpty()) {
+            for (const JournalEntry& e : m_journal.withNsu(t.nsu, m_branch, m_till)) {
+                if (e.finished() && isThisCharge(e, t)) {
+                    known = e;
+                    break;
+                }
+            }
         }
         if (known) {
-            // The journal ended it, the terminal did not hear: tell it again.
+            // The journal ended it, the terminal did not hear: tell it again, under its own lock.
+            ExclusiveLock lock(m_journal.lockFile(known->purchase));
+            if (!lock.tryLock()) {
+                results.append({t.nsu, Outcome::InProgress, QStringLiteral("another settler has it now")});
+                continue;
+            }
             results.append(known->state == PurchaseState::Confirmed ? confirm(known->purchase, true)
                                                                     : undo(known->purchase, known->note, true));
             continue;
@@ -295,14 +407,32 @@ QList<PurchaseSettlement::Result> PurchaseSettlement::settlePending(bool purchas
                                            "is not known (no PARAMETROSZEL.CDS)")});
             continue;
         }
+        if (orderWaiting) {
+            results.append({t.nsu, Outcome::InProgress,
+                            QStringLiteral("a purchase of this till is waiting for its approval; pending on the "
+                                           "terminal")});
+            continue;
+        }
+        PurchaseRecord p;
+        p.nsu = t.nsu;
+        p.CDFILIAL = m_branch;
+        p.CDCAIXA = m_till;
+        ExclusiveLock lock(m_journal.lockFile(p));
+        if (!lock.tryLock()) {
+            results.append({t.nsu, Outcome::InProgress, QStringLiteral("another settler has it now")});
+            continue;
+        }
+        // Journalled since the journal was read: its own settlement, under its own lock, ends it.
+        const QList<JournalEntry> now = m_journal.withNsu(t.nsu, m_branch, m_till);
+        if (std::any_of(now.cbegin(), now.cend(), [](const JournalEntry& e) { return !e.finished(); })) {
+            results.append({t.nsu, Outcome::InProgress, QStringLiteral("journalled meanwhile by its kiosk")});
+            continue;
+        }
         // Unknown to the journal (lost, or the kiosk died before writing the approval): the
-        // store decides. Held: confirm; not held: undo; cannot say: leave it.
+        // store decides on the terminal's evidence. Held: confirm; not held: undo; cannot say: leave it.
         bool held = false;
         try {
-            // On the day of the approval: an earlier purchase's movement under a reused NSU is not this one.
-            held = t.approvedAt.isValid()
-                       ? m_ledger.hasMovement(t.nsu, m_branch, m_till, DateTimeValue::fromDate(t.approvedAt.date()))
-                       : m_ledger.hasMovement(t.nsu, m_branch, m_till);
+            held = m_ledger.holdsCharge(m_branch, m_till, t);
         } catch (const std::exception& e) {
             results.append({t.nsu, Outcome::Unsettled, QString::fromUtf8(e.what())});
             continue;
@@ -328,9 +458,18 @@ QList<PurchaseSettlement::Result> PurchaseSettlement::settlePending(bool purchas
 QList<PurchaseSettlement::Result> PurchaseSettlement::settleAll()
 {
     QList<Result> results;
+    // The terminal first, then the journal: a purchase ordered and approved between the two
+    // reads is then an order of this till in the journal read, never a stranger to undo.
+    QList<PendingTransaction> pending;
+    QString pendingFailure;
+    try {
+        pending = m_terminal.pending();
+    } catch (const std::exception& e) {
+        pendingFailure =
+            QStringLiteral("the terminal cannot list its pending transactions: %1").arg(QString::fromUtf8(e.what()));
+    }
     QList<JournalEntry> ordered;
     QSet<QString> openNsus;
-    bool inProgress = false;
     for (const JournalEntry& entry : m_journal.unfinished()) {
         if (!entry.purchase.nsu.isEmpty())
             openNsus.insert(entry.purchase.nsu);
@@ -338,18 +477,16 @@ QList<PurchaseSettlement::Result> PurchaseSettlement::settleAll()
             ordered.append(entry);
             continue;
         }
-        const Result r = settleLocked(entry);
-        inProgress = inProgress || r.outcome == Outcome::InProgress;
-        results.append(r);
+        results.append(settleLocked(entry));
     }
-    // An order another process holds may be waiting for its approval right now: its
-    // pending transaction is not a stranger to undo.
-    for (const JournalEntry& entry : ordered) {
-        ExclusiveLock probe(m_journal.lockFile(entry.purchase));
-        if (!probe.tryLock())
-            inProgress = true;
+    if (!pendingFailure.isEmpty()) {
+        // Without the list an order may still have a charge standing: it stays open.
+        results.append({QString(), Outcome::Unsettled, pendingFailure});
+        for (const JournalEntry& entry : ordered)
+            results.append({entry.purchase.key(), Outcome::Unsettled, pendingFailure});
+        return results;
     }
-    results.append(settlePending(inProgress, openNsus));
+    results.append(settlePending(pending, orderWaitsForApproval(ordered), openNsus));
     for (const JournalEntry& entry : ordered)
         results.append(settleLocked(entry));
     return results;

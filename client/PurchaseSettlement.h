@@ -10,6 +10,7 @@
 
 class Ledger;
 class PaymentTerminal;
+struct PendingTransaction;
 
 // Brings paid purchases of the journal to an end, deciding from the store's ledger:
 //   already in the ledger           -> confirm on the terminal
@@ -51,9 +52,13 @@ public:
     // The caller holds the purchase's lock.
     Result settle(const JournalEntry& entry);
     // Settles every open purchase of the journal, then every transaction the terminal still
-    // holds pending, one settler per purchase: a purchase another process holds is skipped
-    // and reported in progress. Before it acts, a settler reads the purchase again under
-    // the lock, and asks the store before anything is recorded or undone.
+    // holds pending, one settler per purchase (the purchase's lock, named by its id): a
+    // purchase another process holds is skipped and reported in progress. The terminal's
+    // pending list is taken BEFORE the journal is read, so a purchase ordered and approved
+    // meanwhile shows as an order of the till, and a pending charge the journal does not know
+    // is left alone while an order of the till waits for its approval line in a live process.
+    // Before it acts, a settler reads the purchase again under the lock, and asks the store
+    // before anything is recorded or undone.
     QList<Result> settleAll();
     // The branch and till this kiosk records on: where the store is asked about a pending
     // transaction the journal does not know.
@@ -76,9 +81,14 @@ private:
     Result confirm(const PurchaseRecord& purchase, bool retell = false);
     Result undo(const PurchaseRecord& purchase, const QString& reason, bool retell = false);
     bool inLedger(const PurchaseRecord& purchase, QString* failure);
-    Result creditWithoutPayment(const PurchaseRecord& purchase);
+    Result creditWithoutPayment(const PurchaseRecord& purchase, const QString& terminalSays);
+    Result unknownToTerminal(const PurchaseRecord& purchase);
+    bool terminalAnswers();
+    QString evolveStaleBalances(const PurchaseRecord& purchase);
     Result settleLocked(const JournalEntry& entry);
-    QList<Result> settlePending(bool purchaseInProgress, const QSet<QString>& openNsus);
+    bool orderWaitsForApproval(const QList<JournalEntry>& orders);
+    QList<Result> settlePending(const QList<PendingTransaction>& pending, bool orderWaiting,
+                                const QSet<QString>& openNsus);
     QString m_branch;
     QString m_till;
 

@@ -1,7 +1,9 @@
 #include "StoreLedger.h"
 
 #include "ClientDataSet.h"
+#include "DateTimeValue.h"
 #include "KioskError.h"
+#include "PaymentTerminal.h"
 #include "PurchaseJournal.h"
 #include "Srv_kvb52814.h"
 
@@ -9,10 +11,10 @@
 
 namespace
 {
-DataPacket packetOf(const QVariant& result)
+DataPacket packetOf(const QVariant& result, const char* function = "getMovCaixaNsu")
 {
     if (!PacketVariant::isPacket(result))
-        throw KioskError(QStringLiteral("getMovCaixaNsu: ") + result.toString());
+        throw KioskError(QLatin1String(function) + QStringLiteral(": ") + result.toString());
     return PacketVariant::packet(result);
 }
 
@@ -77,6 +79,57 @@ bool StoreLedger::holds(const PurchaseRecord& purchase)
                                        << "is held by another purchase of the same day in the store; this one is "
                                           "not recorded";
     return same;
+}
+
+bool StoreLedger::holdsCharge(const QString& branch, const QString& till, const PendingTransaction& charge)
+{
+    if (!charge.approvedAt.isValid())
+        throw KioskError(QStringLiteral("the terminal gives no approval time for NSU %1: its credit cannot be told "
+                                        "from another purchase's with the same NSU")
+                             .arg(charge.nsu));
+    // The movement dates a movement of the charge may carry.
+    const QDate from = charge.approvedAt.addSecs(-chargeMovementBeforeS).date();
+    const QDate to = charge.approvedAt.addSecs(chargeMovementAfterS).date();
+    bool another = false;
+    for (QDate day = from; day <= to; day = day.addDays(1)) {
+        const QList<Identity> stored = purchaseMovements(
+            packetOf(Srv_kvb52814::getMovCaixaNsu(branch, till, charge.nsu, DateTimeValue::fromDate(day))));
+        for (const Identity& m : stored) {
+            if (isChargeMovement(m.when, m.amount, charge))
+                return true;
+            another = true;
+        }
+    }
+    if (another)
+        qCWarning(lcJournal).noquote() << "NSU" << charge.nsu << "of till" << till
+                                       << "is held by another purchase in the store (another amount or time); the "
+                                          "pending charge is not recorded";
+    return false;
+}
+
+int StoreLedger::evolveStaleBalances(const QString& client, const QString& consumer, const QString& branch)
+{
+    ClientDataSet stale(QStringLiteral("cdsSaldoDesatualizado"));
+    stale.setData(packetOf(Srv_kvb52814::getSaldoDesatualizado(client, consumer), "getSaldoDesatualizado"));
+    int behind = 0;
+    double start = 0;
+    for (stale.first(); !stale.eof(); stale.next()) {
+        const double first = stale.fieldByName(QStringLiteral("DTMOVEXTCONS")).asDateTime();
+        start = behind == 0 ? first : std::min(start, first);
+        ++behind;
+    }
+    if (behind == 0)
+        return 0;
+    try {
+        Srv_kvb52814::EvoluiSaldo(client, consumer, branch, start);
+    } catch (const KioskError&) {
+        throw;
+    } catch (const std::exception& e) {
+        throw KioskError(QStringLiteral("EvoluiSaldo: ") + QString::fromUtf8(e.what()));
+    }
+    qCWarning(lcJournal).noquote() << behind << "balance(s) of consumer" << consumer << "of client" << client
+                                   << "were behind their statement lines; evolved";
+    return behind;
 }
 
 QString StoreLedger::record(const PurchaseRecord& p)

@@ -55,6 +55,12 @@ KVB_EXPORT QString reversalCommittedText();
 // The highest coupon numbers (fields NRCOODOCNFIS and NRGNFDOCNFIS, null when there are none) of
 // the fiscal documents a till recorded with a printer serial.
 KVB_EXPORT QVariant getMaiorCupom(const QString& CDFILIAL, const QString& CDCAIXA, const QString& NRSERIEEFCDOCNF);
+// Balances that disagree with their statement lines (a recording whose balance evolution never
+// ran): per consumer and family CDCLIENTE, CDCONSUMIDOR, CDFAMILISALD, VRSALDCONFAM (null when
+// there is no balance row), VRSALDOEXTRATO (credits less debits of its lines) and DTMOVEXTCONS
+// (its first line, where an evolution has to start). One consumer's, or the whole store's.
+KVB_EXPORT QVariant getSaldoDesatualizado(const QString& CDCLIENTE, const QString& CDCONSUMIDOR);
+KVB_EXPORT QVariant getSaldosDesatualizados();
 KVB_EXPORT void EvoluiSaldo(const QString& CDCLIENTE, const QString& CDCONSUMIDOR, const QString& CDFILIAL,
                             double DTINIEVOLUCAO);
 

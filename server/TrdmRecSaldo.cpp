@@ -188,6 +188,20 @@ TrdmRecSaldo::TrdmRecSaldo(QObject* owner) : QObject(owner)
     declared(adqMaiorCupom, QStringLiteral("adqMaiorCupom.sql"));
     adqMaiorCupom->setFieldDefs({text("NRCOODOCNFIS", 10), text("NRGNFDOCNFIS", 10)});
     dspMaiorCupom = new DataSetProvider(QStringLiteral("dspMaiorCupom"), adqMaiorCupom, this);
+
+    // Balances that disagree with the sum of their statement lines (lines recorded, balance
+    // never evolved): one consumer's, and every one in the store.
+    const QList<FieldDef> staleFields{text("CDCLIENTE", 21),   text("CDCONSUMIDOR", 21),   text("CDFAMILISALD", 3),
+                                      number("VRSALDCONFAM"), number("VRSALDOEXTRATO"), dateTime("DTMOVEXTCONS")};
+    adqSaldoDesatualizado = new SqlQuery(QStringLiteral("adqSaldoDesatualizado"), adcRecSaldo, this);
+    declared(adqSaldoDesatualizado, QStringLiteral("adqSaldoDesatualizado.sql"));
+    adqSaldoDesatualizado->setFieldDefs(staleFields);
+    dspSaldoDesatualizado = new DataSetProvider(QStringLiteral("dspSaldoDesatualizado"), adqSaldoDesatualizado, this);
+    adqSaldosDesatualizados = new SqlQuery(QStringLiteral("adqSaldosDesatualizados"), adcRecSaldo, this);
+    declared(adqSaldosDesatualizados, QStringLiteral("adqSaldosDesatualizados.sql"));
+    adqSaldosDesatualizados->setFieldDefs(staleFields);
+    dspSaldosDesatualizados =
+        new DataSetProvider(QStringLiteral("dspSaldosDesatualizados"), adqSaldosDesatualizados, this);
 }
 
 TrdmRecSaldo::~TrdmRecSaldo()

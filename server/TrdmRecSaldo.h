@@ -53,6 +53,10 @@ public:
     DataSetProvider* dspCompCredNsu;
     SqlQuery* adqMaiorCupom;
     DataSetProvider* dspMaiorCupom;
+    SqlQuery* adqSaldoDesatualizado;
+    DataSetProvider* dspSaldoDesatualizado;
+    SqlQuery* adqSaldosDesatualizados;
+    DataSetProvider* dspSaldosDesatualizados;
 
     void adcRecSaldoBeforeConnect(SqlConnection& sender);
     void adcRecSaldoAfterConnect(SqlConnection& sender);

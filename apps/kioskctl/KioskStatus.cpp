@@ -2,6 +2,7 @@
 
 #include "ClientDataSet.h"
 #include "ConnectionString.h"
+#include "DateTimeValue.h"
 #include "HostConfig.h"
 #include "ModuleInstances.h"
 #include "ParametrosZel.h"
@@ -10,16 +11,19 @@
 #include "SimulatedTerminal.h"
 #include "SqlConnection.h"
 #include "SqlQuery.h"
+#include "Srv_kvb52814.h"
 #include "StoreFile.h"
 #include "TrdmRecSaldo.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTcpSocket>
 #include <QUrl>
+#include <memory>
 
 namespace
 {
@@ -56,6 +60,57 @@ KioskStatus::Check checkPrinter(const QString& dataFolder)
     return {ok, ok ? target : target + QStringLiteral(": its folder cannot be written")};
 }
 
+// Balances behind their statement lines (a recording's evolution that never ran), with the
+// command that brings each up to date.
+KioskStatus::Check checkBalances(const QString& branch, int* behind)
+{
+    const QVariant answer = Srv_kvb52814::getSaldosDesatualizados();
+    if (!PacketVariant::isPacket(answer))
+        return {false, QStringLiteral("getSaldosDesatualizados: ") + answer.toString()};
+    ClientDataSet rows(QStringLiteral("cdsSaldosDesatualizados"));
+    rows.setData(PacketVariant::packet(answer));
+    QStringList lines;
+    for (rows.first(); !rows.eof(); rows.next()) {
+        const auto field = [&](const char* name) { return rows.fieldByName(QString::fromLatin1(name)); };
+        if (lines.size() < 10) {
+            const QString held = field("VRSALDCONFAM").isNull()
+                                     ? QStringLiteral("no balance")
+                                     : QString::number(field("VRSALDCONFAM").asFloat(), 'f', 2);
+            lines
+                << QStringLiteral("client %1 consumer %2 family %3: balance %4, lines %5; run kioskctl evolve %1 %2 "
+                                  "%6 %7")
+                       .arg(field("CDCLIENTE").asString(), field("CDCONSUMIDOR").asString(),
+                            field("CDFAMILISALD").asString(), held,
+                            QString::number(field("VRSALDOEXTRATO").asFloat(), 'f', 2),
+                            branch.isEmpty() ? QStringLiteral("BRANCH") : branch,
+                            DateTimeValue::toDateTime(field("DTMOVEXTCONS").asDateTime()).date().toString(Qt::ISODate));
+        }
+        ++*behind;
+    }
+    if (*behind == 0)
+        return {true, QStringLiteral("every balance agrees with its statement lines")};
+    return {false, QStringLiteral("%1 balance(s) disagree with their statement lines:\n          %2")
+                       .arg(*behind)
+                       .arg(lines.join(QStringLiteral("\n          ")))};
+}
+
+QString branchOf(const QString& dataFolder)
+{
+    const QString parameters = dataFolder + QStringLiteral("/PARAMETROSZEL.CDS");
+    if (!QFileInfo::exists(parameters))
+        return QString();
+    try {
+        ClientDataSet cds(QStringLiteral("cdsParametrosZel"));
+        cds.loadFromFile(parameters);
+        cds.open();
+        ParametrosZel parametros;
+        parametros.readFrom(cds);
+        return parametros.CDFILIAL;
+    } catch (const std::exception&) {
+        return QString();
+    }
+}
+
 KioskStatus::Check checkTerminal()
 {
     const TerminalSettings& settings = HostConfig::instance().terminal();
@@ -88,9 +143,11 @@ KioskStatus KioskStatus::gather(const QString& dataFolder)
         s.store = {true, QStringLiteral("%1, %2 consumers")
                              .arg(ConnectionString(connection).kind())
                              .arg(query.packet().rows().value(0).value(0).toLongLong())};
+        s.balances = checkBalances(branchOf(dataFolder), &s.staleBalances);
     } catch (const std::exception& e) {
         s.storeMs = double(timer.nsecsElapsed()) / 1e6;
         s.store = {false, QString::fromUtf8(e.what())};
+        s.balances = {true, QStringLiteral("not checked: the store does not answer")};
     }
     try {
         s.terminal = checkTerminal();
@@ -105,7 +162,16 @@ KioskStatus KioskStatus::gather(const QString& dataFolder)
     const QString journalFile = PurchaseJournal::defaultFile();
     if (!QFileInfo::exists(journalFile))
         return s; // no purchase yet; status creates no journal
-    const PurchaseJournal journal(journalFile);
+    std::unique_ptr<PurchaseJournal> opened;
+    try {
+        opened = std::make_unique<PurchaseJournal>(journalFile); // a damaged one is set aside here
+    } catch (const std::exception& e) {
+        s.journalProblem = QString::fromUtf8(e.what());
+    }
+    s.setAsideJournals = PurchaseJournal::setAsideFiles(journalFile);
+    if (!opened)
+        return s;
+    const PurchaseJournal& journal = *opened;
     s.journalBytes = QFileInfo(journal.file()).size() + QFileInfo(journal.file() + QStringLiteral("-wal")).size();
     const QList<JournalEntry> entries = journal.entries();
     s.journalPurchases = int(entries.size());
@@ -126,7 +192,8 @@ KioskStatus::Health KioskStatus::health() const
 {
     if (!store.ok)
         return Health::Down;
-    if (!terminal.ok || !printer.ok || openPurchases > 0)
+    if (!terminal.ok || !printer.ok || openPurchases > 0 || !balances.ok || !journalProblem.isEmpty() ||
+        !setAsideJournals.isEmpty())
         return Health::Degraded;
     return Health::Healthy;
 }
@@ -164,6 +231,11 @@ QString KioskStatus::text() const
                .arg(journalBytes)
                .arg(lastPurchaseAt.isEmpty() ? QStringLiteral("none")
                                              : lastPurchaseAt + QLatin1Char(' ') + lastPurchaseState);
+    if (!journalProblem.isEmpty())
+        out += QStringLiteral("journal   FAIL %1\n").arg(journalProblem);
+    for (const QString& file : setAsideJournals)
+        out += QStringLiteral("journal   FAIL %1\n").arg(PurchaseJournal::setAsideAdvice(file));
+    out += QStringLiteral("balances  %1 %2\n").arg(okName(balances.ok), balances.detail);
     return out;
 }
 
@@ -177,13 +249,23 @@ QByteArray KioskStatus::json() const
     QJsonObject journal{{QStringLiteral("open"), openPurchases},
                         {QStringLiteral("purchases"), journalPurchases},
                         {QStringLiteral("bytes"), journalBytes}};
+    if (!journalProblem.isEmpty())
+        journal.insert(QStringLiteral("problem"), journalProblem);
+    if (!setAsideJournals.isEmpty()) {
+        QJsonArray aside;
+        for (const QString& file : setAsideJournals)
+            aside.append(QJsonObject{{QStringLiteral("file"), file},
+                                     {QStringLiteral("advice"), PurchaseJournal::setAsideAdvice(file)}});
+        journal.insert(QStringLiteral("setAside"), aside);
+    }
+    QJsonObject balancesObject = check(balances);
+    balancesObject.insert(QStringLiteral("behind"), staleBalances);
     if (!lastPurchaseAt.isEmpty())
         journal.insert(QStringLiteral("last"), QJsonObject{{QStringLiteral("at"), lastPurchaseAt},
                                                            {QStringLiteral("state"), lastPurchaseState}});
-    const QJsonObject root{{QStringLiteral("status"), healthName(health())},
-                           {QStringLiteral("store"), storeObject},
-                           {QStringLiteral("terminal"), check(terminal)},
-                           {QStringLiteral("printer"), check(printer)},
-                           {QStringLiteral("journal"), journal}};
+    const QJsonObject root{
+        {QStringLiteral("status"), healthName(health())}, {QStringLiteral("store"), storeObject},
+        {QStringLiteral("terminal"), check(terminal)},    {QStringLiteral("printer"), check(printer)},
+        {QStringLiteral("balances"), balancesObject},     {QStringLiteral("journal"), journal}};
     return QJsonDocument(root).toJson(QJsonDocument::Compact) + '\n';
 }

@@ -2,12 +2,14 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 // `kioskctl status`: what a technician or a monitor needs to know about a kiosk.
 // Healthy when the store answers, the terminal answers, the printer can be
-// reached and no paid purchase waits in the journal; degraded when the store
-// answers but something else does not; down when the store does not answer
-// (no consumer can be served).
+// reached, no paid purchase waits in the journal, no journal was set aside as
+// damaged and every balance agrees with its statement lines; degraded when the
+// store answers but something else does not; down when the store does not
+// answer (no consumer can be served).
 class KioskStatus
 {
 public:
@@ -34,4 +36,8 @@ public:
     qint64 journalBytes = 0;
     QString lastPurchaseAt; // ISO time of the last journal change, empty when none
     QString lastPurchaseState;
+    QString journalProblem;          // the journal could not be read, empty when it could
+    QStringList setAsideJournals;    // damaged journals set aside, waiting for a technician
+    Check balances{true, QString()}; // balances that disagree with their statement lines
+    int staleBalances = 0;
 };

@@ -4,6 +4,7 @@
 #include "DataPacket.h"
 #include "DateTimeValue.h"
 #include "DemoFiles.h"
+#include "ExclusiveLock.h"
 #include "HostConfig.h"
 #include "KioskError.h"
 #include "KioskStatus.h"
@@ -195,9 +196,13 @@ int reverse(const QString& nsu, const std::optional<double>& date)
                  "evolved)\n",
                  qPrintable(chosen.text(nsu, till)), qPrintable(till));
     // The journal's purchase is over: its card was cancelled and its credit is reversed.
+    // Under the purchase's own lock, as every settler of it: a kiosk still on it keeps it.
     PurchaseJournal journal(PurchaseJournal::defaultFile());
-    if (const auto entry = journal.find(nsu, branch, till); entry && !entry->finished())
-        journal.write(entry->purchase, PurchaseState::Undone, QStringLiteral("credit reversed by kioskctl"));
+    if (const auto entry = journal.find(nsu, branch, till); entry && !entry->finished()) {
+        ExclusiveLock lock(journal.lockFile(entry->purchase));
+        if (lock.tryLock())
+            journal.write(entry->purchase, PurchaseState::Undone, QStringLiteral("credit reversed by kioskctl"));
+    }
     return 0;
 }
 

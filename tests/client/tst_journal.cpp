@@ -43,6 +43,10 @@ public:
         }
         return movements.contains(key(nsu, branch, till));
     }
+    bool holdsCharge(const QString& branch, const QString& till, const PendingTransaction& charge) override
+    {
+        return hasMovement(charge.nsu, branch, till);
+    }
     QString record(const PurchaseRecord& p) override
     {
         ++recordCalls;
@@ -400,7 +404,7 @@ private slots:
         auto s = settlement(journal);
         const auto first = s.settle(journal.unfinished().first());
         QCOMPARE(first.outcome, PurchaseSettlement::Outcome::ConfirmLater);
-        QCOMPARE(journal.find(p.nsu, p.CDFILIAL, p.CDCAIXA)->state, PurchaseState::Recorded);
+        QCOMPARE(journal.find(p.nsu, p.CDFILIAL, p.CDCAIXA)->state, PurchaseState::Confirming);
         QCOMPARE(m_sim->status(p.nsu), TerminalState::Pending);
         QCOMPARE(s.settleAll().first().outcome, PurchaseSettlement::Outcome::Confirmed);
         QCOMPARE(m_ledger.recordCalls, 1);

@@ -13,6 +13,8 @@
 #include "Wst00001.h"
 
 #include "Clock.h"
+#include "ExclusiveLock.h"
+#include "LocalDatabase.h"
 
 #include <QScopeGuard>
 #include <QTemporaryDir>
@@ -38,6 +40,72 @@ PurchaseRecord purchase(const QString& nsu, double amount, double when = day + 0
     p.packet = Packets::movement({amount}, when);
     p.packet.rows()[0][p.packet.fieldIndex(QStringLiteral("CDNSUHOSTTEF"))] = nsu;
     return p;
+}
+
+// The simulated terminal with a pause point around its pending list: what another process
+// does while a settler asks for it runs there, once, before or after the list is taken.
+class PausingTerminal : public SimulatedTerminal
+{
+public:
+    using SimulatedTerminal::SimulatedTerminal;
+    std::function<void()> meanwhile;
+    bool afterList = false;
+    QList<PendingTransaction> pending() override
+    {
+        if (meanwhile && !afterList)
+            std::exchange(meanwhile, {})();
+        const QList<PendingTransaction> list = SimulatedTerminal::pending();
+        if (meanwhile)
+            std::exchange(meanwhile, {})();
+        return list;
+    }
+};
+
+QString authorise(PaymentTerminal& terminal, double amount)
+{
+    TerminalRequest request;
+    request.amount = amount;
+    return terminal.authorise(request).nsu;
+}
+
+// An order of till 0001/001 as the kiosk journals it before asking the terminal: an id, no NSU.
+PurchaseRecord orderOf(double amount)
+{
+    PurchaseRecord order = purchase(QString(), amount);
+    order.id = PurchaseRecord::newId();
+    return order;
+}
+
+// A store of one branch, a journal and a clock at 10:00 of 8 December, for one test.
+struct Scene {
+    Scene() : clock(QDateTime(QDate(2026, 12, 8), QTime(10, 0))), journal(dir.filePath(QStringLiteral("journal.db")))
+    {
+        Clock::setInstance(&clock);
+        f.seedBranch(1);
+    }
+    ~Scene() { Clock::setInstance(nullptr); }
+    PurchaseSettlement settler(PaymentTerminal& terminal, PurchaseJournal* other = nullptr)
+    {
+        PurchaseSettlement settler(other ? *other : journal, ledger, terminal, [](int) {});
+        settler.setKioskTill(QStringLiteral("0001"), QStringLiteral("001"));
+        return settler;
+    }
+    ManualClock clock;
+    ModuleFixture f;
+    QTemporaryDir dir;
+    PurchaseJournal journal;
+    StoreLedger ledger;
+};
+
+QString outcomeOf(const QList<PurchaseSettlement::Result>& results, const QString& nsu)
+{
+    const auto r = std::find_if(results.cbegin(), results.cend(), [&](const auto& x) { return x.nsu == nsu; });
+    return r == results.cend() ? QString() : PurchaseSettlement::outcomeName(r->outcome);
+}
+
+int staleBalances()
+{
+    return int(PacketVariant::packet(Srv_kvb52814::getSaldosDesatualizados()).rows().size());
 }
 } // namespace
 
@@ -162,6 +230,137 @@ private slots:
         QCOMPARE(f.store->count(QStringLiteral("FROM EXTRATOCONS WHERE CDFAMILISALD = '001'")), 2);
         QVERIFY(PurchaseRecovery::settleJournal(journalFile).isEmpty()); // a second run finds nothing to do
         Wst00001::setPaymentTerminal(nullptr);
+    }
+
+    // A settler (a starting kiosk, recover) runs while a kiosk orders and gets its approval,
+    // paused around the terminal's pending list; the kiosk then journals the approval,
+    // records and settles. Alive, its charge is never undone under it; dead, it is undone.
+    void aSettlerNeverUndoesAPurchaseBeingMade_data()
+    {
+        QTest::addColumn<bool>("beforeList"); // order and approval before the terminal lists (else just after)
+        QTest::addColumn<bool>("kioskAlive"); // it holds its purchase's lock (else it died after the approval)
+        QTest::newRow("approved before the list, kiosk alive") << true << true;
+        QTest::newRow("approved after the list, kiosk alive") << false << true;
+        QTest::newRow("approved before the list, kiosk died") << true << false;
+    }
+    void aSettlerNeverUndoesAPurchaseBeingMade()
+    {
+        QFETCH(bool, beforeList);
+        QFETCH(bool, kioskAlive);
+        Scene s;
+        PausingTerminal terminal(TerminalSettings(), s.dir.filePath(QStringLiteral("tx.db")), [](int) {});
+        const PurchaseRecord order = orderOf(25);
+        ExclusiveLock kiosk(s.journal.lockFile(order));
+        PurchaseRecord paid;
+        terminal.afterList = !beforeList;
+        terminal.meanwhile = [&] {
+            QVERIFY(kiosk.tryLock());
+            s.journal.write(order, PurchaseState::Ordered);
+            paid = purchase(authorise(terminal, 25), 25, DateTimeValue::fromDateTime(s.clock.now()));
+            paid.id = order.id;
+            if (!kioskAlive)
+                kiosk.unlock();
+        };
+        s.settler(terminal).settleAll();
+        if (kioskAlive) { // it goes on: the approval journalled, the recording, its settlement
+            s.journal.write(paid, PurchaseState::Authorised);
+            QCOMPARE(s.ledger.record(paid), QString());
+            const auto r = s.settler(terminal).settle({paid, PurchaseState::Authorised, QString(), {}});
+            QCOMPARE(PurchaseSettlement::outcomeName(r.outcome), QStringLiteral("confirmed"));
+        }
+        QCOMPARE(terminal.status(paid.nsu), kioskAlive ? TerminalState::Confirmed : TerminalState::Undone);
+        QCOMPARE(s.f.store->count(QStringLiteral("FROM MOVCAIXA")), kioskAlive ? 1 : 0);
+    }
+
+    // The terminal's files were lost and its NSUs started again: a kiosk killed between the
+    // approval and its journal line leaves a charge whose NSU the store holds for a credit
+    // of 10,00 made at 10:00. Another amount, or the same half an hour later, is not it.
+    void aReusedNsuIsNotTakenForAnotherPurchase_data()
+    {
+        QTest::addColumn<double>("amount");
+        QTest::addColumn<bool>("journalKept"); // the earlier purchase is in the journal's archive
+        QTest::newRow("another amount") << 43.21 << true;
+        QTest::newRow("another amount, journal lost") << 43.21 << false;
+        QTest::newRow("same amount, later") << 10.0 << true;
+        QTest::newRow("same amount, later, journal lost") << 10.0 << false;
+    }
+    void aReusedNsuIsNotTakenForAnotherPurchase()
+    {
+        QFETCH(double, amount);
+        QFETCH(bool, journalKept);
+        Scene s;
+        const QString txFile = s.dir.filePath(QStringLiteral("tx.db"));
+        std::optional<SimulatedTerminal> terminal(std::in_place, TerminalSettings(), txFile, [](int) {});
+        const PurchaseRecord earlier =
+            purchase(authorise(*terminal, 10), 10, DateTimeValue::fromDateTime(s.clock.now()));
+        QCOMPARE(s.ledger.record(earlier), QString());
+        terminal->confirm(earlier.nsu);
+        terminal.reset();
+        if (journalKept)
+            s.journal.write(earlier, PurchaseState::Confirmed);
+        for (const QString& name : QDir(s.dir.path()).entryList({QStringLiteral("tx.db*")}, QDir::Files))
+            QVERIFY(QFile::remove(s.dir.filePath(name))); // the terminal's files are lost
+        s.clock.advanceMs(30 * 60 * 1000);
+        terminal.emplace(TerminalSettings(), txFile, [](int) {});
+        s.journal.write(orderOf(amount), PurchaseState::Ordered); // then approved, then killed
+        const QString nsu = authorise(*terminal, amount);
+        QCOMPARE(nsu, earlier.nsu);
+        s.settler(*terminal).settleAll();
+        QCOMPARE(terminal->status(nsu), TerminalState::Undone);
+        QCOMPARE(s.f.store->count(QStringLiteral("FROM MOVCAIXA")), 1);
+    }
+
+    // An NSU the terminal does not know, a balance a crash left behind its lines, a journal that
+    // cannot be read: each ends in one settlement, and every balance agrees with its lines after.
+    void whatNoPlainSettlementFinishes_data()
+    {
+        QTest::addColumn<QString>("journalDamage"); // "", "garbage", "cut", "wrong schema"
+        QTest::addColumn<bool>("terminalKnows");
+        QTest::addColumn<bool>("inStore");
+        QTest::addColumn<bool>("balanceBehind"); // the recording's balance evolution never ran
+        QTest::addColumn<QString>("outcome");
+        QTest::newRow("unknown NSU, not in the store") << "" << false << false << false << "not charged";
+        QTest::newRow("unknown NSU, in the store") << "" << false << true << false << "CREDIT WITHOUT PAYMENT";
+        QTest::newRow("balance behind its lines") << "" << true << true << true << "confirmed";
+        QTest::newRow("garbage journal, in the store") << "garbage" << true << true << false << "confirmed";
+        QTest::newRow("cut journal, not in the store") << "cut" << true << false << false << "undone";
+        QTest::newRow("journal of another shape") << "wrong schema" << true << true << false << "confirmed";
+    }
+    void whatNoPlainSettlementFinishes()
+    {
+        QFETCH(QString, journalDamage);
+        QFETCH(bool, terminalKnows);
+        QFETCH(bool, inStore);
+        QFETCH(bool, balanceBehind);
+        QFETCH(QString, outcome);
+        Scene s;
+        const QString file = s.dir.filePath(QStringLiteral("purchase-journal.db"));
+        SimulatedTerminal terminal(TerminalSettings(), s.dir.filePath(QStringLiteral("tx.db")), [](int) {});
+        const QString nsu = terminalKnows ? authorise(terminal, 25) : QStringLiteral("000000009999");
+        const PurchaseRecord p = purchase(nsu, 25, DateTimeValue::fromDateTime(s.clock.now()));
+        if (inStore)
+            QCOMPARE(s.ledger.record(p), QString());
+        if (balanceBehind) {
+            s.f.store->exec(QStringLiteral("DELETE FROM SALDOCONS"));
+            QCOMPARE(staleBalances(), 1); // what `kioskctl status` reports
+        }
+        PurchaseJournal(file).write(p, PurchaseState::Authorised); // closed: its log folded into the file
+        QFile db(file);
+        if (journalDamage == QLatin1String("garbage"))
+            QVERIFY(db.open(QIODevice::ReadWrite) && db.write(QByteArray(4096, 'x')) == 4096);
+        else if (journalDamage == QLatin1String("cut"))
+            QVERIFY(db.resize(db.size() / 3));
+        db.close();
+        if (journalDamage == QLatin1String("wrong schema")) {
+            QVERIFY(db.remove());
+            LocalDatabase(file, QStringLiteral("CREATE TABLE open_purchase (id, body)"));
+        }
+        PurchaseJournal journal(file);
+        QCOMPARE(journal.setAsideFile().isEmpty(), journalDamage.isEmpty());
+        QCOMPARE(PurchaseJournal::setAsideFiles(file).size(), journalDamage.isEmpty() ? 0 : 1);
+        QCOMPARE(outcomeOf(s.settler(terminal, &journal).settleAll(), nsu), outcome);
+        QCOMPARE(s.f.store->count(QStringLiteral("FROM MOVCAIXA")), inStore ? 1 : 0);
+        QCOMPARE(staleBalances(), 0);
     }
 };
 

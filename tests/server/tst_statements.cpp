@@ -56,7 +56,7 @@ private slots:
         ModuleFixture f;
         const QString kind = f.dm().adcRecSaldo->kind();
         const QList<SqlStatement*> statements = textStatements(f.dm());
-        QCOMPARE(statements.size(), 17);
+        QCOMPARE(statements.size(), 19);
         for (SqlStatement* s : statements) {
             QVERIFY2(s->declaredOnly(), qPrintable(s->objectName()));
             for (const QString& text : textsOf(s, kind)) {
@@ -122,6 +122,7 @@ private slots:
         EvoluiSaldo(QStringLiteral("C1"), QStringLiteral("K1"), QStringLiteral("0001"), day - 120);
         QVERIFY(ok(getMovCaixaNsu(QStringLiteral("0001"), QStringLiteral("001"), nsu, day)));
         QVERIFY(ok(getCompCredNsu(QStringLiteral("0001"), QStringLiteral("001"), nsu)));
+        QVERIFY(ok(getSaldoDesatualizado(QStringLiteral("C1"), QStringLiteral("K1"))) && ok(getSaldosDesatualizados()));
         m_clock.advanceMs(1000); // the reversal's statement line at a time of its own
         const QVariant reversed = setEstornaCompCred(QStringLiteral("0001"), QStringLiteral("001"), nsu, day);
         QVERIFY2(!reversed.isValid(), qPrintable(reversed.toString()));
