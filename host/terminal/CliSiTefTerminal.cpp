@@ -292,6 +292,11 @@ QList<PendingTransaction> CliSiTefTerminal::pending()
         QByteArray date = bytes(e.document.date), coupon = bytes(e.document.coupon), time = bytes(e.document.time),
                    none;
         const int count = library->pendentes(date.data(), coupon.data());
+        if (count < 0 && count != Result::documentNotFound)
+            throw TerminalError(QStringLiteral("the card-payment library cannot say what document %1 of %2 holds: "
+                                               "code %3")
+                                    .arg(e.document.coupon, e.document.date)
+                                    .arg(count));
         if (e.state == FiscalDocumentMap::State::Approved) {
             if (count > 0)
                 list.append({e.nsu, e.amount, e.changedAt});

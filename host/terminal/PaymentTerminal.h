@@ -91,7 +91,8 @@ public:
 
     // Where the terminal's own prompts go while a transaction runs ("Insira ou aproxime
     // o cartão", "Digite a senha", the approval or the refusal's reason), so the kiosk
-    // can show what the terminal's display says. Empty: nowhere.
+    // can show what the terminal's display says; an empty prompt clears it. Called on the
+    // thread that runs the transaction. Empty: nowhere.
     using Display = std::function<void(const QString& prompt)>;
     void setDisplay(Display display) { m_display = std::move(display); }
     // Who answers the terminal's questions (menus, yes/no, fields to type, "press a key")

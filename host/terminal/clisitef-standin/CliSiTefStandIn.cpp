@@ -28,6 +28,9 @@ namespace
 {
 using namespace CliSiTef;
 
+// What the stand-in answers when its own files fail it.
+constexpr int internalError = -100;
+
 // Longest a wait goes without offering the application an abort check.
 constexpr int checkEveryMs = 100;
 
@@ -269,7 +272,14 @@ STANDIN_EXPORT int ContinuaFuncaoSiTefInterativo(int* comando, long* tipoCampo, 
         StandInStep next = s.steps.front();
         s.steps.pop_front();
         if (next.kind == StandInStep::Kind::Authorise) {
-            authorise(s);
+            try {
+                authorise(s);
+            } catch (const std::exception& e) {
+                // Nothing may leave a C function but its code.
+                qCWarning(lcTerminal) << "stand-in library:" << e.what();
+                sale.reset();
+                return internalError;
+            }
             continue;
         }
         if (next.kind == StandInStep::Kind::Wait) {
@@ -297,14 +307,18 @@ STANDIN_EXPORT void FinalizaFuncaoSiTefInterativo(short confirma, char* cupomFis
     std::lock_guard guard(lock);
     if (!configured || !cupomFiscal || !dataFiscal)
         return;
-    SimulatedTerminal terminal = simulator();
-    for (const SimulatedTerminal::Transaction& t : terminal.ofDocument({text(cupomFiscal), text(dataFiscal), {}})) {
-        if (t.state != TerminalState::Pending)
-            continue;
-        if (confirma == 1)
-            terminal.confirm(t.nsu);
-        else
-            terminal.undo(t.nsu);
+    try {
+        SimulatedTerminal terminal = simulator();
+        for (const SimulatedTerminal::Transaction& t : terminal.ofDocument({text(cupomFiscal), text(dataFiscal), {}})) {
+            if (t.state != TerminalState::Pending)
+                continue;
+            if (confirma == 1)
+                terminal.confirm(t.nsu);
+            else
+                terminal.undo(t.nsu);
+        }
+    } catch (const std::exception& e) {
+        qCWarning(lcTerminal) << "stand-in library:" << e.what();
     }
 }
 
@@ -315,8 +329,13 @@ STANDIN_EXPORT int ObtemQuantidadeTransacoesPendentes(char* dataFiscal, char* cu
         return Result::notConfigured;
     if (!dataFiscal || !cupomFiscal)
         return Result::missingParameter;
-    const QList<SimulatedTerminal::Transaction> list =
-        simulator().ofDocument({text(cupomFiscal), text(dataFiscal), {}});
+    QList<SimulatedTerminal::Transaction> list;
+    try {
+        list = simulator().ofDocument({text(cupomFiscal), text(dataFiscal), {}});
+    } catch (const std::exception& e) {
+        qCWarning(lcTerminal) << "stand-in library:" << e.what();
+        return internalError;
+    }
     if (list.isEmpty())
         return Result::documentNotFound;
     return int(std::count_if(list.cbegin(), list.cend(),
