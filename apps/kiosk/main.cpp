@@ -45,6 +45,8 @@ QString description()
                "  KIOSK_LOCALE    number and date format and language: pt_BR (default), en_US, es_ES\n"
                "  KIOSK_TERMINAL_MODE (approve, decline, fail), KIOSK_TERMINAL_DELAY_MS, KIOSK_TERMINAL_ERROR,\n"
                "  KIOSK_TERMINAL_BANK_CODE, KIOSK_TERMINAL_CARD, KIOSK_TERMINAL_FILE: the simulated payment terminal\n"
+               "  KIOSK_TERMINAL_LIBRARY, KIOSK_SITEF_STORE, KIOSK_SITEF_TERMINAL: the card-payment library (CliSiTef)\n"
+               "  and the store's and this kiosk's ids on its server; KIOSK_TERMINAL_SCRIPT: our stand-in's prompts\n"
                "  KIOSK_PRINTER_PORT (file, device or tcp://HOST:PORT), KIOSK_PRINTER_COUNTERS, KIOSK_FISCAL_DATE\n"
                "--demo uses the demo store that ./demo.sh creates in the project's demo-data folder, with its\n"
                "demo-data/kiosk.conf unless --config or KIOSK_CONFIG names another, and lists the demo codes.\n"

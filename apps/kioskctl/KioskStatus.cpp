@@ -1,5 +1,6 @@
 #include "KioskStatus.h"
 
+#include "CliSiTefTerminal.h"
 #include "ClientDataSet.h"
 #include "ConnectionString.h"
 #include "DateTimeValue.h"
@@ -111,9 +112,24 @@ QString branchOf(const QString& dataFolder)
     }
 }
 
+// A card-payment library: loaded and its entry points there; the payments the kiosk has
+// not yet finished, from its documents file (status neither configures the library nor
+// creates the file).
+KioskStatus::Check checkLibrary(const TerminalSettings& settings)
+{
+    const CliSiTefTerminal terminal(settings);
+    if (!terminal.failure().isEmpty())
+        return {false, QStringLiteral("%1: %2").arg(terminal.description(), terminal.failure())};
+    const QString file = FiscalDocumentMap::defaultFile();
+    const qsizetype open = QFileInfo::exists(file) ? FiscalDocumentMap(file).open().size() : 0;
+    return {true, QStringLiteral("%1: loaded, %2 card payment(s) not finished").arg(terminal.description()).arg(open)};
+}
+
 KioskStatus::Check checkTerminal()
 {
     const TerminalSettings& settings = HostConfig::instance().terminal();
+    if (settings.usesLibrary())
+        return checkLibrary(settings);
     if (settings.mode == QLatin1String("fail"))
         return {false, QStringLiteral("simulated terminal set to fail: %1").arg(settings.errorText)};
     // A terminal that has never been used has no file yet; status creates none.

@@ -16,5 +16,8 @@
 namespace CardNumberMask
 {
 HOST_EXPORT QString mask(const QString& cardNumber);
+// A free text (a terminal's message, a receipt) with every run of 13 to 19 digits that
+// could be a card number (single blanks or dashes between groups allowed) masked as above.
+HOST_EXPORT QString maskWithin(const QString& text);
 constexpr int fieldWidth = 10;
 } // namespace CardNumberMask

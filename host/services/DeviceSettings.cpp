@@ -37,6 +37,14 @@ bool TerminalSettings::set(const QString& key, const QString& value)
         cardNumber = value;
     } else if (key == QLatin1String("transactions")) {
         transactionsFile = value;
+    } else if (key == QLatin1String("library")) {
+        library = value;
+    } else if (key == QLatin1String("store")) {
+        store = value;
+    } else if (key == QLatin1String("terminal")) {
+        terminalId = value;
+    } else if (key == QLatin1String("script")) {
+        script = value;
     } else {
         return false;
     }
@@ -53,6 +61,10 @@ void TerminalSettings::applyEnvironment()
     fromEnvironment("KIOSK_TERMINAL_BANK_CODE", &bankCode);
     fromEnvironment("KIOSK_TERMINAL_CARD", &cardNumber);
     fromEnvironment("KIOSK_TERMINAL_FILE", &transactionsFile);
+    fromEnvironment("KIOSK_TERMINAL_LIBRARY", &library);
+    fromEnvironment("KIOSK_SITEF_STORE", &store);
+    fromEnvironment("KIOSK_SITEF_TERMINAL", &terminalId);
+    fromEnvironment("KIOSK_TERMINAL_SCRIPT", &script);
 }
 
 bool PrinterSettings::set(const QString& key, const QString& value)

@@ -13,6 +13,12 @@
 //   bankCode = 001  (empty: none returned) KIOSK_TERMINAL_BANK_CODE
 //   cardNumber = 4111111111111111          KIOSK_TERMINAL_CARD       (masked before it leaves the terminal)
 //   transactions = /path/file.jsonl        KIOSK_TERMINAL_FILE       (default: data folder/terminal-transactions.jsonl)
+// A card-payment library (CliSiTef) instead of the simulator, when `library` is set:
+//   library = /opt/clisitef/libclisitef.so KIOSK_TERMINAL_LIBRARY
+//   store = 00000000                       KIOSK_SITEF_STORE         (the store's id on the payment server)
+//   terminal = KS000001                    KIOSK_SITEF_TERMINAL      (this kiosk's id there, unique per store)
+// Our stand-in library plays the simulator's answers above and, with
+//   script = message:...|menu:...|...      KIOSK_TERMINAL_SCRIPT     the prompts it asks first
 struct HOST_EXPORT TerminalSettings {
     QString mode = QStringLiteral("approve");
     QString errorText = QStringLiteral("Terminal sem comunicação");
@@ -20,7 +26,12 @@ struct HOST_EXPORT TerminalSettings {
     QString bankCode = QStringLiteral("001");
     QString cardNumber = QStringLiteral("4111111111111111");
     QString transactionsFile;
+    QString library;
+    QString store = QStringLiteral("00000000");
+    QString terminalId;
+    QString script;
 
+    bool usesLibrary() const { return !library.isEmpty(); }
     // Applies "key = value" of the [terminal] section; false for an unknown key. Throws ConfigError on a bad value.
     bool set(const QString& key, const QString& value);
     void applyEnvironment();

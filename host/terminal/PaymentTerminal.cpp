@@ -1,5 +1,9 @@
 #include "PaymentTerminal.h"
 
+#include "TerminalPrompter.h"
+
+TerminalPrompter::~TerminalPrompter() = default;
+
 PaymentTerminal::~PaymentTerminal() = default;
 
 QString terminalStateName(TerminalState state)

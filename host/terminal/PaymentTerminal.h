@@ -7,7 +7,19 @@
 #include <QList>
 #include <QString>
 #include <functional>
+#include <memory>
 #include <optional>
+
+class TerminalPrompter;
+
+// The fiscal document a card payment belongs to: the card-payment server settles
+// (confirms or undoes) payments by this key, so each purchase has one of its own.
+struct HOST_EXPORT FiscalDocument {
+    QString coupon; // at most 20 characters
+    QString date;   // yyyyMMdd
+    QString time;   // HHmmss
+    bool isEmpty() const { return coupon.isEmpty(); }
+};
 
 // What the kiosk asks of a card-payment server. An approved transaction stays
 // pending until the kiosk confirms it (the purchase is recorded) or undoes it
@@ -21,6 +33,10 @@ struct HOST_EXPORT TerminalRequest {
     QString functionCodes;
     QString description;
     QString schema;
+    // The purchase's fiscal document; empty: the terminal gives the purchase one of its own.
+    FiscalDocument document;
+    // The server's function: 2 debit, 3 credit; 0: from the card type's function codes.
+    int function = 0;
 };
 
 struct HOST_EXPORT TerminalAnswer {
@@ -32,6 +48,10 @@ struct HOST_EXPORT TerminalAnswer {
     QString network;       // card network / acquirer
     int resultCode = 0;    // 0 approved, otherwise the server's refusal or failure code
     QString text;          // the server's words on a refusal or a failure
+    QString nsuSiTef;        // the payment server's own number, when it gives one
+    QString customerReceipt; // the card payment's receipt for the customer, lines ended by '\n'
+    QString storeReceipt;    // the store's copy
+    FiscalDocument document; // the fiscal document the payment was made in
 };
 
 enum class TerminalState { Pending, Confirmed, Undone, Declined };
@@ -71,9 +91,14 @@ public:
 
     // Where the terminal's own prompts go while a transaction runs ("Insira ou aproxime
     // o cartão", "Digite a senha", the approval or the refusal's reason), so the kiosk
-    // can show what the terminal's display says. Empty: nowhere.
+    // can show what the terminal's display says; an empty prompt clears it. Called on the
+    // thread that runs the transaction. Empty: nowhere.
     using Display = std::function<void(const QString& prompt)>;
     void setDisplay(Display display) { m_display = std::move(display); }
+    // Who answers the terminal's questions (menus, yes/no, fields to type, "press a key")
+    // while a transaction runs; called on the thread that runs the transaction. Without
+    // one, a transaction that needs an answer is interrupted.
+    void setPrompter(std::shared_ptr<TerminalPrompter> prompter) { m_prompter = std::move(prompter); }
 
 protected:
     void display(const QString& prompt) const
@@ -82,6 +107,9 @@ protected:
             m_display(prompt);
     }
 
+    TerminalPrompter* prompter() const { return m_prompter.get(); }
+
 private:
     Display m_display;
+    std::shared_ptr<TerminalPrompter> m_prompter;
 };

@@ -69,7 +69,7 @@ qint64 nsuBase(const QString& file)
 const QString schema = QStringLiteral(
     "CREATE TABLE IF NOT EXISTS terminal_transaction (nsu TEXT PRIMARY KEY, state TEXT NOT NULL, amount REAL NOT NULL, "
     "card TEXT NOT NULL, description TEXT NOT NULL, text TEXT NOT NULL, changed_at TEXT NOT NULL, "
-    "seq INTEGER NOT NULL);"
+    "seq INTEGER NOT NULL, document TEXT NOT NULL DEFAULT '');"
     "CREATE INDEX IF NOT EXISTS terminal_transaction_state ON terminal_transaction (state);"
     "CREATE INDEX IF NOT EXISTS terminal_transaction_seq ON terminal_transaction (seq)");
 
@@ -92,13 +92,27 @@ QVariantMap rowOf(const SimulatedTerminal::Transaction& t)
             {QStringLiteral("card"), text(t.cardNumber)},
             {QStringLiteral("description"), text(t.description)},
             {QStringLiteral("text"), text(t.text)},
-            {QStringLiteral("changed"), text(t.changedAt.toString(isoFormat))}};
+            {QStringLiteral("changed"), text(t.changedAt.toString(isoFormat))},
+            {QStringLiteral("document"), text(t.document)}};
 }
 
 const QString insertRow =
-    QStringLiteral("INSERT INTO terminal_transaction (nsu, state, amount, card, description, text, changed_at, seq) "
-                   "VALUES (:nsu, :state, :amount, :card, :description, :text, :changed, "
-                   "(SELECT COALESCE(MAX(seq), 0) + 1 FROM terminal_transaction))");
+    QStringLiteral("INSERT INTO terminal_transaction (nsu, state, amount, card, description, text, changed_at, seq, "
+                   "document) VALUES (:nsu, :state, :amount, :card, :description, :text, :changed, "
+                   "(SELECT COALESCE(MAX(seq), 0) + 1 FROM terminal_transaction), :document)");
+
+// A file of an earlier version has no document column yet.
+void addDocumentColumn(LocalDatabase& db)
+{
+    bool present = false;
+    QSqlQuery q = db.exec(QStringLiteral("PRAGMA table_info(terminal_transaction)"));
+    while (q.next())
+        present = present || q.value(1).toString() == QLatin1String("document");
+    if (!present)
+        db.exec(QStringLiteral("ALTER TABLE terminal_transaction ADD COLUMN document TEXT NOT NULL DEFAULT ''"));
+    db.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS terminal_transaction_document ON terminal_transaction "
+                           "(document)"));
+}
 } // namespace
 
 SimulatedTerminal::SimulatedTerminal(TerminalSettings settings, QString file, Sleeper sleeper)
@@ -106,6 +120,7 @@ SimulatedTerminal::SimulatedTerminal(TerminalSettings settings, QString file, Sl
       m_sleeper(sleeper ? std::move(sleeper) : Sleeper(&EventPause::forMs)),
       m_db(std::make_unique<LocalDatabase>(m_file, schema))
 {
+    addDocumentColumn(*m_db);
     const QString legacy =
         m_file.endsWith(QLatin1String(".db")) ? m_file.chopped(3) + QStringLiteral(".jsonl") : QString();
     if (!legacy.isEmpty() && QFile::exists(legacy))
@@ -188,6 +203,8 @@ TerminalAnswer SimulatedTerminal::authorise(const TerminalRequest& request)
     t.cardNumber = CardNumberMask::mask(m_settings.cardNumber);
     t.description = request.description;
     t.changedAt = Clock::instance().now();
+    if (!request.document.isEmpty())
+        t.document = documentKey(request.document);
     if (m_settings.mode == QLatin1String("decline") || !std::isfinite(request.amount) || request.amount <= 0) {
         t.state = TerminalState::Declined;
         t.text = m_settings.mode == QLatin1String("decline") ? QStringLiteral("Transação negada")
@@ -266,7 +283,7 @@ QList<PendingTransaction> SimulatedTerminal::pending()
 QList<SimulatedTerminal::Transaction> SimulatedTerminal::select(const QString& tail, const QVariantMap& values) const
 {
     QSqlQuery q = m_db->exec(
-        QStringLiteral("SELECT nsu, state, amount, card, description, text, changed_at FROM terminal_transaction ") +
+        QStringLiteral("SELECT nsu, state, amount, card, description, text, changed_at, document FROM terminal_transaction ") +
             tail,
         values);
     QList<Transaction> list;
@@ -279,6 +296,7 @@ QList<SimulatedTerminal::Transaction> SimulatedTerminal::select(const QString& t
         t.description = q.value(4).toString();
         t.text = q.value(5).toString();
         t.changedAt = QDateTime::fromString(q.value(6).toString(), isoFormat);
+        t.document = q.value(7).toString();
         list.append(t);
     }
     return list;
@@ -298,4 +316,15 @@ int SimulatedTerminal::count() const
 {
     QSqlQuery q = m_db->exec(QStringLiteral("SELECT COUNT(*) FROM terminal_transaction"));
     return q.next() ? q.value(0).toInt() : 0;
+}
+
+QString SimulatedTerminal::documentKey(const FiscalDocument& document)
+{
+    return document.coupon + QLatin1Char('/') + document.date;
+}
+
+QList<SimulatedTerminal::Transaction> SimulatedTerminal::ofDocument(const FiscalDocument& document) const
+{
+    return select(QStringLiteral("WHERE document = :document ORDER BY seq"),
+                  {{QStringLiteral("document"), documentKey(document)}});
 }

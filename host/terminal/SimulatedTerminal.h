@@ -35,6 +35,7 @@ public:
         QString description;
         QString text;
         QDateTime changedAt;
+        QString document; // the fiscal document's key (documentKey()), empty before it had one
     };
 
     // `file` is the transactions file (terminal-transactions.db); a path ending in ".jsonl"
@@ -55,6 +56,9 @@ public:
     QList<Transaction> transactions() const;
     QList<Transaction> recent(int limit) const;
     int count() const;
+    // The transactions of a fiscal document, in the order first seen.
+    QList<Transaction> ofDocument(const FiscalDocument& document) const;
+    static QString documentKey(const FiscalDocument& document);
     // Adds transactions in one database transaction; NSUs already here stay as they are, and
     // the NSU counter rises above the highest. The take-over of an earlier file goes through here.
     void importTransactions(const QList<Transaction>& list);

@@ -2,6 +2,7 @@
 
 #include "CancellationSlip.h"
 #include "CardNumberMask.h"
+#include "CliSiTefTerminal.h"
 #include "ClientDataSet.h"
 #include "Clock.h"
 #include "CouponCounters.h"
@@ -43,7 +44,7 @@ bool criaDedicado(QString& nsuHost, QString& authorisation, QString& cardNumber,
         resultCode = -1;
         return false;
     }
-    const TerminalRequest request{serverAddress, amount, date, time, operatorId, functionCodes, description, schema};
+    const TerminalRequest request{serverAddress, amount, date, time, operatorId, functionCodes, description, schema, {}, 0};
     TerminalAnswer answer;
     try {
         answer = Wst00001::paymentTerminal().authorise(request);
@@ -171,7 +172,10 @@ PaymentTerminal& paymentTerminal()
 {
     if (!backend) {
         const HostConfig& config = HostConfig::instance();
-        backend = std::make_shared<SimulatedTerminal>(config.terminal(), SimulatedTerminal::defaultFile());
+        if (config.terminal().usesLibrary())
+            backend = std::make_shared<CliSiTefTerminal>(config.terminal());
+        else
+            backend = std::make_shared<SimulatedTerminal>(config.terminal(), SimulatedTerminal::defaultFile());
         // Closed with the application, while its database layer is still there.
         qAddPostRoutine([] { backend.reset(); });
     }

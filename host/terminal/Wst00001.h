@@ -65,8 +65,9 @@ HOST_EXPORT QString receiptPort(const QString& port, const QString& productPrint
 HOST_EXPORT extern void (*printCancellationSlip)(const QString& port, const CancellationSlip& slip);
 
 // The card-payment backend behind CriaDedicado, also used to confirm or undo a
-// pending transaction. Until one is set, the simulator configured in the kiosk
-// configuration is created on first use.
+// pending transaction. Until one is set, the one configured in the kiosk configuration
+// is created on first use: the card-payment library it names ([terminal] library), else
+// the simulator.
 HOST_EXPORT PaymentTerminal& paymentTerminal();
 HOST_EXPORT void setPaymentTerminal(std::shared_ptr<PaymentTerminal> terminal);
 

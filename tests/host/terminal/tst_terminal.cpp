@@ -86,6 +86,23 @@ private slots:
         QCOMPARE(CardNumberMask::mask(once), once); // masking again changes nothing
     }
 
+    void maskingWithinText_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("masked");
+        QTest::newRow("card in a receipt") << "CARTAO 4111111111111111 VISA" << "CARTAO 4111**1111 VISA";
+        QTest::newRow("grouped, twice") << "5555-4444-3333-1111 / 6062 8256 2425 4001"
+                                        << "5555**1111 / 6062**4001";
+        QTest::newRow("NSU and 23-digit document kept") << "NSU 123456789012 DOC 01234562411201615110012"
+                                                        << "NSU 123456789012 DOC 01234562411201615110012";
+    }
+    void maskingWithinText()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, masked);
+        QCOMPARE(CardNumberMask::maskWithin(text), masked);
+    }
+
     void simulatorStatesSurviveReopening()
     {
         QTemporaryDir dir;
@@ -312,16 +329,21 @@ private slots:
         QFile f(conf);
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write("[terminal]\nmode = decline\ndelayMs = 800\nbankCode =\ncardNumber = 6062825624254001\n"
+                "library = /opt/clisitef/libclisitef.so\nstore = 12345678\nterminal = KS000001\n"
                 "[printer]\nport.COM1 = tcp://10.0.0.20:9100\nfiscalDate = 2026-12-07\n");
         f.close();
         qputenv("KIOSK_TERMINAL_DELAY_MS", "50");
+        qputenv("KIOSK_SITEF_TERMINAL", "KS000002");
         HostConfig::instance().load(conf);
         qunsetenv("KIOSK_TERMINAL_DELAY_MS");
+        qunsetenv("KIOSK_SITEF_TERMINAL");
         const TerminalSettings& t = HostConfig::instance().terminal();
         QCOMPARE(t.mode, QStringLiteral("decline"));
         QCOMPARE(t.delayMs, 50);
         QCOMPARE(t.bankCode, QString());
         QCOMPARE(t.cardNumber, QStringLiteral("6062825624254001"));
+        QVERIFY(t.usesLibrary());
+        QCOMPARE(t.library + t.store + t.terminalId, QStringLiteral("/opt/clisitef/libclisitef.so12345678KS000002"));
         QCOMPARE(HostConfig::instance().printer().ports.value(QStringLiteral("COM1")),
                  QStringLiteral("tcp://10.0.0.20:9100"));
 
