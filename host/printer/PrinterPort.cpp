@@ -2,6 +2,7 @@
 
 #include "KioskError.h"
 #include "PrinterLogging.h"
+#include "ReceiptLayout.h"
 
 #include <QDeadlineTimer>
 #include <QEventLoop>
@@ -167,8 +168,10 @@ QString PrinterPort::resolve(const QString& portName, const PrinterSettings& set
     return dataFolder + QStringLiteral("/receipts-") + safe + QStringLiteral(".txt");
 }
 
-void PrinterPort::send(const QString& target, const QString& text, int timeoutMs)
+void PrinterPort::send(const QString& target, const QString& slip, int timeoutMs)
 {
+    // The only printer commands that reach the port are the ones added here.
+    const QString text = ReceiptLayout::withoutControls(slip);
     if (target.startsWith(tcpScheme)) {
         sendTcp(target, escPos(text), timeoutMs);
     } else if (target.startsWith(QLatin1String("/dev/"))) {

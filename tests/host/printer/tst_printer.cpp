@@ -43,12 +43,13 @@ struct Printed {
     QString coo, gnf;
 };
 
-Printed print(const QString& port, ClientDataSet* ds, bool fiscal = true, const QString& otherPort = QString())
+Printed print(const QString& port, ClientDataSet* ds, bool fiscal = true, const QString& otherPort = QString(),
+              const QString& consumer = QStringLiteral("Maria da Silva"))
 {
     Printed out;
     Wst00001::Compr_CredPessoal(
         port, QStringLiteral("S"), QString(), QStringLiteral("0001"), QStringLiteral("002"), QStringLiteral("002"),
-        out.coo, out.gnf, ds, 40.5, QStringLiteral("Maria da Silva"), QStringLiteral("2612081015"), QStringLiteral("S"),
+        out.coo, out.gnf, ds, 40.5, consumer, QStringLiteral("2612081015"), QStringLiteral("S"),
         QStringLiteral("N"), QStringLiteral("01"), otherPort, 0, QString(), QStringLiteral("Quiosque 1"),
         QStringLiteral("Rua das Flores, 100"), QString(), QStringLiteral("123456"), QString(), QString(), fiscal, 0, 0);
     return out;
@@ -140,6 +141,49 @@ private slots:
                                   "dito")); // CP850 ã, é
         QVERIFY(received.contains("4111**1111"));
         QVERIFY(!received.contains("4111111111111111"));
+    }
+
+    // Texts from the store (the consumer's name) and from the terminal (card type, NSU) reach the
+    // printer as text only: no printer command of theirs and no line of their making.
+    void hostileTextsPrintAsText_data()
+    {
+        QTest::addColumn<QString>("field");
+        QTest::newRow("consumer name") << QStringLiteral("consumer");
+        QTest::newRow("card type from the terminal") << QStringLiteral("NMTIPORECE");
+        QTest::newRow("NSU from the terminal") << QStringLiteral("CDNSUHOSTTEF");
+    }
+    void hostileTextsPrintAsText()
+    {
+        QFETCH(QString, field);
+        QTcpServer server;
+        QVERIFY(server.listen(QHostAddress::LocalHost));
+        QByteArray received;
+        connect(&server, &QTcpServer::newConnection, this, [&] {
+            QTcpSocket* s = server.nextPendingConnection();
+            connect(s, &QTcpSocket::readyRead, this, [&received, s] { received += s->readAll(); });
+        });
+        // ESC p 0 (open the drawer), GS V (cut), DEL and a line of the sender's making.
+        static const char raw[] = "Ana\x1bp\x00\x19\xfa\x1dV\x42\x00\x7f\nValor creditado 999,00\r\n";
+        const QString hostile = QString::fromLatin1(raw, sizeof raw - 1);
+        auto ds = movement(QStringLiteral("4111**1111"));
+        if (field != QLatin1String("consumer")) {
+            ds->edit();
+            ds->fieldByName(field).setValue(hostile);
+            ds->post();
+        }
+        print(QStringLiteral("tcp://127.0.0.1:%1").arg(server.serverPort()), ds.get(), true, QString(),
+              field == QLatin1String("consumer") ? hostile : QStringLiteral("Maria"));
+        const QByteArray head("\x1b\x40\x1b\x74\x02", 5), tail("\n\n\n\x1d\x56\x42\x00", 7);
+        QTRY_VERIFY(received.endsWith(tail));
+        QVERIFY(received.startsWith(head));
+        const QByteArray body = received.mid(head.size(), received.size() - head.size() - tail.size());
+        for (const char c : body)
+            QVERIFY2(c == '\n' || (uchar(c) >= 0x20 && uchar(c) != 0x7f), qPrintable(QString::number(uchar(c), 16)));
+        int credited = 0;
+        for (const QByteArray& line : body.split('\n'))
+            credited += line.startsWith("Valor creditado") ? 1 : 0;
+        QCOMPARE(credited, 1);
+        QVERIFY(body.contains("Ana p  \xa3 VB   Valor"));
     }
 
     // Receipts in code page 850: every letter of a Portuguese, Spanish or English receipt that the

@@ -182,14 +182,50 @@ private slots:
         const ConnectionString two(QStringLiteral(
             "Provider=POSTGRESQL;Host=db1, db2;Port=5432,5433;Target Session Attrs=Read-Write;Connect Timeout=3"));
         QCOMPARE(two.hosts(), (QStringList{QStringLiteral("db1"), QStringLiteral("db2")}));
-        QCOMPARE(two.postgresOptions(),
-                 QStringLiteral("connect_timeout=3 port=5432,5433 target_session_attrs=read-write"));
+        QVERIFY(two.postgresOptions().startsWith(QStringLiteral("connect_timeout=3 ")));
+        QVERIFY(two.postgresOptions().endsWith(QStringLiteral(" port=5432,5433 target_session_attrs=read-write")));
         QCOMPARE(two.failoverWindowMs(), 10000);
         const ConnectionString one(QStringLiteral("Provider=POSTGRESQL;Host=db;Port=5432;Failover Window=4"));
         QCOMPARE(one.ports(), QStringList{QStringLiteral("5432")});
-        QCOMPARE(one.postgresOptions(), QStringLiteral("connect_timeout=10"));
+        QVERIFY(one.postgresOptions().startsWith(QStringLiteral("connect_timeout=3 ")));
         QCOMPARE(one.failoverWindowMs(), 4000);
         QCOMPARE(ConnectionString(QStringLiteral("Provider=POSTGRESQL;Host=db")).failoverWindowMs(), 0);
+    }
+
+    // TLS and time limits reach libpq; what libpq cannot take whole is refused up front.
+    void postgresOptions_data()
+    {
+        QTest::addColumn<QString>("settings");
+        QTest::addColumn<QString>("options"); // expected among the options, or the error's words
+        QTest::addColumn<bool>("valid");
+        QTest::newRow("defaults") << QString() << QStringLiteral("connect_timeout=3 keepalives=1 keepalives_idle=5 "
+                                                                 "keepalives_interval=2 keepalives_count=3 "
+                                                                 "tcp_user_timeout=10000 options='-c statement_timeout=5000'")
+                                  << true;
+        QTest::newRow("call timeout off") << QStringLiteral("Call Timeout=0") << QStringLiteral("tcp_user_timeout=10000")
+                                          << true;
+        QTest::newRow("TLS, our spelling")
+            << QStringLiteral("SSL Mode=Verify-Full;SSL Root Cert=/etc/kiosk/ca.crt;SSL Cert=/k c.crt;SSL Key=/it's")
+            << QStringLiteral("sslmode=verify-full sslrootcert=/etc/kiosk/ca.crt sslcert='/k c.crt' sslkey='/it\\'s'")
+            << true;
+        QTest::newRow("TLS, libpq's spelling") << QStringLiteral("sslmode=require;sslrootcert=/ca.crt")
+                                               << QStringLiteral("sslmode=require sslrootcert=/ca.crt") << true;
+        QTest::newRow("unknown mode") << QStringLiteral("SSL Mode=strict") << QStringLiteral("verify-full") << false;
+        QTest::newRow("both spellings") << QStringLiteral("SSL Mode=require;sslmode=disable")
+                                        << QStringLiteral("same setting") << false;
+        QTest::newRow("';' in a path") << QStringLiteral("SSL Root Cert=\"/a;b.crt\"") << QStringLiteral("';'") << false;
+        QTest::newRow("call timeout past 10 min") << QStringLiteral("Call Timeout=601") << QStringLiteral("0 to 600")
+                                                  << false;
+    }
+    void postgresOptions()
+    {
+        QFETCH(QString, settings);
+        QFETCH(QString, options);
+        QFETCH(bool, valid);
+        const ConnectionString cs(QStringLiteral("Provider=POSTGRESQL;Host=db;") + settings);
+        QCOMPARE(cs.isValid(), valid);
+        QVERIFY2((valid ? cs.postgresOptions() : cs.error()).contains(options),
+                 qPrintable(cs.postgresOptions() + cs.error()));
     }
 
     void connectionFailureTextHasNoPassword()
