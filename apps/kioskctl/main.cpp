@@ -6,6 +6,7 @@
 #include "DemoFiles.h"
 #include "HostConfig.h"
 #include "KioskError.h"
+#include "KioskRole.h"
 #include "KioskStatus.h"
 #include "ModuleInstances.h"
 #include "PurchaseJournal.h"
@@ -32,6 +33,8 @@ namespace
 const char* const usage =
     "usage: kioskctl [--config FILE] COMMAND ...\n"
     "  init-db                                create the store tables (and procedure) in the configured database\n"
+    "  grant-kiosk ROLE                       give a kiosk's PostgreSQL role what selling, recovering and\n"
+    "                                         reporting need and nothing else (run as the store's owner)\n"
     "  demo-data                              load the demo branch 0001 (families, till, consumers, balances)\n"
     "  demo-files DIR                         write PARAMETROSZEL.CDS and Dados/Cadastros/ConfTipoRece.cds\n"
     "  balances BRANCH CLIENT CONSUMER        print the balance packets as JSON\n"
@@ -259,6 +262,13 @@ int run(QStringList args)
         need(0);
         Module m(true);
         StoreSchema::create(m.connection());
+        return 0;
+    }
+    if (command == QLatin1String("grant-kiosk")) {
+        need(1);
+        Module m;
+        KioskRole::grant(m.connection(), args[0]);
+        std::fprintf(stdout, "role %s may now sell, recover and report on this store\n", qPrintable(args[0]));
         return 0;
     }
     if (command == QLatin1String("demo-data")) {

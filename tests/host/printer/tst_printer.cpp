@@ -9,9 +9,12 @@
 #include "KioskError.h"
 #include "Packets.h"
 #include "PrinterPort.h"
+#include "PrinterTarget.h"
 #include "Wst00001.h"
 
 #include <QFile>
+#include <QLocalServer>
+#include <QScopeGuard>
 #include <QSemaphore>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -293,6 +296,85 @@ private slots:
         QVERIFY2(failure.contains(fifo) && failure.contains(QStringLiteral("100 ms")), qPrintable(failure));
         const CouponCounters counters(m_dir.filePath(QStringLiteral("printer-counters.json")));
         QCOMPARE(counters.current(fifo), (CouponCounters::Values{0, 0}));
+    }
+
+    // A counters setting naming someone else's file never damages it, even when the store
+    // could tell where the counters stand; a damaged file of the kiosk's own is rewritten then.
+    void countersFileMustBeTheKiosksOwn_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<bool>("rewritten");
+        QTest::newRow("a text file") << QByteArray("user=ana\nhome=/home/ana\n") << false;
+        QTest::newRow("another program's JSON") << QByteArray("{\"theme\": \"dark\"}") << false;
+        QTest::newRow("ours, cut short") << QByteArray("{\"printers\": {\"COM1\": {\"coo\": 12") << true;
+    }
+    void countersFileMustBeTheKiosksOwn()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(bool, rewritten);
+        const QString file = m_dir.filePath(QStringLiteral("someone-elses.conf"));
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(content);
+        f.close();
+        HostConfig::instance().printer().countersFile = file;
+        CouponCounters::setStoreFloor([](const CouponCounters::Owner&) { return CouponCounters::Values{40, 7}; });
+        const auto restore = qScopeGuard([] {
+            CouponCounters::setStoreFloor({});
+            HostConfig::instance().printer().countersFile.clear();
+        });
+        auto ds = movement(QStringLiteral("4111**1111"));
+        QString printed;
+        try {
+            printed = print(m_dir.filePath(QStringLiteral("r.txt")), ds.get()).coo;
+        } catch (const KioskError& e) {
+            QVERIFY2(!rewritten, qPrintable(e.message()));
+        }
+        QCOMPARE(printed, rewritten ? QStringLiteral("000041") : QString());
+        QCOMPARE(readText(file) == QString::fromUtf8(content), !rewritten);
+        QCOMPARE(CouponCounters::problem(file).isEmpty(), rewritten);
+    }
+
+    // What kioskctl status says of a printer target before it probes it.
+    void printerTargets_data()
+    {
+        QTest::addColumn<QString>("target");
+        QTest::addColumn<int>("verdict");
+        const int usable = int(PrinterTarget::Verdict::Usable), warning = int(PrinterTarget::Verdict::Warning),
+                  unusable = int(PrinterTarget::Verdict::Unusable);
+        QTest::newRow("network printer") << QStringLiteral("tcp://10.0.0.20:9100") << usable;
+        QTest::newRow("network printer without port") << QStringLiteral("tcp://10.0.0.20") << unusable;
+        QTest::newRow("device") << QStringLiteral("/dev/tty") << usable;
+        QTest::newRow("FIFO") << QStringLiteral("@/printer.fifo") << usable;
+        QTest::newRow("socket") << QStringLiteral("@/printer.sock") << usable;
+        QTest::newRow("receipts file") << QStringLiteral("@/receipts.txt") << usable;
+        QTest::newRow("receipts file still to make") << QStringLiteral("@/new-receipts.txt") << usable;
+        QTest::newRow("/dev/null") << QStringLiteral("/dev/null") << warning;
+        QTest::newRow("folder") << QStringLiteral("@") << unusable;
+        QTest::newRow("/proc") << QStringLiteral("/proc/self/status") << unusable;
+        QTest::newRow("no such device") << QStringLiteral("/dev/usb/lp9") << unusable;
+        QTest::newRow("folder that is not there") << QStringLiteral("@/none/receipts.txt") << unusable;
+    }
+    void printerTargets()
+    {
+        QFETCH(QString, target);
+        QFETCH(int, verdict);
+        target.replace(QLatin1Char('@'), m_dir.path());
+        QFile::remove(m_dir.filePath(QStringLiteral("printer.fifo")));
+        QCOMPARE(::mkfifo(QFile::encodeName(m_dir.filePath(QStringLiteral("printer.fifo"))).constData(), 0600), 0);
+        QLocalServer socket;
+        QLocalServer::removeServer(m_dir.filePath(QStringLiteral("printer.sock")));
+        QVERIFY(socket.listen(m_dir.filePath(QStringLiteral("printer.sock"))));
+        QFile receipts(m_dir.filePath(QStringLiteral("receipts.txt")));
+        QVERIFY(receipts.open(QIODevice::Append));
+        receipts.close();
+        const PrinterTarget examined = PrinterTarget::examine(target);
+        QVERIFY2(int(examined.verdict) == verdict, qPrintable(examined.detail));
+        // A socket the check finds usable takes a receipt.
+        if (target.endsWith(QLatin1String(".sock"))) {
+            PrinterPort::send(target, QStringLiteral("RECIBO"), 1000);
+            QVERIFY(socket.waitForNewConnection(1000));
+        }
     }
 
     void unreadableCountersRefusePrinting()
