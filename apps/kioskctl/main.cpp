@@ -1,10 +1,12 @@
 // kioskctl: the store technician's tool, running the recharge module's own code.
 #include "ClientDataSet.h"
 #include "CoreDumps.h"
+#include "DailyReconciliation.h"
 #include "DataPacket.h"
 #include "DateTimeValue.h"
 #include "DemoFiles.h"
 #include "HostConfig.h"
+#include "Clock.h"
 #include "KioskError.h"
 #include "KioskRole.h"
 #include "KioskStatus.h"
@@ -51,6 +53,10 @@ const char* const usage =
     "                                         family with its cash movement, on the till of the folder's\n"
     "                                         PARAMETROSZEL.CDS; DATE, the movement date, when the NSU has\n"
     "                                         credits on several days\n"
+    "  reconcile [--date DATE] [--json] [DATA-FOLDER]\n"
+    "                                         every card credit the store holds for the kiosk's till and day\n"
+    "                                         (today by default) against the card transactions the terminal\n"
+    "                                         confirmed; exit 0 when all agree, 1 otherwise\n"
     "  terminal [--all] [DATA-FOLDER]         the simulated payment terminal's transactions, most recent first\n"
     "  prune-journal DAYS [DATA-FOLDER]       remove settled purchases older than DAYS from the journal's archive\n"
     "  status [--json] [DATA-FOLDER]          the kiosk's health: store (and how fast), terminal, printer, open and\n"
@@ -231,6 +237,31 @@ QString useDataFolder(const QStringList& args)
     return folder;
 }
 
+// The kiosk's till and day checked: store credits against confirmed card transactions.
+int reconcile(QStringList args)
+{
+    const bool json = args.removeAll(QStringLiteral("--json")) > 0;
+    QDate day = Clock::instance().now().date();
+    if (const qsizetype at = args.indexOf(QStringLiteral("--date")); at >= 0) {
+        if (at + 1 >= args.size())
+            throw KioskError(QStringLiteral("--date needs a value\n%1").arg(usageText()));
+        day = DateTimeValue::toDateTime(isoDate(args[at + 1])).date();
+        args.remove(at, 2);
+    }
+    useDataFolder(args);
+    const auto [branch, till] = PurchaseRecovery::kioskTill();
+    if (till.isEmpty())
+        throw ConfigError(QStringLiteral("the kiosk's till is unknown: its PARAMETROSZEL.CDS cannot be read"));
+    Module m;
+    const DailyReconciliation::Report report = DailyReconciliation::run(
+        m.connection(), branch, till, day, SimulatedTerminal::defaultFile(), PurchaseJournal::defaultFile());
+    if (json)
+        print(report.json());
+    else
+        std::fputs(qPrintable(report.text()), stdout);
+    return report.agrees() ? 0 : 1;
+}
+
 int run(QStringList args)
 {
     // Help before the configuration is read: it must work where none exists yet.
@@ -315,6 +346,8 @@ int run(QStringList args)
             std::fputs(qPrintable(status.text()), stdout);
         return int(status.health());
     }
+    if (command == QLatin1String("reconcile"))
+        return reconcile(args);
     if (command == QLatin1String("recover") || command == QLatin1String("terminal") ||
         command == QLatin1String("prune-journal")) {
         const bool all = args.removeAll(QStringLiteral("--all")) > 0;
