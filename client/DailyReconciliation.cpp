@@ -223,9 +223,10 @@ QByteArray Report::json() const
                                  {QStringLiteral("movement"), f.credit.movement},
                                  {QStringLiteral("movementAmount"), f.credit.movementAmount}});
         if (f.kind != Kind::CreditWithoutPayment && f.kind != Kind::LineWithoutMovement)
-            o.insert(QStringLiteral("payment"), QJsonObject{{QStringLiteral("amount"), f.payment.amount},
-                                                            {QStringLiteral("family"), f.payment.family},
-                                                            {QStringLiteral("day"), f.payment.day.toString(Qt::ISODate)}});
+            o.insert(QStringLiteral("payment"),
+                     QJsonObject{{QStringLiteral("amount"), f.payment.amount},
+                                 {QStringLiteral("family"), f.payment.family},
+                                 {QStringLiteral("day"), f.payment.day.toString(Qt::ISODate)}});
         list.append(o);
     }
     const QJsonObject root{{QStringLiteral("branch"), branch},

@@ -41,7 +41,7 @@ KVB_EXPORT QString kindName(Kind kind);
 struct KVB_EXPORT Finding {
     Kind kind;
     QString nsu;
-    StoreCredit credit; // empty for a payment without credit
+    StoreCredit credit;  // empty for a payment without credit
     CardPayment payment; // empty for a credit without payment
     QString text() const;
 };

@@ -2,8 +2,8 @@
 
 #include "KioskError.h"
 #include "ServerModule.h"
-#include "SqlConnection.h"
 #include "SqlCommand.h"
+#include "SqlConnection.h"
 #include "StatementFile.h"
 
 #include <QRegularExpression>
@@ -19,8 +19,8 @@ void grant(SqlConnection& owner, const QString& role)
                                         "database/%2/grant-kiosk.sql")
                              .arg(kind, kind.toLower()));
     if (kind != QLatin1String("POSTGRESQL"))
-        throw KioskError(QStringLiteral("a %1 store has no roles: its file's permissions decide who writes it")
-                             .arg(kind));
+        throw KioskError(
+            QStringLiteral("a %1 store has no roles: its file's permissions decide who writes it").arg(kind));
     // PostgreSQL role names as a technician types them; the server quotes the name itself.
     static const QRegularExpression name(QStringLiteral("^[A-Za-z_][A-Za-z0-9_$-]{0,62}$"));
     if (!name.match(role).hasMatch())

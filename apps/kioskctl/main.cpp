@@ -1,12 +1,12 @@
 // kioskctl: the store technician's tool, running the recharge module's own code.
 #include "ClientDataSet.h"
+#include "Clock.h"
 #include "CoreDumps.h"
 #include "DailyReconciliation.h"
 #include "DataPacket.h"
 #include "DateTimeValue.h"
 #include "DemoFiles.h"
 #include "HostConfig.h"
-#include "Clock.h"
 #include "KioskError.h"
 #include "KioskRole.h"
 #include "KioskStatus.h"

@@ -61,7 +61,9 @@ QString libpqValue(const QString& v)
     if (plain.match(v).hasMatch())
         return v;
     return QLatin1Char('\'') +
-           QString(v).replace(QLatin1Char('\\'), QStringLiteral("\\\\")).replace(QLatin1Char('\''), QStringLiteral("\\'")) +
+           QString(v)
+               .replace(QLatin1Char('\\'), QStringLiteral("\\\\"))
+               .replace(QLatin1Char('\''), QStringLiteral("\\'")) +
            QLatin1Char('\'');
 }
 
@@ -244,8 +246,9 @@ void ConnectionString::checkTls()
             return;
         }
     }
-    static const QStringList modes{QStringLiteral("disable"), QStringLiteral("allow"),     QStringLiteral("prefer"),
-                                   QStringLiteral("require"), QStringLiteral("verify-ca"), QStringLiteral("verify-full")};
+    static const QStringList modes{QStringLiteral("disable"),   QStringLiteral("allow"),
+                                   QStringLiteral("prefer"),    QStringLiteral("require"),
+                                   QStringLiteral("verify-ca"), QStringLiteral("verify-full")};
     const QString mode = tlsValue("sslmode");
     if (!mode.isEmpty() && !modes.contains(mode.toLower()))
         fail(QStringLiteral("SSL Mode \"%1\" is not one of %2").arg(mode, modes.join(QStringLiteral(", "))));

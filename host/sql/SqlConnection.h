@@ -93,8 +93,8 @@ private:
     QString m_qtName;
     quint64 m_generation = 0;
     bool m_inTransaction = false;
-    bool m_lost = false;       // discarded after a loss: reopen at the next use
+    bool m_lost = false;        // discarded after a loss: reopen at the next use
     int m_callTimeoutMs = 0;
     bool m_callGivenUp = false; // the last watched call outlived its deadline
-    QElapsedTimer m_busyClock; // of the current wait for the embedded store's write lock
+    QElapsedTimer m_busyClock;  // of the current wait for the embedded store's write lock
 };

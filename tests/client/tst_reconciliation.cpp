@@ -42,18 +42,18 @@ private slots:
         QTest::addColumn<QStringList>("found");
         QTest::newRow("all agree") << QString() << QStringList();
         QTest::newRow("reversed credit, card undone") << QStringLiteral("reverse N2") << QStringList();
-        QTest::newRow("card undone, credit kept") << QStringLiteral("undo N2")
-                                                  << QStringList{QStringLiteral("credit-without-payment")};
-        QTest::newRow("card paid, no credit") << QStringLiteral("pay N3")
-                                              << QStringList{QStringLiteral("payment-without-credit")};
-        QTest::newRow("paid another amount") << QStringLiteral("amount N1")
-                                             << QStringList{QStringLiteral("amount-mismatch")};
-        QTest::newRow("chose another family") << QStringLiteral("family N1")
-                                              << QStringList{QStringLiteral("family-mismatch")};
-        QTest::newRow("forged statement line") << QStringLiteral("forge")
-                                               << QStringList{QStringLiteral("line-without-movement")};
-        QTest::newRow("forged line on a paid movement") << QStringLiteral("forge on N1")
-                                                        << QStringList{QStringLiteral("credit-without-payment")};
+        QTest::newRow("card undone, credit kept")
+            << QStringLiteral("undo N2") << QStringList{QStringLiteral("credit-without-payment")};
+        QTest::newRow("card paid, no credit")
+            << QStringLiteral("pay N3") << QStringList{QStringLiteral("payment-without-credit")};
+        QTest::newRow("paid another amount")
+            << QStringLiteral("amount N1") << QStringList{QStringLiteral("amount-mismatch")};
+        QTest::newRow("chose another family")
+            << QStringLiteral("family N1") << QStringList{QStringLiteral("family-mismatch")};
+        QTest::newRow("forged statement line")
+            << QStringLiteral("forge") << QStringList{QStringLiteral("line-without-movement")};
+        QTest::newRow("forged line on a paid movement")
+            << QStringLiteral("forge on N1") << QStringList{QStringLiteral("credit-without-payment")};
     }
     void findsWhatDisagrees()
     {
@@ -69,10 +69,10 @@ private slots:
             m_clock.advanceMs(60000);
             DataPacket packet = Packets::movement({s.amount}, DateTimeValue::now());
             packet.rows()[0][packet.fieldIndex(QStringLiteral("CDNSUHOSTTEF"))] = s.nsu;
-            const QVariant r = setGravaCompCred(PacketVariant::of(packet), QStringLiteral("0001"), QStringLiteral("001"),
-                                                QStringLiteral("C1"), QStringLiteral("K1"), s.family,
-                                                QStringLiteral("2612080900"), QString(), QString(), QString(), turn,
-                                                DateTimeValue::fromDate(day));
+            const QVariant r =
+                setGravaCompCred(PacketVariant::of(packet), QStringLiteral("0001"), QStringLiteral("001"),
+                                 QStringLiteral("C1"), QStringLiteral("K1"), s.family, QStringLiteral("2612080900"),
+                                 QString(), QString(), QString(), turn, DateTimeValue::fromDate(day));
             QVERIFY2(!r.isValid(), qPrintable(r.toString()));
             const bool undone = change == QLatin1String("undo ") + s.nsu || change == QLatin1String("reverse ") + s.nsu;
             SimulatedTerminal::Transaction t;
@@ -98,19 +98,21 @@ private slots:
             QVERIFY2(!r.isValid(), qPrintable(r.toString()));
         }
         if (change == QLatin1String("pay N3"))
-            card << SimulatedTerminal::Transaction{QStringLiteral("N3"), TerminalState::Confirmed, 10.0, {}, {}, {},
-                                                   QDateTime(day, QTime(11, 0))};
+            card << SimulatedTerminal::Transaction{
+                QStringLiteral("N3"), TerminalState::Confirmed, 10.0, {}, {}, {}, QDateTime(day, QTime(11, 0))};
         if (change.startsWith(QLatin1String("forge"))) {
             // Written by hand with a kiosk's rights: a credit line, its movement number made up or taken.
             const QString movement =
                 change.endsWith(QLatin1String("N1"))
-                    ? f.store->scalar(QStringLiteral("SELECT NRSEQUMOVI FROM MOVCAIXA WHERE CDNSUHOSTTEF = 'N1'")).toString()
+                    ? f.store->scalar(QStringLiteral("SELECT NRSEQUMOVI FROM MOVCAIXA WHERE CDNSUHOSTTEF = 'N1'"))
+                          .toString()
                     : QStringLiteral("0000009999");
-            f.store->exec(QStringLiteral("INSERT INTO EXTRATOCONS (CDCLIENTE, CDCONSUMIDOR, CDFAMILISALD, DTMOVEXTCONS, "
-                                         "NRSEQMOVEXT, IDTPMOVEXT, VRMOVEXTCONS, VRSALDCONEXT, CDFILIAL, CDCAIXA, "
-                                         "DTABERCAIX, NRSEQMOVCAIXA) VALUES ('C1', 'K1', '001', '2026-12-08 12:00:00.000', "
-                                         "'001', 'C', 5000, 5000, '0001', '001', '2026-12-01 06:00:00.000', '%1')")
-                              .arg(movement));
+            f.store->exec(
+                QStringLiteral("INSERT INTO EXTRATOCONS (CDCLIENTE, CDCONSUMIDOR, CDFAMILISALD, DTMOVEXTCONS, "
+                               "NRSEQMOVEXT, IDTPMOVEXT, VRMOVEXTCONS, VRSALDCONEXT, CDFILIAL, CDCAIXA, "
+                               "DTABERCAIX, NRSEQMOVCAIXA) VALUES ('C1', 'K1', '001', '2026-12-08 12:00:00.000', "
+                               "'001', 'C', 5000, 5000, '0001', '001', '2026-12-01 06:00:00.000', '%1')")
+                    .arg(movement));
         }
         const QString terminalFile = dir.filePath(QStringLiteral("terminal-transactions.db"));
         SimulatedTerminal(TerminalSettings(), terminalFile, [](int) {}).importTransactions(card);

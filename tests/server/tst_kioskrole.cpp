@@ -43,8 +43,8 @@ private slots:
         admin(QStringLiteral("CREATE ROLE %1 LOGIN").arg(m_role));
         KioskRole::grant(m_fixture->store->connection(), m_role);
         const QString kioskString =
-            QString(m_fixture->store->connectionString()).replace(QStringLiteral("User ID=postgres"),
-                                                                  QStringLiteral("User ID=") + m_role);
+            QString(m_fixture->store->connectionString())
+                .replace(QStringLiteral("User ID=postgres"), QStringLiteral("User ID=") + m_role);
         // The module works as the kiosk from here on.
         m_fixture->session.reset();
         HostConfig::instance().setConnectionString(kioskString);
@@ -68,9 +68,10 @@ private slots:
         const double turn = DateTimeValue::fromDateTime(QDateTime(QDate(2026, 12, 1), QTime(6, 0)));
         const double day = DateTimeValue::fromDate(QDate(2026, 12, 8));
         const QString branch = QStringLiteral("0001"), till = QStringLiteral("001");
-        QVariant r = setGravaCompCred(PacketVariant::of(packet), branch, till, QStringLiteral("C1"), QStringLiteral("K1"),
-                                      QStringLiteral("001"), QStringLiteral("2612080900"), QStringLiteral("000123"),
-                                      QStringLiteral("000045"), QStringLiteral("BE0912"), turn, day);
+        QVariant r =
+            setGravaCompCred(PacketVariant::of(packet), branch, till, QStringLiteral("C1"), QStringLiteral("K1"),
+                             QStringLiteral("001"), QStringLiteral("2612080900"), QStringLiteral("000123"),
+                             QStringLiteral("000045"), QStringLiteral("BE0912"), turn, day);
         QVERIFY2(!r.isValid(), qPrintable(r.toString()));
         r = getTotSalCons(QStringLiteral("C1"), QStringLiteral("K1"));
         QVERIFY2(PacketVariant::isPacket(r), qPrintable(r.toString()));
@@ -89,11 +90,13 @@ private slots:
         QTest::addColumn<QString>("sql");
         QTest::addColumn<bool>("allowed");
         QTest::newRow("read balances") << QStringLiteral("SELECT COUNT(*) FROM SALDOCONS") << true;
-        QTest::newRow("move a counter on") << QStringLiteral("UPDATE NOVOCODIGO SET NRSEQUENCIAL = NRSEQUENCIAL") << true;
+        QTest::newRow("move a counter on")
+            << QStringLiteral("UPDATE NOVOCODIGO SET NRSEQUENCIAL = NRSEQUENCIAL") << true;
         QTest::newRow("set a balance") << QStringLiteral("UPDATE SALDOCONS SET VRSALDCONFAM = 999999") << false;
         QTest::newRow("add a balance") << QStringLiteral("INSERT INTO SALDOCONS VALUES ('C1', 'K2', '001', 5000)")
                                        << false;
-        QTest::newRow("change a statement line") << QStringLiteral("UPDATE EXTRATOCONS SET VRMOVEXTCONS = 5000") << false;
+        QTest::newRow("change a statement line")
+            << QStringLiteral("UPDATE EXTRATOCONS SET VRMOVEXTCONS = 5000") << false;
         QTest::newRow("change a movement") << QStringLiteral("UPDATE MOVCAIXA SET VRMOVIVEND = 0") << false;
         QTest::newRow("change a document") << QStringLiteral("UPDATE DOCNFISCECF SET NRCOODOCNFIS = '1'") << false;
         QTest::newRow("rename a counter") << QStringLiteral("UPDATE NOVOCODIGO SET CDCONTADOR = 'X'") << false;

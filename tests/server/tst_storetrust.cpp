@@ -22,7 +22,8 @@ QString run(QStringList command, bool asOwner = false)
 {
     if (asOwner && geteuid() == 0)
         command = QStringList{QStringLiteral("runuser"), QStringLiteral("-u"), QStringLiteral("postgres"),
-                              QStringLiteral("--")} + command;
+                              QStringLiteral("--")} +
+                  command;
     QProcess p;
     p.setProcessChannelMode(QProcess::MergedChannels);
     p.start(command.takeFirst(), command);
@@ -118,7 +119,8 @@ private slots:
             true);
         run({m_bin + QStringLiteral("/pg_ctl"), QStringLiteral("-D"), m_data, QStringLiteral("-l"),
              path(QStringLiteral("log")), QStringLiteral("-w"), QStringLiteral("-o"),
-             QStringLiteral("-p %1 -k %2 -c listen_addresses=127.0.0.1 -c ssl=on -c ssl_cert_file=%3 -c ssl_key_file=%4")
+             QStringLiteral(
+                 "-p %1 -k %2 -c listen_addresses=127.0.0.1 -c ssl=on -c ssl_cert_file=%3 -c ssl_key_file=%4")
                  .arg(m_port, m_dir.path(), path(QStringLiteral("server.crt")), path(QStringLiteral("server.key"))),
              QStringLiteral("start")},
             true);
@@ -139,10 +141,11 @@ private slots:
         QTest::addColumn<bool>("tlsServer");
         QTest::addColumn<QString>("settings");
         QTest::addColumn<bool>("connects");
-        QTest::newRow("verify-full, the server's CA") << true << QStringLiteral("SSL Mode=verify-full;SSL Root Cert=ca.crt") << true;
+        QTest::newRow("verify-full, the server's CA")
+            << true << QStringLiteral("SSL Mode=verify-full;SSL Root Cert=ca.crt") << true;
         QTest::newRow("libpq's spelling") << true << QStringLiteral("sslmode=verify-full;sslrootcert=ca.crt") << true;
-        QTest::newRow("verify-full, another CA") << true << QStringLiteral("SSL Mode=verify-full;SSL Root Cert=other-ca.crt")
-                                                   << false;
+        QTest::newRow("verify-full, another CA")
+            << true << QStringLiteral("SSL Mode=verify-full;SSL Root Cert=other-ca.crt") << false;
         QTest::newRow("require, a server without TLS") << false << QStringLiteral("SSL Mode=require") << false;
     }
     void tlsModes()
@@ -150,7 +153,8 @@ private slots:
         QFETCH(bool, tlsServer);
         QFETCH(QString, settings);
         QFETCH(bool, connects);
-        settings.replace(QRegularExpression(QStringLiteral("([a-z-]*ca\\.crt)")), m_dir.path() + QStringLiteral("/\\1"));
+        settings.replace(QRegularExpression(QStringLiteral("([a-z-]*ca\\.crt)")),
+                         m_dir.path() + QStringLiteral("/\\1"));
         const QString base = tlsServer ? ownServer() : qEnvironmentVariable("KIOSK_TEST_PG");
         SqlConnection c(QStringLiteral("adcRecSaldo"));
         c.setConnectionString(base + QLatin1Char(';') + settings);
@@ -161,7 +165,8 @@ private slots:
             return;
         }
         QVERIFY2(connects, "connected although the server could not be trusted");
-        QCOMPARE(ask(c, QStringLiteral("SELECT CAST(ssl AS TEXT) AS "ANSWER" FROM pg_stat_ssl WHERE pid = pg_backend_pid()")),
+        QCOMPARE(ask(c, QStringLiteral("SELECT CAST(ssl AS TEXT) AS " ANSWER
+                                       " FROM pg_stat_ssl WHERE pid = pg_backend_pid()")),
                  QStringLiteral("true"));
     }
 
@@ -171,11 +176,12 @@ private slots:
     {
         const QString other = portOf(qEnvironmentVariable("KIOSK_TEST_PG"));
         SqlConnection c(QStringLiteral("adcRecSaldo"));
-        c.setConnectionString(QStringLiteral("Provider=POSTGRESQL;Host=127.0.0.1,127.0.0.1;Port=%1,%2;Database=postgres;"
-                                             "User ID=postgres;Call Timeout=1;Connect Timeout=2;Failover Window=30")
-                                  .arg(m_port, other));
+        c.setConnectionString(
+            QStringLiteral("Provider=POSTGRESQL;Host=127.0.0.1,127.0.0.1;Port=%1,%2;Database=postgres;"
+                           "User ID=postgres;Call Timeout=1;Connect Timeout=2;Failover Window=30")
+                .arg(m_port, other));
         c.open();
-        const QString port = QStringLiteral("SELECT current_setting('port') AS "ANSWER"");
+        const QString port = QStringLiteral("SELECT current_setting('port') AS " ANSWER "");
         QCOMPARE(ask(c, port), m_port);
         const QList<pid_t> frozen = clusterProcesses(m_postmaster);
         for (const pid_t pid : frozen)
