@@ -12,6 +12,9 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSet>
+
+#include <algorithm>
 
 namespace DailyReconciliation
 {

@@ -1,6 +1,7 @@
 // kioskctl: the store technician's tool, running the recharge module's own code.
 #include "ClientDataSet.h"
 #include "Clock.h"
+#include "ConnectionString.h"
 #include "CoreDumps.h"
 #include "DailyReconciliation.h"
 #include "DataPacket.h"
@@ -291,6 +292,11 @@ int run(QStringList args)
     }
     if (command == QLatin1String("init-db")) {
         need(0);
+        // An upgrade may index a big store for minutes: the call deadline is for selling, not for this.
+        if (const ConnectionString cs(HostConfig::instance().connectionString());
+            cs.kind() == QLatin1String("POSTGRESQL") && !cs.has(QStringLiteral("Call Timeout")))
+            HostConfig::instance().setConnectionString(HostConfig::instance().connectionString() +
+                                                       QStringLiteral(";Call Timeout=0"));
         Module m(true);
         StoreSchema::create(m.connection());
         return 0;

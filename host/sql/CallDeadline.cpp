@@ -2,7 +2,7 @@
 
 #include <QSqlDriver>
 
-#include <atomic>
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <map>
