@@ -116,7 +116,8 @@ int sessionSocket(const QSqlDatabase& db)
     if (!db.isValid() || !db.isOpen() || !db.driver())
         return -1;
     const QVariant handle = db.driver()->handle();
-    if (qstrcmp(handle.typeName(), "PGconn*") != 0)
+    // Qt's PostgreSQL driver names the handle by libpq's struct ("pg_conn*") or its typedef.
+    if (qstrcmp(handle.typeName(), "pg_conn*") != 0 && qstrcmp(handle.typeName(), "PGconn*") != 0)
         return -1;
     auto* conn = *static_cast<PGconn* const*>(handle.constData());
     return conn ? PQsocket(conn) : -1;
