@@ -17,12 +17,6 @@ namespace
 {
 const QDate day(2026, 12, 8);
 const double turn = DateTimeValue::fromDateTime(QDateTime(QDate(2026, 12, 1), QTime(6, 0)));
-
-struct Sale {
-    QString nsu;
-    double amount;
-    QString family;
-};
 } // namespace
 
 class TestReconciliation : public QObject
@@ -64,31 +58,30 @@ private slots:
         QTemporaryDir dir;
         QList<SimulatedTerminal::Transaction> card;
         QList<JournalEntry> journal;
-        for (const Sale& s : {Sale{QStringLiteral("N1"), 40.0, QStringLiteral("001")},
-                              Sale{QStringLiteral("N2"), 25.0, QStringLiteral("001")}}) {
+        for (const auto& [nsu, amount] :
+             {std::pair{QStringLiteral("N1"), 40.0}, std::pair{QStringLiteral("N2"), 25.0}}) {
             m_clock.advanceMs(60000);
-            DataPacket packet = Packets::movement({s.amount}, DateTimeValue::now());
-            packet.rows()[0][packet.fieldIndex(QStringLiteral("CDNSUHOSTTEF"))] = s.nsu;
+            DataPacket packet = Packets::movement({amount}, DateTimeValue::now());
+            packet.rows()[0][packet.fieldIndex(QStringLiteral("CDNSUHOSTTEF"))] = nsu;
             const QVariant r =
                 setGravaCompCred(PacketVariant::of(packet), QStringLiteral("0001"), QStringLiteral("001"),
-                                 QStringLiteral("C1"), QStringLiteral("K1"), s.family, QStringLiteral("2612080900"),
+                                 QStringLiteral("C1"), QStringLiteral("K1"), QStringLiteral("001"), QString(),
                                  QString(), QString(), QString(), turn, DateTimeValue::fromDate(day));
             QVERIFY2(!r.isValid(), qPrintable(r.toString()));
-            const bool undone = change == QLatin1String("undo ") + s.nsu || change == QLatin1String("reverse ") + s.nsu;
-            SimulatedTerminal::Transaction t;
-            t.nsu = s.nsu;
-            t.state = undone ? TerminalState::Undone : TerminalState::Confirmed;
-            t.amount = change == QLatin1String("amount ") + s.nsu ? s.amount + 1 : s.amount;
-            t.changedAt = Clock::instance().now();
-            card << t;
-            JournalEntry e;
-            e.state = undone ? PurchaseState::Undone : PurchaseState::Confirmed;
-            e.at = t.changedAt;
-            e.purchase.id = PurchaseRecord::newId();
-            e.purchase.nsu = s.nsu;
+            const bool undone = change == QLatin1String("undo ") + nsu || change == QLatin1String("reverse ") + nsu;
+            card << SimulatedTerminal::Transaction{nsu,
+                                                   undone ? TerminalState::Undone : TerminalState::Confirmed,
+                                                   change == QLatin1String("amount ") + nsu ? amount + 1 : amount,
+                                                   {},
+                                                   {},
+                                                   {},
+                                                   Clock::instance().now()};
+            JournalEntry e{{}, undone ? PurchaseState::Undone : PurchaseState::Confirmed, {}, Clock::instance().now()};
+            e.purchase.nsu = nsu;
             e.purchase.CDFILIAL = QStringLiteral("0001");
             e.purchase.CDCAIXA = QStringLiteral("001");
-            e.purchase.CDFAMILISALD = change == QLatin1String("family ") + s.nsu ? QStringLiteral("002") : s.family;
+            e.purchase.CDFAMILISALD =
+                change == QLatin1String("family ") + nsu ? QStringLiteral("002") : QStringLiteral("001");
             journal << e;
         }
         if (change == QLatin1String("reverse N2")) {
@@ -100,20 +93,15 @@ private slots:
         if (change == QLatin1String("pay N3"))
             card << SimulatedTerminal::Transaction{
                 QStringLiteral("N3"), TerminalState::Confirmed, 10.0, {}, {}, {}, QDateTime(day, QTime(11, 0))};
-        if (change.startsWith(QLatin1String("forge"))) {
-            // Written by hand with a kiosk's rights: a credit line, its movement number made up or taken.
-            const QString movement =
-                change.endsWith(QLatin1String("N1"))
-                    ? f.store->scalar(QStringLiteral("SELECT NRSEQUMOVI FROM MOVCAIXA WHERE CDNSUHOSTTEF = 'N1'"))
-                          .toString()
-                    : QStringLiteral("0000009999");
+        if (change.startsWith(QLatin1String("forge"))) // by hand with a kiosk's rights: a movement made up, or N1's
             f.store->exec(
                 QStringLiteral("INSERT INTO EXTRATOCONS (CDCLIENTE, CDCONSUMIDOR, CDFAMILISALD, DTMOVEXTCONS, "
-                               "NRSEQMOVEXT, IDTPMOVEXT, VRMOVEXTCONS, VRSALDCONEXT, CDFILIAL, CDCAIXA, "
-                               "DTABERCAIX, NRSEQMOVCAIXA) VALUES ('C1', 'K1', '001', '2026-12-08 12:00:00.000', "
-                               "'001', 'C', 5000, 5000, '0001', '001', '2026-12-01 06:00:00.000', '%1')")
-                    .arg(movement));
-        }
+                               "NRSEQMOVEXT, IDTPMOVEXT, VRMOVEXTCONS, CDFILIAL, CDCAIXA, DTABERCAIX, "
+                               "NRSEQMOVCAIXA) SELECT 'C1', 'K1', '001', '2026-12-08 12:00:00.000', '001', 'C', "
+                               "5000, '0001', '001', DTABERCAIX, %1 FROM TURCAIXA")
+                    .arg(change.endsWith(QLatin1String("N1"))
+                             ? QStringLiteral("(SELECT NRSEQUMOVI FROM MOVCAIXA WHERE CDNSUHOSTTEF = 'N1')")
+                             : QStringLiteral("'0000009999'")));
         const QString terminalFile = dir.filePath(QStringLiteral("terminal-transactions.db"));
         SimulatedTerminal(TerminalSettings(), terminalFile, [](int) {}).importTransactions(card);
         const QString journalFile = dir.filePath(QStringLiteral("purchase-journal.db"));

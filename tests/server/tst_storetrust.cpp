@@ -1,13 +1,10 @@
-// The kiosk's connection to a PostgreSQL store it does not take on trust: TLS with the
-// server's certificate checked, and calls that a frozen server cannot hold. The test runs
-// a server of its own (TLS on, certificates made here with openssl) beside the throwaway
-// one (KIOSK_TEST_PG, no TLS).
+// A PostgreSQL store the kiosk does not take on trust: TLS with the server's certificate checked,
+// and calls a frozen server cannot hold. A server of the test's own (TLS on) beside the throwaway one.
 #include "ConnectionString.h"
 #include "KioskError.h"
 #include "SqlConnection.h"
 #include "SqlQuery.h"
 
-#include <QDir>
 #include <QProcess>
 #include <QSemaphore>
 #include <QTcpServer>
@@ -15,43 +12,35 @@
 #include <QtTest>
 
 #include <csignal>
-#include <unistd.h>
 
 namespace
 {
-QString run(QStringList command, bool asOwner = false)
+// In FOLDER: two CAs, a certificate for 127.0.0.1 signed by the first, and a server with TLS
+// on PORT (as its owner when run as root). Prints the postmaster's PID.
+// clang-format off
+const char* const ownServer = R"(set -e
+cd "$1"
+ec=(-newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes)
+for ca in ca other-ca; do openssl req -x509 "${ec[@]}" -keyout $ca.key -out $ca.crt -days 2 -subj /CN=$ca 2>/dev/null; done
+openssl req "${ec[@]}" -keyout server.key -out server.csr -subj /CN=127.0.0.1 2>/dev/null
+echo subjectAltName=IP:127.0.0.1 >san.ext
+openssl x509 -req -in server.csr -CA ca.crt -CAkey ca.key -CAcreateserial -days 2 -extfile san.ext -out server.crt 2>/dev/null
+chmod 600 server.key
+as=(); if [ "$(id -u)" = 0 ]; then chown -R postgres .; as=(runuser -u postgres --); fi
+"${as[@]}" "$KIOSK_PG_BIN/initdb" -D data -A trust -U postgres >/dev/null
+"${as[@]}" "$KIOSK_PG_BIN/pg_ctl" -D data -l log -w start -o "-p $2 -k $PWD -c listen_addresses=127.0.0.1 \
+    -c ssl=on -c ssl_cert_file=$PWD/server.crt -c ssl_key_file=$PWD/server.key" >/dev/null
+head -1 data/postmaster.pid)";
+// clang-format on
+
+QString run(const QString& program, const QStringList& args)
 {
-    if (asOwner && geteuid() == 0)
-        command = QStringList{QStringLiteral("runuser"), QStringLiteral("-u"), QStringLiteral("postgres"),
-                              QStringLiteral("--")} +
-                  command;
     QProcess p;
-    p.setProcessChannelMode(QProcess::MergedChannels);
-    p.start(command.takeFirst(), command);
+    p.start(program, args);
     if (!p.waitForFinished(60000) || p.exitCode() != 0)
-        throw KioskError(QStringLiteral("%1 failed: %2").arg(p.program(), QString::fromLocal8Bit(p.readAll())));
-    return QString::fromLocal8Bit(p.readAll());
-}
-
-// The processes of a cluster: its postmaster and every child of it.
-QList<pid_t> clusterProcesses(pid_t postmaster)
-{
-    QList<pid_t> pids{postmaster};
-    for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
-        QFile stat(QStringLiteral("/proc/%1/stat").arg(entry));
-        if (!stat.open(QIODevice::ReadOnly))
-            continue;
-        const QByteArray line = stat.readAll();
-        const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
-        if (fields.size() > 1 && fields[1].toInt() == postmaster)
-            pids << entry.toInt();
-    }
-    return pids;
-}
-
-QString portOf(const QString& connectionString)
-{
-    return ConnectionString(connectionString).ports().first();
+        throw KioskError(
+            QStringLiteral("%1 failed: %2").arg(program, QString::fromLocal8Bit(p.readAllStandardError())));
+    return QString::fromLocal8Bit(p.readAllStandardOutput()).trimmed();
 }
 
 // What the store at the other end says to one query, through a kiosk connection.
@@ -68,76 +57,32 @@ class TestStoreTrust : public QObject
 {
     Q_OBJECT
     QTemporaryDir m_dir;
-    QString m_bin, m_data, m_port;
-    pid_t m_postmaster = 0;
+    QString m_port;
+    QString m_postmaster;
 
-    QString path(const QString& name) const { return m_dir.filePath(name); }
-
-    void makeCertificates()
+    // Sends `signal` to the postmaster and every process it started (its sessions' included).
+    void signalCluster(int signal) const
     {
-        const QString openssl = QStringLiteral("openssl");
-        const QStringList ec{QStringLiteral("-newkey"), QStringLiteral("ec"), QStringLiteral("-pkeyopt"),
-                             QStringLiteral("ec_paramgen_curve:prime256v1"), QStringLiteral("-nodes")};
-        for (const QString& ca : {QStringLiteral("ca"), QStringLiteral("other-ca")})
-            run(QStringList{openssl, QStringLiteral("req"), QStringLiteral("-x509")} + ec +
-                QStringList{QStringLiteral("-keyout"), path(ca + QStringLiteral(".key")), QStringLiteral("-out"),
-                            path(ca + QStringLiteral(".crt")), QStringLiteral("-days"), QStringLiteral("2"),
-                            QStringLiteral("-subj"), QStringLiteral("/CN=") + ca});
-        run(QStringList{openssl, QStringLiteral("req")} + ec +
-            QStringList{QStringLiteral("-keyout"), path(QStringLiteral("server.key")), QStringLiteral("-out"),
-                        path(QStringLiteral("server.csr")), QStringLiteral("-subj"), QStringLiteral("/CN=127.0.0.1")});
-        QFile ext(path(QStringLiteral("san.ext")));
-        QVERIFY(ext.open(QIODevice::WriteOnly));
-        ext.write("subjectAltName=IP:127.0.0.1\n");
-        ext.close();
-        run({openssl, QStringLiteral("x509"), QStringLiteral("-req"), QStringLiteral("-in"),
-             path(QStringLiteral("server.csr")), QStringLiteral("-CA"), path(QStringLiteral("ca.crt")),
-             QStringLiteral("-CAkey"), path(QStringLiteral("ca.key")), QStringLiteral("-CAcreateserial"),
-             QStringLiteral("-days"), QStringLiteral("2"), QStringLiteral("-extfile"), ext.fileName(),
-             QStringLiteral("-out"), path(QStringLiteral("server.crt"))});
-    }
-
-    QString ownServer(const QString& more = QString()) const
-    {
-        return QStringLiteral("Provider=POSTGRESQL;Host=127.0.0.1;Port=%1;Database=postgres;User ID=postgres%2")
-            .arg(m_port, more);
+        const QStringList children = run(QStringLiteral("pgrep"), {QStringLiteral("-P"), m_postmaster}).split('\n');
+        ::kill(m_postmaster.toInt(), signal);
+        for (const QString& child : children)
+            ::kill(child.toInt(), signal);
     }
 
 private slots:
     void initTestCase()
     {
-        m_bin = qEnvironmentVariable("KIOSK_PG_BIN");
-        QVERIFY2(!m_bin.isEmpty() && !qEnvironmentVariableIsEmpty("KIOSK_TEST_PG"),
+        QVERIFY2(!qEnvironmentVariableIsEmpty("KIOSK_PG_BIN") && !qEnvironmentVariableIsEmpty("KIOSK_TEST_PG"),
                  "run through scripts/throwaway-postgres.sh");
-        makeCertificates();
-        m_data = path(QStringLiteral("data"));
         QTcpServer probe; // a port nobody holds now
         QVERIFY(probe.listen(QHostAddress::LocalHost));
         m_port = QString::number(probe.serverPort());
         probe.close();
-        if (geteuid() == 0)
-            run({QStringLiteral("chown"), QStringLiteral("-R"), QStringLiteral("postgres"), m_dir.path()});
-        QFile::setPermissions(path(QStringLiteral("server.key")), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-        run({m_bin + QStringLiteral("/initdb"), QStringLiteral("-D"), m_data, QStringLiteral("-A"),
-             QStringLiteral("trust"), QStringLiteral("-U"), QStringLiteral("postgres")},
-            true);
-        run({m_bin + QStringLiteral("/pg_ctl"), QStringLiteral("-D"), m_data, QStringLiteral("-l"),
-             path(QStringLiteral("log")), QStringLiteral("-w"), QStringLiteral("-o"),
-             QStringLiteral(
-                 "-p %1 -k %2 -c listen_addresses=127.0.0.1 -c ssl=on -c ssl_cert_file=%3 -c ssl_key_file=%4")
-                 .arg(m_port, m_dir.path(), path(QStringLiteral("server.crt")), path(QStringLiteral("server.key"))),
-             QStringLiteral("start")},
-            true);
-        QFile pidFile(m_data + QStringLiteral("/postmaster.pid"));
-        QVERIFY(pidFile.open(QIODevice::ReadOnly));
-        m_postmaster = pid_t(pidFile.readLine().trimmed().toInt());
+        m_postmaster = run(QStringLiteral("bash"), {QStringLiteral("-c"), QString::fromLatin1(ownServer),
+                                                    QStringLiteral("bash"), m_dir.path(), m_port});
     }
 
-    void cleanupTestCase()
-    {
-        for (const pid_t pid : clusterProcesses(m_postmaster))
-            ::kill(pid, SIGKILL);
-    }
+    void cleanupTestCase() { signalCluster(SIGKILL); }
 
     // Which server (ours with TLS, or the throwaway one without) and which settings.
     void tlsModes_data()
@@ -146,10 +91,10 @@ private slots:
         QTest::addColumn<QString>("settings");
         QTest::addColumn<bool>("connects");
         QTest::newRow("verify-full, the server's CA")
-            << true << QStringLiteral("SSL Mode=verify-full;SSL Root Cert=ca.crt") << true;
-        QTest::newRow("libpq's spelling") << true << QStringLiteral("sslmode=verify-full;sslrootcert=ca.crt") << true;
+            << true << QStringLiteral("SSL Mode=verify-full;SSL Root Cert=@/ca.crt") << true;
+        QTest::newRow("libpq's spelling") << true << QStringLiteral("sslmode=verify-full;sslrootcert=@/ca.crt") << true;
         QTest::newRow("verify-full, another CA")
-            << true << QStringLiteral("SSL Mode=verify-full;SSL Root Cert=other-ca.crt") << false;
+            << true << QStringLiteral("SSL Mode=verify-full;SSL Root Cert=@/other-ca.crt") << false;
         QTest::newRow("require, a server without TLS") << false << QStringLiteral("SSL Mode=require") << false;
     }
     void tlsModes()
@@ -157,11 +102,12 @@ private slots:
         QFETCH(bool, tlsServer);
         QFETCH(QString, settings);
         QFETCH(bool, connects);
-        settings.replace(QRegularExpression(QStringLiteral("([a-z-]*ca\\.crt)")),
-                         m_dir.path() + QStringLiteral("/\\1"));
-        const QString base = tlsServer ? ownServer() : qEnvironmentVariable("KIOSK_TEST_PG");
+        const QString base = tlsServer ? QStringLiteral("Provider=POSTGRESQL;Host=127.0.0.1;Port=%1;Database=postgres;"
+                                                        "User ID=postgres")
+                                             .arg(m_port)
+                                       : qEnvironmentVariable("KIOSK_TEST_PG");
         SqlConnection c(QStringLiteral("adcRecSaldo"));
-        c.setConnectionString(base + QLatin1Char(';') + settings);
+        c.setConnectionString(base + QLatin1Char(';') + settings.replace(QLatin1Char('@'), m_dir.path()));
         try {
             c.open();
         } catch (const SqlError& e) {
@@ -178,7 +124,7 @@ private slots:
     // next call is given up at its deadline and goes to the second server of the string.
     void aFrozenServerIsLeftForTheNext()
     {
-        const QString other = portOf(qEnvironmentVariable("KIOSK_TEST_PG"));
+        const QString other = ConnectionString(qEnvironmentVariable("KIOSK_TEST_PG")).ports().first();
         SqlConnection c(QStringLiteral("adcRecSaldo"));
         c.setConnectionString(
             QStringLiteral("Provider=POSTGRESQL;Host=127.0.0.1,127.0.0.1;Port=%1,%2;Database=postgres;"
@@ -187,19 +133,13 @@ private slots:
         c.open();
         const QString port = QStringLiteral("SELECT current_setting('port') AS \"ANSWER\"");
         QCOMPARE(ask(c, port), m_port);
-        const QList<pid_t> frozen = clusterProcesses(m_postmaster);
-        const auto thaw = [frozen] {
-            for (const pid_t pid : frozen)
-                ::kill(pid, SIGCONT);
-        };
-        for (const pid_t pid : frozen)
-            ::kill(pid, SIGSTOP);
+        signalCluster(SIGSTOP);
         // Should the call wait on the frozen server instead, it is thawed after 60 s: the
         // test then fails rather than hangs.
         QSemaphore answered;
-        std::unique_ptr<QThread> rescue(QThread::create([&answered, thaw] {
+        std::unique_ptr<QThread> rescue(QThread::create([&] {
             if (!answered.tryAcquire(1, 60000))
-                thaw();
+                signalCluster(SIGCONT);
         }));
         rescue->start();
         QString answer, failure;
@@ -210,7 +150,7 @@ private slots:
         }
         answered.release();
         rescue->wait();
-        thaw();
+        signalCluster(SIGCONT);
         QVERIFY2(failure.isEmpty(), qPrintable(failure));
         QCOMPARE(answer, other);
     }

@@ -203,21 +203,12 @@ private slots:
                                                     "keepalives_interval=2 keepalives_count=3 "
                                                     "tcp_user_timeout=10000 options='-c statement_timeout=5000'")
                                   << true;
-        QTest::newRow("call timeout off")
-            << QStringLiteral("Call Timeout=0") << QStringLiteral("tcp_user_timeout=10000") << true;
         QTest::newRow("TLS, our spelling")
             << QStringLiteral("SSL Mode=Verify-Full;SSL Root Cert=/etc/kiosk/ca.crt;SSL Cert=/k c.crt;SSL Key=/it's")
             << QStringLiteral("sslmode=verify-full sslrootcert=/etc/kiosk/ca.crt sslcert='/k c.crt' sslkey='/it\\'s'")
             << true;
-        QTest::newRow("TLS, libpq's spelling") << QStringLiteral("sslmode=require;sslrootcert=/ca.crt")
-                                               << QStringLiteral("sslmode=require sslrootcert=/ca.crt") << true;
-        QTest::newRow("unknown mode") << QStringLiteral("SSL Mode=strict") << QStringLiteral("verify-full") << false;
         QTest::newRow("both spellings") << QStringLiteral("SSL Mode=require;sslmode=disable")
                                         << QStringLiteral("same setting") << false;
-        QTest::newRow("';' in a path") << QStringLiteral("SSL Root Cert=\"/a;b.crt\"") << QStringLiteral("';'")
-                                       << false;
-        QTest::newRow("call timeout past 10 min")
-            << QStringLiteral("Call Timeout=601") << QStringLiteral("0 to 600") << false;
     }
     void postgresOptions()
     {
