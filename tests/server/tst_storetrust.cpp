@@ -18,7 +18,7 @@ namespace
 // In FOLDER: two CAs, a certificate for 127.0.0.1 signed by the first, and a server with TLS
 // on PORT (as its owner when run as root). Prints the postmaster's PID.
 // clang-format off
-const char* const ownServer = R"(set -e
+const char* const ownServer = R"sh(set -e
 cd "$1"
 ec=(-newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes)
 for ca in ca other-ca; do openssl req -x509 "${ec[@]}" -keyout $ca.key -out $ca.crt -days 2 -subj /CN=$ca 2>/dev/null; done
@@ -30,7 +30,7 @@ as=(); if [ "$(id -u)" = 0 ]; then chown -R postgres .; as=(runuser -u postgres 
 "${as[@]}" "$KIOSK_PG_BIN/initdb" -D data -A trust -U postgres >/dev/null
 "${as[@]}" "$KIOSK_PG_BIN/pg_ctl" -D data -l log -w start -o "-p $2 -k $PWD -c listen_addresses=127.0.0.1 \
     -c ssl=on -c ssl_cert_file=$PWD/server.crt -c ssl_key_file=$PWD/server.key" >/dev/null
-head -1 data/postmaster.pid)";
+head -1 data/postmaster.pid)sh";
 // clang-format on
 
 QString run(const QString& program, const QStringList& args)
