@@ -139,9 +139,12 @@ QList<Finding> match(const QList<StoreCredit>& credits, const QList<CardPayment>
     QMultiHash<QString, StoreCredit> creditsByNsu;
     QHash<QString, CardPayment> paymentsByNsu;
     QStringList nsus; // of the day, in the order met
+    QSet<QString> taken;
     const auto take = [&](const QString& nsu, const QDate& d) {
-        if (d == day && !nsus.contains(nsu))
+        if (d == day && !taken.contains(nsu)) {
+            taken.insert(nsu);
             nsus << nsu;
+        }
     };
     for (const StoreCredit& c : credits) {
         if (!c.hasMovement) {
