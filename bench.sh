@@ -14,6 +14,10 @@
 # different consumers), against the cold start to the balances of the same store,
 # and the resident memory after 10 sessions and after all of them.
 #
+# ./bench.sh --reconcile [COUNT] times `kioskctl reconcile` for a day of COUNT card purchases
+# (default 10000) on the embedded store: each one's credit in the store, confirmed on the
+# terminal and settled in the journal. Median of 5.
+#
 # ./bench.sh --failover loses the primary of a store with a standby five times
 # while kiosks recharge and prints the pause they see (a few minutes).
 set -euo pipefail
@@ -126,6 +130,44 @@ if [[ ${1:-} == --journal ]]; then
             "$(median <"$work/recover-rss")" "$(median <"$work/terminal")" \
             "$(du -m "$folder/purchase-journal.db" | cut -f1)"
     done
+    exit 0
+fi
+
+if [[ ${1:-} == --reconcile ]]; then
+    count=${2:-10000}
+    scripts/install-deps.sh
+    cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+    cmake --build build --target kioskctl kiosk-journal-history
+    work=$(mktemp -d)
+    trap 'rm -rf "$work"' EXIT
+    export KIOSK_CONFIG=/dev/null KIOSK_DATA_DIR="$work" KIOSK_DB="Provider=SQLITE;Data Source=$work/store.db"
+    build/bin/kioskctl init-db >/dev/null
+    build/bin/kioskctl demo-data >/dev/null
+    build/bin/kioskctl demo-files "$work" >/dev/null
+    # One purchase every 5 s from 07:00: COUNT of them on 2026-06-01 (up to 17 280).
+    build/bin/kiosk-journal-history "$work" "$count" 5
+    # Their credits, as the recording writes them: a cash movement and a statement line each.
+    sqlite3 -bail "$work/store.db" <<SQL
+WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i < $count - 1)
+INSERT INTO MOVCAIXA (CDFILIAL, CDCAIXA, DTABERCAIX, NRSEQUMOVI, IDTIPOMOVIVE, VRMOVIVEND, CDTIPORECE, DTHRINCMOV,
+                      CDCLIENTE, DTMOVIMCAIXA, NRCARTBANCO, CDNSUHOSTTEF)
+SELECT '0001', '001', '2026-06-01 06:00:00.000', printf('%010d', i + 1), 'E', 10 + i % 90, '010',
+       strftime('%Y-%m-%d %H:%M:%S.000', '2026-06-01 07:00:00', '+' || (i * 5) || ' seconds'), '000000000000001',
+       '2026-06-01 00:00:00.000', '4111**1111', printf('%012d', 500000000000 + i) FROM n;
+INSERT INTO EXTRATOCONS (CDCLIENTE, CDCONSUMIDOR, CDFAMILISALD, DTMOVEXTCONS, NRSEQMOVEXT, CDTIPORECE, IDTPMOVEXT,
+                         DSOPEEXTCONS, VRMOVEXTCONS, VRSALDCONEXT, CDFILIAL, CDCAIXA, DTABERCAIX, NRSEQMOVCAIXA)
+SELECT '000000000000001', '000000000000101', '001', DTHRINCMOV, '001', '010', 'C', 'ZEL - Crédito Caixa 001',
+       VRMOVIVEND, VRMOVIVEND, CDFILIAL, CDCAIXA, DTABERCAIX, NRSEQUMOVI
+  FROM MOVCAIXA WHERE DTABERCAIX = '2026-06-01 06:00:00.000';
+SQL
+    : >"$work/times"
+    for run in 1 2 3 4 5; do
+        t0=$(date +%s%N)
+        build/bin/kioskctl reconcile --date 2026-06-01 "$work" >"$work/report" || { cat "$work/report"; exit 1; }
+        echo $(((($(date +%s%N) - t0)) / 1000000)) >>"$work/times"
+    done
+    printf 'reconcile: %s purchases on one day, %s ms (median of 5); %s\n' "$count" \
+        "$(sort -n "$work/times" | awk '{ a[NR] = $1 } END { print a[int((NR + 1) / 2)] }')" "$(tail -1 "$work/report")"
     exit 0
 fi
 

@@ -1,6 +1,7 @@
 // Gives a kiosk's data folder a history: COUNT settled purchases in its purchase journal
 // and as many confirmed transactions on its simulated terminal, as months of a busy
-// kiosk would leave them. For the journal benchmark (./bench.sh --journal).
+// kiosk would leave them, one every SPACING seconds (137 by default) from 2026-06-01 07:00.
+// For the journal benchmark (./bench.sh --journal) and, with a day's worth, the reconciliation's.
 #include "DateTimeValue.h"
 #include "PurchaseJournal.h"
 #include "RecSaldoDataSets.h"
@@ -14,9 +15,11 @@ int main(int argc, char* argv[])
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
     bool ok = false;
-    const int count = args.size() == 3 ? args[2].toInt(&ok) : 0;
-    if (!ok || count < 0) {
-        std::fprintf(stderr, "usage: kiosk-journal-history DATA-FOLDER COUNT\n");
+    const int count = args.size() >= 3 ? args[2].toInt(&ok) : 0;
+    bool spacingOk = true;
+    const int spacing = args.size() == 4 ? args[3].toInt(&spacingOk) : 137;
+    if (!ok || count < 0 || !spacingOk || spacing < 1 || args.size() > 4) {
+        std::fprintf(stderr, "usage: kiosk-journal-history DATA-FOLDER COUNT [SPACING-SECONDS]\n");
         return 2;
     }
     const QString data = args[1];
@@ -26,7 +29,7 @@ int main(int argc, char* argv[])
     const QList<FieldDef> fields = RecSaldoDataSets::movCaixaFields();
     auto field = [&](const char* name) { return DataPacket(fields).fieldIndex(QString::fromLatin1(name)); };
     for (int i = 0; i < count; ++i) {
-        const QDateTime at = start.addSecs(qint64(i) * 137);
+        const QDateTime at = start.addSecs(qint64(i) * spacing);
         const QString nsu = QStringLiteral("%1").arg(500000000000LL + i, 12, 10, QLatin1Char('0'));
         JournalEntry e;
         e.state = PurchaseState::Confirmed;

@@ -98,9 +98,11 @@ struct SizeResult
     Summary queries, evolve, record, commit;
 };
 
+// The generated store is written by statements that run for minutes: no call deadline for them.
 QString pgConnectionFor(const QString& admin, const QString& db)
 {
-    return QString(admin).replace(QStringLiteral("Database=postgres"), QStringLiteral("Database=") + db);
+    return QString(admin).replace(QStringLiteral("Database=postgres"), QStringLiteral("Database=") + db) +
+           QStringLiteral(";Call Timeout=0");
 }
 
 // Creates an empty store for an engine and returns its connection string.

@@ -5,13 +5,15 @@
 # seconds. Everything stops, and the folder goes, when the calling shell exits (or on
 # ha_stop).
 #
-# Exports KIOSK_TEST_PG_HA, a connection string naming both nodes that reaches the
-# primary, and KIOSK_HA_MONITOR_PORT, KIOSK_HA_PORTS ("P1 P2"). Functions for tests:
+# KIOSK_HA_NODES=3 makes three data nodes (a primary and two standbys) instead of two.
+#
+# Exports KIOSK_TEST_PG_HA, a connection string naming every data node that reaches the
+# primary, and KIOSK_HA_MONITOR_PORT, KIOSK_HA_PORTS ("P1 P2 [P3]"). Functions for tests:
 #   ha_primary             the port of the node the monitor holds primary (empty while
 #                          none is: the primary lost and the standby not yet promoted)
 #   ha_lose_node PORT      SIGKILL to that node's keeper and postmaster (a lost machine)
 #   ha_rejoin_node PORT    starts that node's keeper again: it rejoins as standby
-#   ha_wait_settled [S]    waits (at most S s, default 60) for one primary and one secondary
+#   ha_wait_settled [S]    waits (at most S s, default 60) for one primary and the others secondary
 #   ha_psql PORT ARGS...   psql to a node as postgres
 #   ha_stop                stops everything now
 ha_bin=/usr/lib/postgresql/15/bin
@@ -31,6 +33,11 @@ ha_taken="$ha_taken $KIOSK_HA_MONITOR_PORT"
 ha_p1=$(ha_free_port)
 ha_taken="$ha_taken $ha_p1"
 ha_p2=$(ha_free_port)
+ha_nodes=("$ha_p1" "$ha_p2")
+if [[ ${KIOSK_HA_NODES:-2} == 3 ]]; then
+    ha_taken="$ha_taken $ha_p2"
+    ha_nodes+=("$(ha_free_port)")
+fi
 ha_as_pg=()
 if [[ $(id -u) -eq 0 ]]; then
     chown postgres "$ha_dir"
@@ -49,7 +56,7 @@ ha_stop() {
     for port in "${!ha_keeper[@]}"; do
         kill -KILL -- "-${ha_keeper[$port]}" 2>/dev/null || true
     done
-    for port in "$KIOSK_HA_MONITOR_PORT" "$ha_p1" "$ha_p2"; do
+    for port in "$KIOSK_HA_MONITOR_PORT" "${ha_nodes[@]}"; do
         if [[ -s $ha_dir/node$port/postmaster.pid ]]; then
             pid=$(head -1 "$ha_dir/node$port/postmaster.pid")
             [[ $pid =~ ^[0-9]+$ ]] && kill -KILL "$pid" 2>/dev/null || true
@@ -87,10 +94,11 @@ ha_primary() {
 }
 
 ha_wait_settled() {
-    local limit=${1:-60} i
+    local limit=${1:-60} i settled="primary/primary" n
+    for ((n = 1; n < ${#ha_nodes[@]}; n++)); do settled+=" secondary/secondary"; done
     for ((i = 0; i < limit * 5; i++)); do
         [[ $(ha_monitor_sql "SELECT string_agg(reportedstate || '/' || goalstate, ' ' ORDER BY reportedstate)
-                              FROM pgautofailover.node" 2>/dev/null) == "primary/primary secondary/secondary" ]] &&
+                              FROM pgautofailover.node" 2>/dev/null) == "$settled" ]] &&
             return 0
         sleep 0.2
     done
@@ -150,7 +158,7 @@ EOF
         sleep 0.2
     done
     local port
-    for port in "$ha_p1" "$ha_p2"; do
+    for port in "${ha_nodes[@]}"; do
         ha_create "$port" postgres --monitor "$monitor_uri" --name "node$port" || return 1
         ha_run "$ha_bin/pg_ctl" -D "$ha_dir/node$port" -m fast -w stop >/dev/null 2>&1 || true
         ha_start_keeper "$port"
@@ -169,7 +177,9 @@ if ! ha_start; then
     echo "could not start the PostgreSQL formation (logs in $ha_dir)" >&2
     return 1 2>/dev/null || exit 1
 fi
-KIOSK_HA_PORTS="$ha_p1 $ha_p2"
+KIOSK_HA_PORTS="${ha_nodes[*]}"
 export KIOSK_HA_MONITOR_PORT KIOSK_HA_PORTS
-export KIOSK_TEST_PG_HA="Provider=POSTGRESQL;Host=127.0.0.1,127.0.0.1;Port=$ha_p1,$ha_p2;Database=postgres;User ID=postgres;Target Session Attrs=read-write"
-echo "PostgreSQL formation on 127.0.0.1: monitor $KIOSK_HA_MONITOR_PORT, nodes $ha_p1 $ha_p2 (primary $(ha_primary))"
+ha_hosts=$(printf '127.0.0.1,%.0s' "${ha_nodes[@]}")
+ha_ports=$(IFS=,; echo "${ha_nodes[*]}")
+export KIOSK_TEST_PG_HA="Provider=POSTGRESQL;Host=${ha_hosts%,};Port=$ha_ports;Database=postgres;User ID=postgres;Target Session Attrs=read-write"
+echo "PostgreSQL formation on 127.0.0.1: monitor $KIOSK_HA_MONITOR_PORT, nodes ${ha_nodes[*]} (primary $(ha_primary))"

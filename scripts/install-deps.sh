@@ -6,8 +6,8 @@ set -euo pipefail
 
 packages=(cmake g++ ninja-build pkg-config fonts-dejavu-core
           qt6-base-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools libgl-dev
-          libqt6sql6-sqlite libsqlite3-dev libqt6sql6-psql libqt6sql6-odbc
-          postgresql postgresql-contrib postgresql-15-auto-failover pg-auto-failover-cli sqlite3
+          libqt6sql6-sqlite libsqlite3-dev libqt6sql6-psql libpq-dev libqt6sql6-odbc
+          postgresql postgresql-contrib postgresql-15-auto-failover pg-auto-failover-cli sqlite3 openssl
           dpkg-dev lintian systemd cage xwayland qt6-wayland adduser "$@")
 
 missing=()

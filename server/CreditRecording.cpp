@@ -3,6 +3,7 @@
 #include "CardNumberMask.h"
 #include "ClientDataSet.h"
 #include "Consiste.h"
+#include "CreditTransaction.h"
 #include "DateTimeValue.h"
 #include "FaultPoint.h"
 #include "KioskError.h"
@@ -21,56 +22,6 @@ namespace Srv_kvb52814
 
 namespace
 {
-// A failed number request abandons the recording at once: there is no number to
-// write, and carrying on would either fail later with a less telling message or
-// commit rows with a missing fiscal number.
-struct NumberRequestFailed {
-    QString text;
-};
-
-void rollbackQuietly(TrdmRecSaldo* dm)
-{
-    if (!dm)
-        return;
-    try {
-        dm->RollbackTrans();
-    } catch (const std::exception& e) {
-        qCWarning(lcServer).noquote() << "setGravaCompCred: rollback failed too:" << e.what();
-    }
-}
-
-void evolveFromEarliestLine(TrdmRecSaldo* dm, const QString& client, const QString& consumer, const QString& branch)
-{
-    dm->adqMinDtMovExtCons->close();
-    dm->adqMinDtMovExtCons->paramByName(QStringLiteral("P_CDCLIENTE")).setAsString(client);
-    dm->adqMinDtMovExtCons->paramByName(QStringLiteral("P_CDCONSUMIDOR")).setAsString(consumer);
-    dm->adqMinDtMovExtCons->open();
-    const double since = dm->adqMinDtMovExtCons->fieldByName(QStringLiteral("DTMOVEXTCONS")).asDateTime();
-    EvoluiSaldo(client, consumer, branch, since);
-    dm->adqMinDtMovExtCons->close();
-}
-
-// Once committed the credit is in the store; what follows only brings the balances up
-// to date. A failure is retried once; if it persists the result says the credit was
-// recorded, so that nobody charges the card again, and the next evolution (the
-// screen's, or kioskctl evolve) repairs the balances.
-QVariant balancesAfterCommit(TrdmRecSaldo* dm, const QString& client, const QString& consumer, const QString& branch)
-{
-    QString cause;
-    for (int attempt = 1; attempt <= 2; ++attempt) {
-        try {
-            evolveFromEarliestLine(dm, client, consumer, branch);
-            return QVariant();
-        } catch (const std::exception& e) {
-            cause = QString::fromUtf8(e.what());
-            qCWarning(lcServer).noquote() << "setGravaCompCred: credit committed, balance evolution failed (attempt"
-                                          << attempt << "of 2):" << cause;
-            rollbackQuietly(dm);
-        }
-    }
-    return QStringLiteral("Crédito registrado; os saldos serão atualizados na próxima consulta. Causa: ") + cause;
-}
-
 // Refuses, before any number is reserved or any row written, a call whose codes, texts or amounts
 // the store's columns cannot hold or that cannot be a credit (an amount not positive or not in
 // whole cents, a text with a NUL); the database would refuse some later, each engine differently,
@@ -148,6 +99,146 @@ QString incremented(const QString& number, int width, const char* what)
         throw KioskError(QStringLiteral("%1 \"%2\" is not a decimal integer").arg(QString::fromLatin1(what), number));
     return Srv_consiste::Ajusta(QString::number(n + 1), width);
 }
+
+// The recording's arguments, by what they are.
+struct Purchase {
+    const QString& branch;
+    const QString& till;
+    const QString& client;
+    const QString& consumer;
+    const QString& family;
+    const QString& deposit;
+    const QString& coo;
+    const QString& gnf;
+    const QString& printerSerial;
+    double turn;
+    double fiscalDate;
+};
+
+// The numbers a row is written with: its cash movement, its statement line, its fiscal document
+// (the last one taken; empty while none was).
+struct Numbers {
+    QString movement;
+    QString line = QStringLiteral("001");
+    QString fiscal;
+    void next()
+    {
+        movement = incremented(movement, 10, "movement number");
+        line = incremented(line, 3, "statement line number");
+    }
+};
+
+ClientDataSet& loadPacket(TrdmRecSaldo& dm, const QVariant& packet, const Purchase& p)
+{
+    ClientDataSet& rows = *dm.cdsMovCaixa;
+    rows.setData(packet);
+    refuseWhatTheStoreCannotHold(rows, {{"CDFILIAL", p.branch, 4},
+                                        {"CDCAIXA", p.till, 10},
+                                        {"CDCLIENTE", p.client, 21},
+                                        {"CDCONSUMIDOR", p.consumer, 21},
+                                        {"CDFAMILISALD", p.family, 3},
+                                        {"NRDEPOSICONS", p.deposit, 20},
+                                        {"NRCOODOCNFIS", p.coo, 10},
+                                        {"NRGNFDOCNFIS", p.gnf, 10},
+                                        {"NRSERIEEFCDOCNF", p.printerSerial, 30}});
+    refuseWhatTheStoreDoesNotKnow(&dm, p.branch, p.client, p.consumer, p.family);
+    return rows;
+}
+
+// Reads the branch's sales parameters and the till's open turn (a turn that cannot be read fails
+// the recording); the movements' client is the purchase's, else the branch's.
+QString clientOfMovements(TrdmRecSaldo& dm, const Purchase& p)
+{
+    dm.adqParaVend->close();
+    dm.adqParaVend->paramByName(QStringLiteral("P_CDFILIAL")).setAsString(p.branch);
+    dm.adqParaVend->open();
+    dm.adqOperAber->close();
+    dm.adqOperAber->paramByName(QStringLiteral("P_CDFILIAL")).setAsString(p.branch);
+    dm.adqOperAber->paramByName(QStringLiteral("P_CDCAIXA")).setAsString(p.till);
+    dm.adqOperAber->paramByName(QStringLiteral("P_DTABERCAIX")).setAsDateTime(p.turn);
+    dm.adqOperAber->open();
+    return p.client != QString() ? p.client : dm.adqParaVend->fieldByName(QStringLiteral("CDCLIENTE")).asString();
+}
+
+// A new fiscal sequence number of the printer and its document; returns the number.
+QString writeFiscalDocument(TrdmRecSaldo& dm, const Purchase& p)
+{
+    const QString number = CreditTransaction::reserveNumber(
+        dm, [&](TdtmZelProxCodigo& generator) { return generator.PrxDocNFiscEcf(p.printerSerial); });
+    SqlCommand& doc = *dm.acmInsDocNFisECF;
+    doc.paramByName(QStringLiteral("NRSERIEEFCDOCNF")).setAsString(p.printerSerial);
+    doc.paramByName(QStringLiteral("NRSEQECFDOCNF")).setAsString(number);
+    doc.paramByName(QStringLiteral("NRCOODOCNFIS")).setAsString(p.coo);
+    doc.paramByName(QStringLiteral("NRGNFDOCNFIS")).setAsString(p.gnf);
+    doc.paramByName(QStringLiteral("NRGRGDOCNFIS")).setAsString(QString());
+    doc.paramByName(QStringLiteral("NRCDCDOCNFIS")).setAsString(QString());
+    doc.paramByName(QStringLiteral("IDTPDENOMDOCNF")).setAsString(QStringLiteral("CN"));
+    doc.paramByName(QStringLiteral("DTHRFINEMISEFC")).setAsDateTime(DateTimeValue::now());
+    doc.paramByName(QStringLiteral("DTMOVIDOCNFIS")).setAsDateTime(p.fiscalDate);
+    doc.execute();
+    return number;
+}
+
+void writeCashMovement(TrdmRecSaldo& dm, ClientDataSet& rows, const Purchase& p, const QString& movementClient,
+                       const Numbers& numbers)
+{
+    const auto row = [&](const char* name) { return rows.fieldByName(QString::fromLatin1(name)); };
+    SqlCommand& cash = *dm.acmCriaMovCaixa;
+    cash.paramByName(QStringLiteral("CDFILIAL")).setAsString(p.branch);
+    cash.paramByName(QStringLiteral("CDCAIXA")).setAsString(p.till);
+    cash.paramByName(QStringLiteral("DTABERCAIX")).setAsDateTime(p.turn);
+    cash.paramByName(QStringLiteral("NRSEQUMOVI")).setAsString(numbers.movement);
+    cash.paramByName(QStringLiteral("IDTIPOMOVIVE")).setAsString(row("IDTIPOMOVIVE").asString());
+    cash.paramByName(QStringLiteral("DSMOVIVEND")).setAsString(row("DSMOVIVEND").asString());
+    // Cents, as the NUMERIC(15,2) column keeps them on every engine.
+    cash.paramByName(QStringLiteral("VRMOVIVEND")).setAsFloat(MoneyRounding::roundTo2(row("VRMOVIVEND").asFloat()));
+    cash.paramByName(QStringLiteral("NRSEQVENDA")).setAsString(QString());
+    cash.paramByName(QStringLiteral("CDTIPORECE")).setAsString(row("CDTIPORECE").asString());
+    cash.paramByName(QStringLiteral("DTHRINCMOV")).setAsDateTime(row("DTHRINCMOV").asDateTime());
+    cash.paramByName(QStringLiteral("CDCLIENTE")).setAsString(movementClient);
+    cash.paramByName(QStringLiteral("DTMOVIMCAIXA")).setAsDateTime(row("DTMOVIMCAIXA").asDateTime());
+    cash.paramByName(QStringLiteral("CDAGECHEQVEN")).setAsString(row("CDAGECHEQVEN").asString());
+    cash.paramByName(QStringLiteral("CDBANCHEQVEN")).setAsString(row("CDBANCHEQVEN").asString());
+    cash.paramByName(QStringLiteral("CDCNTCHEQVEN")).setAsString(row("CDCNTCHEQVEN").asString());
+    cash.paramByName(QStringLiteral("NRCHEQUEVEND")).setAsString(row("NRCHEQUEVEND").asString());
+    cash.paramByName(QStringLiteral("NRCARTBANCO")).setAsString(CardNumberMask::mask(row("NRCARTBANCO").asString()));
+    cash.paramByName(QStringLiteral("CDNSUHOSTTEF")).setAsString(row("CDNSUHOSTTEF").asString());
+    cash.paramByName(QStringLiteral("VRMOVIVEOUT")).setAsFloat(MoneyRounding::roundTo2(row("VRMOVIVEOUT").asFloat()));
+    cash.paramByName(QStringLiteral("VRCOTINDOUT")).setAsFloat(row("VRCOTINDOUT").asFloat());
+    if (!Srv_consiste::EmptyString(row("DTDEPCHEQVEN").asString()))
+        cash.paramByName(QStringLiteral("DTDEPCHEQVEN")).setAsDateTime(row("DTDEPCHEQVEN").asDateTime());
+    else
+        cash.paramByName(QStringLiteral("DTDEPCHEQVEN")).setNull(ParamType::DateTime);
+    cash.paramByName(QStringLiteral("NRSERCAIXADOCNF")).setAsString(p.printerSerial);
+    cash.paramByName(QStringLiteral("NRSEQCAIXADOCNF")).setAsString(numbers.fiscal);
+    cash.execute();
+}
+
+// The consumer's credit line, its balance column holding the amount until the evolution runs.
+void writeStatementLine(TrdmRecSaldo& dm, ClientDataSet& rows, const Purchase& p, double statementTime,
+                        const Numbers& numbers)
+{
+    const double amount = MoneyRounding::roundTo2(rows.fieldByName(QStringLiteral("VRMOVIVEND")).asFloat());
+    SqlCommand& line = *dm.acmInsEXTRATOCONS;
+    line.paramByName(QStringLiteral("CDCLIENTE")).setAsString(p.client);
+    line.paramByName(QStringLiteral("CDCONSUMIDOR")).setAsString(p.consumer);
+    line.paramByName(QStringLiteral("CDFAMILISALD")).setAsString(p.family);
+    line.paramByName(QStringLiteral("DTMOVEXTCONS")).setAsDateTime(statementTime);
+    line.paramByName(QStringLiteral("NRSEQMOVEXT")).setAsString(numbers.line);
+    line.paramByName(QStringLiteral("CDTIPORECE"))
+        .setAsString(rows.fieldByName(QStringLiteral("CDTIPORECE")).asString());
+    line.paramByName(QStringLiteral("IDTPMOVEXT")).setAsString(QStringLiteral("C"));
+    line.paramByName(QStringLiteral("DSOPEEXTCONS")).setAsString(QStringLiteral("ZEL - Crédito Caixa ") + p.till);
+    line.paramByName(QStringLiteral("VRMOVEXTCONS")).setAsFloat(amount);
+    line.paramByName(QStringLiteral("VRSALDCONEXT")).setAsFloat(amount);
+    line.paramByName(QStringLiteral("CDFILIAL")).setAsString(p.branch);
+    line.paramByName(QStringLiteral("CDCAIXA")).setAsString(p.till);
+    line.paramByName(QStringLiteral("NRSEQVENDA")).setAsString(QString());
+    line.paramByName(QStringLiteral("DTABERCAIX")).setAsDateTime(p.turn);
+    line.paramByName(QStringLiteral("NRDEPOSICONS")).setAsString(p.deposit);
+    line.paramByName(QStringLiteral("NRSEQMOVCAIXA")).setAsString(numbers.movement);
+    line.execute();
+}
 } // namespace
 
 QVariant setGravaCompCred(const QVariant& cdsMovCaixaData, const QString& CDFILIAL, const QString& CDCAIXA,
@@ -155,151 +246,39 @@ QVariant setGravaCompCred(const QVariant& cdsMovCaixaData, const QString& CDFILI
                           const QString& NRDEPOSICONS, const QString& NRCOODOCNFIS, const QString& NRGNFDOCNFIS,
                           const QString& NRSERIEEFCDOCNF, double DTABERCAIX, double DTMOVIDOCNFIS)
 {
-    TrdmRecSaldo* dm = ServerModule::current();
-    try {
-        if (!dm)
-            ServerModule::instance(); // raises the "not created" failure
-        ClientDataSet& mov = *dm->cdsMovCaixa;
-
-        // 1. The packet, visited in the order of idxNRORDTROCO.
-        mov.setData(cdsMovCaixaData);
-        refuseWhatTheStoreCannotHold(mov, {{"CDFILIAL", CDFILIAL, 4},
-                                           {"CDCAIXA", CDCAIXA, 10},
-                                           {"CDCLIENTE", CDCLIENTE, 21},
-                                           {"CDCONSUMIDOR", CDCONSUMIDOR, 21},
-                                           {"CDFAMILISALD", CDFAMILISALD, 3},
-                                           {"NRDEPOSICONS", NRDEPOSICONS, 20},
-                                           {"NRCOODOCNFIS", NRCOODOCNFIS, 10},
-                                           {"NRGNFDOCNFIS", NRGNFDOCNFIS, 10},
-                                           {"NRSERIEEFCDOCNF", NRSERIEEFCDOCNF, 30}});
-        refuseWhatTheStoreDoesNotKnow(dm, CDFILIAL, CDCLIENTE, CDCONSUMIDOR, CDFAMILISALD);
-
+    const Purchase p{CDFILIAL,     CDCAIXA,      CDCLIENTE,       CDCONSUMIDOR, CDFAMILISALD, NRDEPOSICONS,
+                     NRCOODOCNFIS, NRGNFDOCNFIS, NRSERIEEFCDOCNF, DTABERCAIX,   DTMOVIDOCNFIS};
+    return CreditTransaction::run("setGravaCompCred", [&](TrdmRecSaldo& dm) {
+        // 1. The packet, visited in the order of idxNRORDTROCO, checked before anything is written.
+        ClientDataSet& rows = loadPacket(dm, cdsMovCaixaData, p);
         // 2. Movement numbers for every row, reserved before the transaction.
-        QString nrSequMovi;
-        const int rows = mov.recordCount();
-        if (rows > 0) {
-            try {
-                TdtmZelProxCodigo generator(dm->adcRecSaldo);
-                nrSequMovi = generator.PrxMovCaixa(CDFILIAL, CDCAIXA, DTABERCAIX, rows);
-            } catch (const std::exception& e) {
-                throw NumberRequestFailed{ServerModule::failureText(e)};
-            }
-        }
-
-        // 3-5. Transaction, sales parameters, open turn.
-        dm->StartTrans();
-        dm->adqParaVend->close();
-        dm->adqParaVend->paramByName(QStringLiteral("P_CDFILIAL")).setAsString(CDFILIAL);
-        dm->adqParaVend->open();
-        dm->adqOperAber->close();
-        dm->adqOperAber->paramByName(QStringLiteral("P_CDFILIAL")).setAsString(CDFILIAL);
-        dm->adqOperAber->paramByName(QStringLiteral("P_CDCAIXA")).setAsString(CDCAIXA);
-        dm->adqOperAber->paramByName(QStringLiteral("P_DTABERCAIX")).setAsDateTime(DTABERCAIX);
-        dm->adqOperAber->open();
-
-        // 6-7. One fiscal document (when a COO is given), cash movement and statement line per row.
+        Numbers numbers;
+        if (rows.recordCount() > 0)
+            numbers.movement = CreditTransaction::reserveNumber(dm, [&](TdtmZelProxCodigo& generator) {
+                return generator.PrxMovCaixa(p.branch, p.till, p.turn, rows.recordCount());
+            });
+        // 3. One transaction over every row.
+        dm.StartTrans();
+        // 4-5. The branch's sales parameters and the till's open turn.
+        const QString movementClient = clientOfMovements(dm, p);
+        // 6-7. Per row: the fiscal document (when a COO is given), the cash movement, the statement line.
         const double statementTime = DateTimeValue::now();
-        QString nrSeqMovExt = QStringLiteral("001");
-        QString nrSeqEcf;
-        const QString movementClient =
-            CDCLIENTE != QString() ? CDCLIENTE : dm->adqParaVend->fieldByName(QStringLiteral("CDCLIENTE")).asString();
-        const QString description = QStringLiteral("ZEL - Crédito Caixa ") + CDCAIXA;
-
-        for (mov.first(); !mov.eof(); mov.next()) {
-            if (!Srv_consiste::EmptyString(NRCOODOCNFIS)) {
-                try {
-                    TdtmZelProxCodigo generator(dm->adcRecSaldo);
-                    nrSeqEcf = generator.PrxDocNFiscEcf(NRSERIEEFCDOCNF);
-                } catch (const std::exception& e) {
-                    throw NumberRequestFailed{ServerModule::failureText(e)};
-                }
-                SqlCommand& doc = *dm->acmInsDocNFisECF;
-                doc.paramByName(QStringLiteral("NRSERIEEFCDOCNF")).setAsString(NRSERIEEFCDOCNF);
-                doc.paramByName(QStringLiteral("NRSEQECFDOCNF")).setAsString(nrSeqEcf);
-                doc.paramByName(QStringLiteral("NRCOODOCNFIS")).setAsString(NRCOODOCNFIS);
-                doc.paramByName(QStringLiteral("NRGNFDOCNFIS")).setAsString(NRGNFDOCNFIS);
-                doc.paramByName(QStringLiteral("NRGRGDOCNFIS")).setAsString(QString());
-                doc.paramByName(QStringLiteral("NRCDCDOCNFIS")).setAsString(QString());
-                doc.paramByName(QStringLiteral("IDTPDENOMDOCNF")).setAsString(QStringLiteral("CN"));
-                doc.paramByName(QStringLiteral("DTHRFINEMISEFC")).setAsDateTime(DateTimeValue::now());
-                doc.paramByName(QStringLiteral("DTMOVIDOCNFIS")).setAsDateTime(DTMOVIDOCNFIS);
-                doc.execute();
-            }
-
-            const auto row = [&](const char* name) { return mov.fieldByName(QString::fromLatin1(name)); };
-            SqlCommand& cash = *dm->acmCriaMovCaixa;
-            cash.paramByName(QStringLiteral("CDFILIAL")).setAsString(CDFILIAL);
-            cash.paramByName(QStringLiteral("CDCAIXA")).setAsString(CDCAIXA);
-            cash.paramByName(QStringLiteral("DTABERCAIX")).setAsDateTime(DTABERCAIX);
-            cash.paramByName(QStringLiteral("NRSEQUMOVI")).setAsString(nrSequMovi);
-            cash.paramByName(QStringLiteral("IDTIPOMOVIVE")).setAsString(row("IDTIPOMOVIVE").asString());
-            cash.paramByName(QStringLiteral("DSMOVIVEND")).setAsString(row("DSMOVIVEND").asString());
-            // Cents, as the NUMERIC(15,2) column keeps them on every engine.
-            cash.paramByName(QStringLiteral("VRMOVIVEND"))
-                .setAsFloat(MoneyRounding::roundTo2(row("VRMOVIVEND").asFloat()));
-            cash.paramByName(QStringLiteral("NRSEQVENDA")).setAsString(QString());
-            cash.paramByName(QStringLiteral("CDTIPORECE")).setAsString(row("CDTIPORECE").asString());
-            cash.paramByName(QStringLiteral("DTHRINCMOV")).setAsDateTime(row("DTHRINCMOV").asDateTime());
-            cash.paramByName(QStringLiteral("CDCLIENTE")).setAsString(movementClient);
-            cash.paramByName(QStringLiteral("DTMOVIMCAIXA")).setAsDateTime(row("DTMOVIMCAIXA").asDateTime());
-            cash.paramByName(QStringLiteral("CDAGECHEQVEN")).setAsString(row("CDAGECHEQVEN").asString());
-            cash.paramByName(QStringLiteral("CDBANCHEQVEN")).setAsString(row("CDBANCHEQVEN").asString());
-            cash.paramByName(QStringLiteral("CDCNTCHEQVEN")).setAsString(row("CDCNTCHEQVEN").asString());
-            cash.paramByName(QStringLiteral("NRCHEQUEVEND")).setAsString(row("NRCHEQUEVEND").asString());
-            cash.paramByName(QStringLiteral("NRCARTBANCO"))
-                .setAsString(CardNumberMask::mask(row("NRCARTBANCO").asString()));
-            cash.paramByName(QStringLiteral("CDNSUHOSTTEF")).setAsString(row("CDNSUHOSTTEF").asString());
-            cash.paramByName(QStringLiteral("VRMOVIVEOUT"))
-                .setAsFloat(MoneyRounding::roundTo2(row("VRMOVIVEOUT").asFloat()));
-            cash.paramByName(QStringLiteral("VRCOTINDOUT")).setAsFloat(row("VRCOTINDOUT").asFloat());
-            if (!Srv_consiste::EmptyString(row("DTDEPCHEQVEN").asString()))
-                cash.paramByName(QStringLiteral("DTDEPCHEQVEN")).setAsDateTime(row("DTDEPCHEQVEN").asDateTime());
-            else
-                cash.paramByName(QStringLiteral("DTDEPCHEQVEN")).setNull(ParamType::DateTime);
-            cash.paramByName(QStringLiteral("NRSERCAIXADOCNF")).setAsString(NRSERIEEFCDOCNF);
-            cash.paramByName(QStringLiteral("NRSEQCAIXADOCNF")).setAsString(nrSeqEcf);
-            cash.execute();
-
-            const double amount = MoneyRounding::roundTo2(row("VRMOVIVEND").asFloat());
-            SqlCommand& line = *dm->acmInsEXTRATOCONS;
-            line.paramByName(QStringLiteral("CDCLIENTE")).setAsString(CDCLIENTE);
-            line.paramByName(QStringLiteral("CDCONSUMIDOR")).setAsString(CDCONSUMIDOR);
-            line.paramByName(QStringLiteral("CDFAMILISALD")).setAsString(CDFAMILISALD);
-            line.paramByName(QStringLiteral("DTMOVEXTCONS")).setAsDateTime(statementTime);
-            line.paramByName(QStringLiteral("NRSEQMOVEXT")).setAsString(nrSeqMovExt);
-            line.paramByName(QStringLiteral("CDTIPORECE")).setAsString(row("CDTIPORECE").asString());
-            line.paramByName(QStringLiteral("IDTPMOVEXT")).setAsString(QStringLiteral("C"));
-            line.paramByName(QStringLiteral("DSOPEEXTCONS")).setAsString(description);
-            line.paramByName(QStringLiteral("VRMOVEXTCONS")).setAsFloat(amount);
-            line.paramByName(QStringLiteral("VRSALDCONEXT")).setAsFloat(amount);
-            line.paramByName(QStringLiteral("CDFILIAL")).setAsString(CDFILIAL);
-            line.paramByName(QStringLiteral("CDCAIXA")).setAsString(CDCAIXA);
-            line.paramByName(QStringLiteral("NRSEQVENDA")).setAsString(QString());
-            line.paramByName(QStringLiteral("DTABERCAIX")).setAsDateTime(DTABERCAIX);
-            line.paramByName(QStringLiteral("NRDEPOSICONS")).setAsString(NRDEPOSICONS);
-            line.paramByName(QStringLiteral("NRSEQMOVCAIXA")).setAsString(nrSequMovi);
-            line.execute();
-
-            nrSequMovi = incremented(nrSequMovi, 10, "movement number");
-            nrSeqMovExt = incremented(nrSeqMovExt, 3, "statement line number");
+        for (rows.first(); !rows.eof(); rows.next()) {
+            if (!Srv_consiste::EmptyString(p.coo))
+                numbers.fiscal = writeFiscalDocument(dm, p);
+            writeCashMovement(dm, rows, p, movementClient, numbers);
+            writeStatementLine(dm, rows, p, statementTime, numbers);
+            numbers.next();
         }
-
         // 8. Everything of the recording at once. A crash test may stop the kiosk just before.
         FaultPoint::hit("mid-recording");
-        dm->CommitTrans();
-
-        // 9-11. Balances from the consumer's earliest statement date.
-        return balancesAfterCommit(dm, CDCLIENTE, CDCONSUMIDOR, CDFILIAL);
-    } catch (const NumberRequestFailed& f) {
-        qCWarning(lcServer).noquote() << "setGravaCompCred: number request failed:" << f.text;
-        rollbackQuietly(dm);
-        return f.text;
-    } catch (const std::exception& e) {
-        const QString text = e.what() ? QString::fromUtf8(e.what()) : QString();
-        qCWarning(lcServer).noquote() << "setGravaCompCred failed:" << text;
-        rollbackQuietly(dm);
-        return text;
-    }
+        dm.CommitTrans();
+        // 9-11. The balances, from the consumer's earliest statement date.
+        return CreditTransaction::evolveAfterCommit(
+            dm, "setGravaCompCred",
+            QStringLiteral("Crédito registrado; os saldos serão atualizados na próxima consulta."), p.client,
+            p.consumer, p.branch);
+    });
 }
 
 } // namespace Srv_kvb52814

@@ -1,6 +1,7 @@
 // setEstornaCompCred: reverses the balance credit of a card transaction that was never paid.
 #include "ClientDataSet.h"
 #include "Consiste.h"
+#include "CreditTransaction.h"
 #include "DataSetProvider.h"
 #include "DateTimeValue.h"
 #include "KioskError.h"
@@ -30,10 +31,6 @@ struct Credit {
     QString family;
     double lineAmount = 0;
     QString deposit;
-};
-
-struct NumberRequestFailed {
-    QString text;
 };
 
 QString describe(const QString& branch, const QString& till, const QString& nsu, double date)
@@ -79,17 +76,6 @@ Credit theCredit(TrdmRecSaldo& dm, const QString& branch, const QString& till, c
     c.deposit = f("NRDEPOSICONS").asString();
     q.close();
     return c;
-}
-
-void rollbackQuietly(TrdmRecSaldo* dm)
-{
-    if (!dm)
-        return;
-    try {
-        dm->RollbackTrans();
-    } catch (const std::exception& e) {
-        qCWarning(lcServer).noquote() << "setEstornaCompCred: rollback failed too:" << e.what();
-    }
 }
 
 void writeReversal(TrdmRecSaldo& dm, const Credit& c, const QString& branch, const QString& till, const QString& nsu,
@@ -144,16 +130,6 @@ void writeReversal(TrdmRecSaldo& dm, const Credit& c, const QString& branch, con
     line.execute();
 }
 
-void evolveFromEarliestLine(TrdmRecSaldo& dm, const QString& client, const QString& consumer, const QString& branch)
-{
-    dm.adqMinDtMovExtCons->close();
-    dm.adqMinDtMovExtCons->paramByName(QStringLiteral("P_CDCLIENTE")).setAsString(client);
-    dm.adqMinDtMovExtCons->paramByName(QStringLiteral("P_CDCONSUMIDOR")).setAsString(consumer);
-    dm.adqMinDtMovExtCons->open();
-    const double since = dm.adqMinDtMovExtCons->fieldByName(QStringLiteral("DTMOVEXTCONS")).asDateTime();
-    EvoluiSaldo(client, consumer, branch, since);
-    dm.adqMinDtMovExtCons->close();
-}
 } // namespace
 
 QString reversalCommittedText()
@@ -164,9 +140,7 @@ QString reversalCommittedText()
 QVariant setEstornaCompCred(const QString& CDFILIAL, const QString& CDCAIXA, const QString& CDNSUHOSTTEF,
                             double DTMOVIMCAIXA)
 {
-    TrdmRecSaldo* dm = ServerModule::current();
-    try {
-        TrdmRecSaldo& m = ServerModule::instance();
+    return CreditTransaction::run("setEstornaCompCred", [&](TrdmRecSaldo& m) {
         StoreLimits::text(CDFILIAL, 4, QStringLiteral("CDFILIAL"));
         StoreLimits::text(CDCAIXA, 10, QStringLiteral("CDCAIXA"));
         StoreLimits::text(CDNSUHOSTTEF, 50, QStringLiteral("CDNSUHOSTTEF"));
@@ -175,13 +149,8 @@ QVariant setEstornaCompCred(const QString& CDFILIAL, const QString& CDCAIXA, con
 
         // Refused before a number is reserved; read again inside the transaction.
         const Credit first = theCredit(m, CDFILIAL, CDCAIXA, CDNSUHOSTTEF, DTMOVIMCAIXA);
-        QString number;
-        try {
-            TdtmZelProxCodigo generator(m.adcRecSaldo);
-            number = generator.PrxMovCaixa(CDFILIAL, CDCAIXA, first.turn, 1);
-        } catch (const std::exception& e) {
-            throw NumberRequestFailed{ServerModule::failureText(e)};
-        }
+        const QString number = CreditTransaction::reserveNumber(
+            m, [&](TdtmZelProxCodigo& generator) { return generator.PrxMovCaixa(CDFILIAL, CDCAIXA, first.turn, 1); });
 
         m.StartTrans();
         // Another technician may have reversed it meanwhile; a reversal still uncommitted
@@ -194,29 +163,9 @@ QVariant setEstornaCompCred(const QString& CDFILIAL, const QString& CDCAIXA, con
                                    << number;
 
         // The reversal is in the store; the balances follow as after a recording.
-        QString cause;
-        for (int attempt = 1; attempt <= 2; ++attempt) {
-            try {
-                evolveFromEarliestLine(m, c.client, c.consumer, CDFILIAL);
-                return QVariant();
-            } catch (const std::exception& e) {
-                cause = QString::fromUtf8(e.what());
-                qCWarning(lcServer).noquote() << "setEstornaCompCred: reversal committed, balance evolution failed"
-                                              << "(attempt" << attempt << "of 2):" << cause;
-                rollbackQuietly(dm);
-            }
-        }
-        return reversalCommittedText() + QStringLiteral(" Causa: ") + cause;
-    } catch (const NumberRequestFailed& f) {
-        qCWarning(lcServer).noquote() << "setEstornaCompCred: number request failed:" << f.text;
-        rollbackQuietly(dm);
-        return f.text;
-    } catch (const std::exception& e) {
-        const QString text = e.what() ? QString::fromUtf8(e.what()) : QString();
-        qCWarning(lcServer).noquote() << "setEstornaCompCred failed:" << text;
-        rollbackQuietly(dm);
-        return text;
-    }
+        return CreditTransaction::evolveAfterCommit(m, "setEstornaCompCred", reversalCommittedText(), c.client,
+                                                    c.consumer, CDFILIAL);
+    });
 }
 
 } // namespace Srv_kvb52814

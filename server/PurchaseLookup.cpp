@@ -1,9 +1,7 @@
 // getMovCaixaNsu, getCompCredNsu: whether a paid card purchase reached the store, and the
 // credit it made.
-#include "DataSetProvider.h"
 #include "DateTimeValue.h"
-#include "ServerModule.h"
-#include "SqlQuery.h"
+#include "QueryAnswer.h"
 #include "Srv_kvb52814.h"
 
 #include <QDate>
@@ -17,66 +15,43 @@ namespace
 const double firstDay = DateTimeValue::fromDate(QDate(1800, 1, 1));
 const double lastDay = DateTimeValue::fromDate(QDate(9999, 12, 31));
 
-QVariant byNsu(SqlQuery& query, DataSetProvider& provider, const QString& CDFILIAL, const QString& CDCAIXA,
-               const QString& CDNSUHOSTTEF, double from, double to)
+// The movements (or credits) of a card transaction on a till, over a span of movement dates.
+QVariant byNsu(SqlQuery* TrdmRecSaldo::*query, DataSetProvider* TrdmRecSaldo::*provider, const QString& CDFILIAL,
+               const QString& CDCAIXA, const QString& CDNSUHOSTTEF, double from, double to)
 {
-    try {
-        query.close();
-        query.paramByName(QStringLiteral("P_CDFILIAL")).setAsString(CDFILIAL);
-        query.paramByName(QStringLiteral("P_CDCAIXA")).setAsString(CDCAIXA);
-        query.paramByName(QStringLiteral("P_CDNSUHOSTTEF")).setAsString(CDNSUHOSTTEF);
-        query.paramByName(QStringLiteral("P_DTMOVIMCAIXADE")).setAsDateTime(from);
-        query.paramByName(QStringLiteral("P_DTMOVIMCAIXAATE")).setAsDateTime(to);
-        query.open();
-        return PacketVariant::of(provider.data());
-    } catch (const std::exception& e) {
-        return ServerModule::failureText(e);
-    }
+    return QueryAnswer::packet(query, provider,
+                               {{"P_CDFILIAL", CDFILIAL},
+                                {"P_CDCAIXA", CDCAIXA},
+                                {"P_CDNSUHOSTTEF", CDNSUHOSTTEF},
+                                {"P_DTMOVIMCAIXADE", from},
+                                {"P_DTMOVIMCAIXAATE", to}});
 }
 } // namespace
 
 QVariant getMovCaixaNsu(const QString& CDFILIAL, const QString& CDCAIXA, const QString& CDNSUHOSTTEF)
 {
-    try {
-        TrdmRecSaldo& dm = ServerModule::instance();
-        return byNsu(*dm.adqMovCaixaNsu, *dm.dspMovCaixaNsu, CDFILIAL, CDCAIXA, CDNSUHOSTTEF, firstDay, lastDay);
-    } catch (const std::exception& e) {
-        return ServerModule::failureText(e);
-    }
+    return byNsu(&TrdmRecSaldo::adqMovCaixaNsu, &TrdmRecSaldo::dspMovCaixaNsu, CDFILIAL, CDCAIXA, CDNSUHOSTTEF,
+                 firstDay, lastDay);
 }
 
 QVariant getMovCaixaNsu(const QString& CDFILIAL, const QString& CDCAIXA, const QString& CDNSUHOSTTEF,
                         double DTMOVIMCAIXA)
 {
-    try {
-        TrdmRecSaldo& dm = ServerModule::instance();
-        return byNsu(*dm.adqMovCaixaNsu, *dm.dspMovCaixaNsu, CDFILIAL, CDCAIXA, CDNSUHOSTTEF, DTMOVIMCAIXA,
-                     DTMOVIMCAIXA);
-    } catch (const std::exception& e) {
-        return ServerModule::failureText(e);
-    }
+    return byNsu(&TrdmRecSaldo::adqMovCaixaNsu, &TrdmRecSaldo::dspMovCaixaNsu, CDFILIAL, CDCAIXA, CDNSUHOSTTEF,
+                 DTMOVIMCAIXA, DTMOVIMCAIXA);
 }
 
 QVariant getCompCredNsu(const QString& CDFILIAL, const QString& CDCAIXA, const QString& CDNSUHOSTTEF)
 {
-    try {
-        TrdmRecSaldo& dm = ServerModule::instance();
-        return byNsu(*dm.adqCompCredNsu, *dm.dspCompCredNsu, CDFILIAL, CDCAIXA, CDNSUHOSTTEF, firstDay, lastDay);
-    } catch (const std::exception& e) {
-        return ServerModule::failureText(e);
-    }
+    return byNsu(&TrdmRecSaldo::adqCompCredNsu, &TrdmRecSaldo::dspCompCredNsu, CDFILIAL, CDCAIXA, CDNSUHOSTTEF,
+                 firstDay, lastDay);
 }
 
 QVariant getCompCredNsu(const QString& CDFILIAL, const QString& CDCAIXA, const QString& CDNSUHOSTTEF,
                         double DTMOVIMCAIXA)
 {
-    try {
-        TrdmRecSaldo& dm = ServerModule::instance();
-        return byNsu(*dm.adqCompCredNsu, *dm.dspCompCredNsu, CDFILIAL, CDCAIXA, CDNSUHOSTTEF, DTMOVIMCAIXA,
-                     DTMOVIMCAIXA);
-    } catch (const std::exception& e) {
-        return ServerModule::failureText(e);
-    }
+    return byNsu(&TrdmRecSaldo::adqCompCredNsu, &TrdmRecSaldo::dspCompCredNsu, CDFILIAL, CDCAIXA, CDNSUHOSTTEF,
+                 DTMOVIMCAIXA, DTMOVIMCAIXA);
 }
 
 } // namespace Srv_kvb52814

@@ -1,8 +1,8 @@
 // setGravaCupomInicial: the first coupon number of each branch, till and day.
 #include "Consiste.h"
-#include "DataSetProvider.h"
 #include "DateTimeValue.h"
 #include "Logging.h"
+#include "QueryAnswer.h"
 #include "ServerModule.h"
 #include "SqlCommand.h"
 #include "SqlQuery.h"
@@ -47,17 +47,9 @@ QVariant setGravaCupomInicial(const QString& CDFILIAL, const QString& CDCAIXA, c
 
 QVariant getMaiorCupom(const QString& CDFILIAL, const QString& CDCAIXA, const QString& NRSERIEEFCDOCNF)
 {
-    try {
-        TrdmRecSaldo& dm = ServerModule::instance();
-        dm.adqMaiorCupom->close();
-        dm.adqMaiorCupom->paramByName(QStringLiteral("P_CDFILIAL")).setAsString(CDFILIAL);
-        dm.adqMaiorCupom->paramByName(QStringLiteral("P_CDCAIXA")).setAsString(CDCAIXA);
-        dm.adqMaiorCupom->paramByName(QStringLiteral("P_NRSERIEEFCDOCNF")).setAsString(NRSERIEEFCDOCNF);
-        dm.adqMaiorCupom->open();
-        return PacketVariant::of(dm.dspMaiorCupom->data());
-    } catch (const std::exception& e) {
-        return ServerModule::failureText(e);
-    }
+    return QueryAnswer::packet(
+        &TrdmRecSaldo::adqMaiorCupom, &TrdmRecSaldo::dspMaiorCupom,
+        {{"P_CDFILIAL", CDFILIAL}, {"P_CDCAIXA", CDCAIXA}, {"P_NRSERIEEFCDOCNF", NRSERIEEFCDOCNF}});
 }
 
 } // namespace Srv_kvb52814

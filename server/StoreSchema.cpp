@@ -144,8 +144,10 @@ void create(SqlConnection& c)
             if (transactionalDdl(kind))
                 runScript(c, folder + QStringLiteral("schema.sql"));
         }
-        if (kind == QLatin1String("POSTGRESQL"))
+        if (kind == QLatin1String("POSTGRESQL")) {
             runScript(c, QStringLiteral(":/database/postgresql/atualiza_saldo_cons_fkb.sql"));
+            runScript(c, QStringLiteral(":/database/postgresql/kiosk_role.sql"));
+        }
     };
 
     if (!transactionalDdl(kind)) {

@@ -8,6 +8,7 @@
 #include "ModuleInstances.h"
 #include "ParametrosZel.h"
 #include "PrinterPort.h"
+#include "PrinterSettingsCheck.h"
 #include "PurchaseJournal.h"
 #include "SimulatedTerminal.h"
 #include "SqlConnection.h"
@@ -42,6 +43,8 @@ KioskStatus::Check checkPrinter(const QString& dataFolder)
         parametros.readFrom(cds);
     }
     const QString target = PrinterPort::resolve(parametros.CDPORTAIMPFIS, config.printer(), dataFolder);
+    if (const auto refused = printerSettingsCheck(target))
+        return *refused;
     if (target.startsWith(QLatin1String("tcp://"))) {
         const QUrl url(target);
         QTcpSocket socket;

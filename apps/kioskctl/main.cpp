@@ -1,12 +1,16 @@
 // kioskctl: the store technician's tool, running the recharge module's own code.
 #include "ClientDataSet.h"
+#include "Clock.h"
+#include "ConnectionString.h"
 #include "CoreDumps.h"
+#include "DailyReconciliation.h"
 #include "DataPacket.h"
 #include "DateTimeValue.h"
 #include "DemoFiles.h"
 #include "ExclusiveLock.h"
 #include "HostConfig.h"
 #include "KioskError.h"
+#include "KioskRole.h"
 #include "KioskStatus.h"
 #include "ModuleInstances.h"
 #include "PurchaseJournal.h"
@@ -33,6 +37,8 @@ namespace
 const char* const usage =
     "usage: kioskctl [--config FILE] COMMAND ...\n"
     "  init-db                                create the store tables (and procedure) in the configured database\n"
+    "  grant-kiosk ROLE                       give a kiosk's PostgreSQL role what selling, recovering and\n"
+    "                                         reporting need and nothing else (run as the store's owner)\n"
     "  demo-data                              load the demo branch 0001 (families, till, consumers, balances)\n"
     "  demo-files DIR                         write PARAMETROSZEL.CDS and Dados/Cadastros/ConfTipoRece.cds\n"
     "  balances BRANCH CLIENT CONSUMER        print the balance packets as JSON\n"
@@ -49,6 +55,10 @@ const char* const usage =
     "                                         family with its cash movement, on the till of the folder's\n"
     "                                         PARAMETROSZEL.CDS; DATE, the movement date, when the NSU has\n"
     "                                         credits on several days\n"
+    "  reconcile [--date DATE] [--json] [DATA-FOLDER]\n"
+    "                                         every card credit the store holds for the kiosk's till and day\n"
+    "                                         (today by default) against the card transactions the terminal\n"
+    "                                         confirmed; exit 0 when all agree, 1 otherwise\n"
     "  terminal [--all] [DATA-FOLDER]         the simulated payment terminal's transactions, most recent first\n"
     "  prune-journal DAYS [DATA-FOLDER]       remove settled purchases older than DAYS from the journal's archive\n"
     "  status [--json] [DATA-FOLDER]          the kiosk's health: store (and how fast), terminal, printer, open and\n"
@@ -233,6 +243,31 @@ QString useDataFolder(const QStringList& args)
     return folder;
 }
 
+// The kiosk's till and day checked: store credits against confirmed card transactions.
+int reconcile(QStringList args)
+{
+    const bool json = args.removeAll(QStringLiteral("--json")) > 0;
+    QDate day = Clock::instance().now().date();
+    if (const qsizetype at = args.indexOf(QStringLiteral("--date")); at >= 0) {
+        if (at + 1 >= args.size())
+            throw KioskError(QStringLiteral("--date needs a value\n%1").arg(usageText()));
+        day = DateTimeValue::toDateTime(isoDate(args[at + 1])).date();
+        args.remove(at, 2);
+    }
+    useDataFolder(args);
+    const auto [branch, till] = PurchaseRecovery::kioskTill();
+    if (till.isEmpty())
+        throw ConfigError(QStringLiteral("the kiosk's till is unknown: its PARAMETROSZEL.CDS cannot be read"));
+    Module m;
+    const DailyReconciliation::Report report = DailyReconciliation::run(
+        m.connection(), branch, till, day, SimulatedTerminal::defaultFile(), PurchaseJournal::defaultFile());
+    if (json)
+        print(report.json());
+    else
+        std::fputs(qPrintable(report.text()), stdout);
+    return report.agrees() ? 0 : 1;
+}
+
 int run(QStringList args)
 {
     // Help before the configuration is read: it must work where none exists yet.
@@ -262,8 +297,20 @@ int run(QStringList args)
     }
     if (command == QLatin1String("init-db")) {
         need(0);
+        // An upgrade may index a big store for minutes: the call deadline is for selling, not for this.
+        if (const ConnectionString cs(HostConfig::instance().connectionString());
+            cs.kind() == QLatin1String("POSTGRESQL") && !cs.has(QStringLiteral("Call Timeout")))
+            HostConfig::instance().setConnectionString(HostConfig::instance().connectionString() +
+                                                       QStringLiteral(";Call Timeout=0"));
         Module m(true);
         StoreSchema::create(m.connection());
+        return 0;
+    }
+    if (command == QLatin1String("grant-kiosk")) {
+        need(1);
+        Module m;
+        KioskRole::grant(m.connection(), args[0]);
+        std::fprintf(stdout, "role %s may now sell, recover and report on this store\n", qPrintable(args[0]));
         return 0;
     }
     if (command == QLatin1String("demo-data")) {
@@ -310,6 +357,8 @@ int run(QStringList args)
             std::fputs(qPrintable(status.text()), stdout);
         return int(status.health());
     }
+    if (command == QLatin1String("reconcile"))
+        return reconcile(args);
     if (command == QLatin1String("recover") || command == QLatin1String("terminal") ||
         command == QLatin1String("prune-journal")) {
         const bool all = args.removeAll(QStringLiteral("--all")) > 0;

@@ -5,6 +5,13 @@
 -- stored in SALDOCONS. Only lines from the start date on are read.
 -- A function rather than a procedure so that the call can be prepared and
 -- bound by name like every other statement; it runs in the caller's transaction.
+--
+-- It runs with its owner's rights (SECURITY DEFINER): a kiosk's role may call it but may not
+-- write balances itself, so a kiosk's password cannot set a balance. Its search path is fixed
+-- to the schema that holds the store's tables, then pg_temp (last, so that no temporary table
+-- of the caller's can stand in for a store table).
+SELECT set_config('search_path', quote_ident(current_schema()) || ', pg_temp', true);
+
 CREATE OR REPLACE FUNCTION ATUALIZA_SALDO_CONS_FKB(
     P_CDCLIENTE      VARCHAR,
     P_CDCONSUMIDOR   VARCHAR,
@@ -12,6 +19,8 @@ CREATE OR REPLACE FUNCTION ATUALIZA_SALDO_CONS_FKB(
     P_DTINIEVOLUCAO  TIMESTAMP)
 RETURNS VOID
 LANGUAGE plpgsql
+SECURITY DEFINER
+SET search_path FROM CURRENT
 AS $$
 DECLARE
     V_SALDO   NUMERIC(15,2);
@@ -79,3 +88,6 @@ BEGIN
     END IF;
 END;
 $$;
+
+-- Only roles granted it (kioskctl grant-kiosk) run it.
+REVOKE ALL ON FUNCTION ATUALIZA_SALDO_CONS_FKB(VARCHAR, VARCHAR, VARCHAR, TIMESTAMP) FROM PUBLIC;

@@ -122,6 +122,8 @@ CREATE TABLE IF NOT EXISTS EXTRATOCONS (
 
 -- Earliest statement date of a consumer over all families.
 CREATE INDEX IF NOT EXISTS EXTRATOCONS_CONS_DATA ON EXTRATOCONS (CDCLIENTE, CDCONSUMIDOR, DTMOVEXTCONS);
+-- A till's credit lines of a day (kioskctl reconcile).
+CREATE INDEX IF NOT EXISTS EXTRATOCONS_CAIXA_DATA ON EXTRATOCONS (CDFILIAL, CDCAIXA, DTMOVEXTCONS);
 
 -- Work on one consumer's balances is serialised per consumer: the statement lines a recording
 -- writes and every run of the balance procedure take one transaction-scoped lock keyed on the

@@ -127,6 +127,8 @@ CREATE TABLE IF NOT EXISTS EXTRATOCONS (
 
 -- Earliest statement date of a consumer over all families.
 CREATE INDEX IF NOT EXISTS EXTRATOCONS_CONS_DATA ON EXTRATOCONS (CDCLIENTE, CDCONSUMIDOR, DTMOVEXTCONS);
+-- A till's credit lines of a day (kioskctl reconcile).
+CREATE INDEX IF NOT EXISTS EXTRATOCONS_CAIXA_DATA ON EXTRATOCONS (CDFILIAL, CDCAIXA, DTMOVEXTCONS);
 
 -- Consumers known to the kiosk host (the host's own table).
 CREATE TABLE IF NOT EXISTS CONSUMIDOR (

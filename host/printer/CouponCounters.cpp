@@ -17,6 +17,15 @@ CouponCounters::StoreFloor& storeFloor()
     return floor;
 }
 
+// Only a file that is ours, or was ours before it was damaged, may be rewritten.
+class ForeignFile : public KioskError
+{
+public:
+    using KioskError::KioskError;
+};
+
+// Ours: one JSON object holding only "printers". Damaged but ours: empty, or an object that
+// names "printers" but does not read whole. Anything else belongs to someone else.
 QJsonObject readPrinters(const QString& file)
 {
     QFile f(file);
@@ -24,13 +33,23 @@ QJsonObject readPrinters(const QString& file)
         return {};
     if (!f.open(QIODevice::ReadOnly))
         throw KioskError(QStringLiteral("%1: cannot be read (%2)").arg(file, f.errorString()));
+    const QByteArray bytes = f.readAll();
     QJsonParseError error{};
-    const QJsonDocument doc = QJsonDocument::fromJson(f.readAll(), &error);
-    if (error.error != QJsonParseError::NoError || !doc.isObject())
-        throw KioskError(QStringLiteral("%1: the printer counters are unreadable (%2); the file must be repaired "
-                                        "before printing, so that no coupon number is repeated")
-                             .arg(file, error.errorString()));
-    return doc.object().value(QStringLiteral("printers")).toObject();
+    const QJsonDocument doc = QJsonDocument::fromJson(bytes, &error);
+    const bool ours = error.error == QJsonParseError::NoError && doc.isObject() &&
+                      doc.object().keys() == QStringList{QStringLiteral("printers")} &&
+                      doc.object().value(QStringLiteral("printers")).isObject();
+    if (ours)
+        return doc.object().value(QStringLiteral("printers")).toObject();
+    const QByteArray trimmed = bytes.trimmed();
+    if (!trimmed.isEmpty() && !(trimmed.startsWith('{') && trimmed.contains("\"printers\"")))
+        throw ForeignFile(QStringLiteral("%1 is not a printer counters file: the kiosk does not write over it "
+                                         "(point the counters setting at a file of the kiosk's own)")
+                              .arg(file));
+    throw KioskError(QStringLiteral("%1: the printer counters are unreadable (%2); the file must be repaired "
+                                    "before printing, so that no coupon number is repeated")
+                         .arg(file, error.error == QJsonParseError::NoError ? QStringLiteral("not the counters' layout")
+                                                                            : error.errorString()));
 }
 
 CouponCounters::Values valuesOf(const QJsonObject& printers, const QString& printer)
@@ -48,6 +67,16 @@ void write(const QString& file, QJsonObject printers, const QString& printer, co
 } // namespace
 
 CouponCounters::CouponCounters(QString file) : m_file(std::move(file)) {}
+
+QString CouponCounters::problem(const QString& file)
+{
+    try {
+        readPrinters(file);
+    } catch (const KioskError& e) {
+        return e.message();
+    }
+    return QString();
+}
 
 QString CouponCounters::defaultFile()
 {
@@ -76,6 +105,8 @@ CouponCounters::Values CouponCounters::advance(const QString& printer, const Own
     QString damage;
     try {
         printers = readPrinters(m_file);
+    } catch (const ForeignFile&) {
+        throw;
     } catch (const KioskError& e) {
         if (!floor)
             throw;

@@ -11,7 +11,7 @@
 // once handed out is never handed out again, even after a crash. When the file is lost
 // or damaged, the counters continue from the store's highest numbers for the printer's
 // till (the store floor), which the module registers; without one a damaged file
-// refuses printing.
+// refuses printing. A file that is not the kiosk's own is never written over.
 class HOST_EXPORT CouponCounters
 {
 public:
@@ -46,6 +46,9 @@ public:
     void giveBack(const QString& printer, const Values& reserved, const Values& previous);
 
     const QString& file() const { return m_file; }
+    // Why `file` cannot hold the counters (not the kiosk's own, damaged, unreadable), or empty
+    // when it can (also when it does not exist yet).
+    static QString problem(const QString& file);
 
 private:
     QString m_file;

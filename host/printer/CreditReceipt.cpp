@@ -26,7 +26,7 @@ QStringList CreditReceipt::lines(int width) const
         << rule;
     out << pair(QStringLiteral("Filial"), branch, width);
     if (!branchAddress.isEmpty())
-        out << branchAddress.left(width);
+        out << ReceiptLayout::printable(branchAddress).left(width);
     if (!municipalRegistration.isEmpty())
         out << pair(QStringLiteral("Inscr. municipal"), municipalRegistration, width);
     out << pair(QStringLiteral("Caixa"), tillName.isEmpty() ? till : till + QStringLiteral(" - ") + tillName, width);

@@ -2,6 +2,7 @@
 
 #include "KioskError.h"
 #include "PrinterLogging.h"
+#include "ReceiptLayout.h"
 
 #include <QDeadlineTimer>
 #include <QEventLoop>
@@ -20,7 +21,9 @@
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 namespace
@@ -95,7 +98,25 @@ void sendDevice(const QString& target, const QByteArray& bytes, int timeoutMs, q
     const QDeadlineTimer deadline(timeoutMs);
     const QByteArray path = QFile::encodeName(target);
     int fd = -1;
-    for (;;) {
+    struct stat st {
+    };
+    // A local socket (a print spooler's, a printer bridge's) is connected to, not opened.
+    if (::stat(path.constData(), &st) == 0 && S_ISSOCK(st.st_mode)) {
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        if (size_t(path.size()) >= sizeof address.sun_path)
+            throw KioskError(QStringLiteral("Impressora %1: caminho longo demais para um socket").arg(target));
+        std::memcpy(address.sun_path, path.constData(), size_t(path.size()));
+        fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+        if (fd < 0 || ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+            const int error = errno;
+            if (fd >= 0)
+                ::close(fd);
+            throw KioskError(
+                QStringLiteral("Impressora %1: não foi possível conectar (%2)").arg(target, systemError(error)));
+        }
+    }
+    while (fd < 0) {
         fd = ::open(path.constData(), O_WRONLY | O_APPEND | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
         if (fd >= 0)
             break;
@@ -171,8 +192,10 @@ QString PrinterPort::resolve(const QString& portName, const PrinterSettings& set
     return dataFolder + QStringLiteral("/receipts-") + safe + QStringLiteral(".txt");
 }
 
-void PrinterPort::send(const QString& target, const QString& text, int timeoutMs, qint64* bytesSent)
+void PrinterPort::send(const QString& target, const QString& slip, int timeoutMs, qint64* bytesSent)
 {
+    // The only printer commands that reach the port are the ones added here.
+    const QString text = ReceiptLayout::withoutControls(slip);
     qint64 sent = 0;
     const auto report = qScopeGuard([&] {
         if (bytesSent)

@@ -4,12 +4,14 @@
 
 namespace
 {
-int nonNegative(const QString& key, const QString& value)
+// A wait of 0 to `most` milliseconds: a kiosk never waits days on a device with no countdown.
+int milliseconds(const QString& key, const QString& value, int most)
 {
     bool ok = false;
     const int n = value.toInt(&ok);
-    if (!ok || n < 0)
-        throw ConfigError(QStringLiteral("%1: \"%2\" is not a number of milliseconds").arg(key, value));
+    if (!ok || n < 0 || n > most)
+        throw ConfigError(
+            QStringLiteral("%1: \"%2\" is not a number of milliseconds from 0 to %3").arg(key, value).arg(most));
     return n;
 }
 
@@ -30,7 +32,7 @@ bool TerminalSettings::set(const QString& key, const QString& value)
     } else if (key == QLatin1String("error")) {
         errorText = value;
     } else if (key == QLatin1String("delayms")) {
-        delayMs = nonNegative(QStringLiteral("terminal.delayMs"), value);
+        delayMs = milliseconds(QStringLiteral("terminal.delayMs"), value, maxDelayMs);
     } else if (key == QLatin1String("bankcode")) {
         bankCode = value;
     } else if (key == QLatin1String("cardnumber")) {
@@ -78,7 +80,7 @@ bool PrinterSettings::set(const QString& key, const QString& value)
     } else if (key == QLatin1String("fiscaldate")) {
         fiscalDate = value;
     } else if (key == QLatin1String("timeoutms")) {
-        timeoutMs = nonNegative(QStringLiteral("printer.timeoutMs"), value);
+        timeoutMs = milliseconds(QStringLiteral("printer.timeoutMs"), value, maxTimeoutMs);
     } else {
         return false;
     }

@@ -23,6 +23,7 @@ struct HOST_EXPORT TerminalSettings {
     QString mode = QStringLiteral("approve");
     QString errorText = QStringLiteral("Terminal sem comunicação");
     int delayMs = 0;
+    static constexpr int maxDelayMs = 120000; // two minutes: a card holder's longest plausible time
     QString bankCode = QStringLiteral("001");
     QString cardNumber = QStringLiteral("4111111111111111");
     QString transactionsFile;
@@ -51,6 +52,7 @@ struct HOST_EXPORT PrinterSettings {
     QString countersFile;
     QString fiscalDate;
     int timeoutMs = 5000;
+    static constexpr int maxTimeoutMs = 120000; // two minutes, also for a printer a test drives by hand
 
     bool set(const QString& key, const QString& value);
     void applyEnvironment();

@@ -1,6 +1,7 @@
 #include "ConnectionString.h"
 
 #include <QLocale>
+#include <QRegularExpression>
 
 namespace {
 bool isSecret(const QString& key)
@@ -23,7 +24,12 @@ const QStringList& knownKeys(const QString& kind)
                                       QStringLiteral("Database"),        QStringLiteral("Initial Catalog"),
                                       QStringLiteral("User ID"),         QStringLiteral("User"),
                                       QStringLiteral("Password"),        QStringLiteral("Target Session Attrs"),
-                                      QStringLiteral("Connect Timeout"), QStringLiteral("Failover Window")};
+                                      QStringLiteral("Connect Timeout"), QStringLiteral("Failover Window"),
+                                      QStringLiteral("Call Timeout"),    QStringLiteral("SSL Mode"),
+                                      QStringLiteral("SSL Root Cert"),   QStringLiteral("SSL Cert"),
+                                      QStringLiteral("SSL Key"),         QStringLiteral("sslmode"),
+                                      QStringLiteral("sslrootcert"),     QStringLiteral("sslcert"),
+                                      QStringLiteral("sslkey")};
     static const QStringList none;
     if (kind == QLatin1String("SQLITE"))
         return sqlite;
@@ -38,6 +44,27 @@ int seconds(const QString& text, int low, int high)
     bool ok = false;
     const int n = QLocale::c().toInt(text, &ok);
     return ok && n >= low && n <= high ? n : -1;
+}
+
+// The TLS settings: our spelling, libpq's own, and the libpq option both stand for.
+struct TlsKey {
+    const char* ours;
+    const char* libpq;
+};
+constexpr TlsKey tlsKeys[] = {
+    {"SSL Mode", "sslmode"}, {"SSL Root Cert", "sslrootcert"}, {"SSL Cert", "sslcert"}, {"SSL Key", "sslkey"}};
+
+// A libpq option value: bare when it reads back whole, else in single quotes.
+QString libpqValue(const QString& v)
+{
+    static const QRegularExpression plain(QStringLiteral("^[^\\s'\\\\]+$"));
+    if (plain.match(v).hasMatch())
+        return v;
+    return QLatin1Char('\'') +
+           QString(v)
+               .replace(QLatin1Char('\\'), QStringLiteral("\\\\"))
+               .replace(QLatin1Char('\''), QStringLiteral("\\'")) +
+           QLatin1Char('\'');
 }
 
 // ODBC reads {...} as one value whatever it holds; }} stands for a closing brace.
@@ -191,9 +218,48 @@ void ConnectionString::check()
                  .arg(value(QStringLiteral("Connect Timeout"))));
         return;
     }
-    if (has(QStringLiteral("Failover Window")) && seconds(value(QStringLiteral("Failover Window")), 0, 600) < 0)
+    if (has(QStringLiteral("Failover Window")) && seconds(value(QStringLiteral("Failover Window")), 0, 600) < 0) {
         fail(QStringLiteral("Failover Window \"%1\" is not a number of seconds from 0 to 600")
                  .arg(value(QStringLiteral("Failover Window"))));
+        return;
+    }
+    if (has(QStringLiteral("Call Timeout")) && seconds(value(QStringLiteral("Call Timeout")), 0, 600) < 0) {
+        fail(QStringLiteral("Call Timeout \"%1\" is not a number of seconds from 0 to 600")
+                 .arg(value(QStringLiteral("Call Timeout"))));
+        return;
+    }
+    checkTls();
+}
+
+void ConnectionString::checkTls()
+{
+    for (const TlsKey& key : tlsKeys) {
+        const QString ours = QString::fromLatin1(key.ours), libpq = QString::fromLatin1(key.libpq);
+        if (has(ours) && has(libpq)) {
+            fail(QStringLiteral("%1 and %2 name the same setting: give one").arg(ours, libpq));
+            return;
+        }
+        // Qt hands the options to libpq with every ';' turned into a blank.
+        if (tlsValue(key.libpq).contains(QLatin1Char(';'))) {
+            fail(QStringLiteral("%1 \"%2\" holds a ';', which cannot reach the database library")
+                     .arg(ours, tlsValue(key.libpq)));
+            return;
+        }
+    }
+    static const QStringList modes{QStringLiteral("disable"),   QStringLiteral("allow"),
+                                   QStringLiteral("prefer"),    QStringLiteral("require"),
+                                   QStringLiteral("verify-ca"), QStringLiteral("verify-full")};
+    const QString mode = tlsValue("sslmode");
+    if (!mode.isEmpty() && !modes.contains(mode.toLower()))
+        fail(QStringLiteral("SSL Mode \"%1\" is not one of %2").arg(mode, modes.join(QStringLiteral(", "))));
+}
+
+QString ConnectionString::tlsValue(const char* libpqKey) const
+{
+    for (const TlsKey& key : tlsKeys)
+        if (qstrcmp(key.libpq, libpqKey) == 0)
+            return value(QString::fromLatin1(key.ours), value(QString::fromLatin1(key.libpq)));
+    return QString();
 }
 
 QString ConnectionString::value(const QString& key, const QString& fallback) const
@@ -294,13 +360,37 @@ QStringList ConnectionString::ports() const
 QString ConnectionString::postgresOptions() const
 {
     QStringList options;
-    options << QStringLiteral("connect_timeout=%1").arg(value(QStringLiteral("Connect Timeout"), QStringLiteral("10")));
+    // Per server: a stalled one must leave time within the failover window for the next.
+    options << QStringLiteral("connect_timeout=%1").arg(value(QStringLiteral("Connect Timeout"), QStringLiteral("3")));
+    // A server that stops answering (a lost machine, a cut cable) is noticed within seconds
+    // instead of the system's two hours of keepalive and fifteen minutes of retransmission.
+    options << QStringLiteral("keepalives=1 keepalives_idle=5 keepalives_interval=2 keepalives_count=3")
+            << QStringLiteral("tcp_user_timeout=%1").arg(tcpUserTimeoutMs);
+    // The server gives up on a statement at the call deadline itself (a live but slow server,
+    // locks held too long); a stalled one is left by the kiosk's own watchdog.
+    if (callTimeoutMs() > 0)
+        options << QStringLiteral("options='-c statement_timeout=%1'").arg(callTimeoutMs());
+    for (const TlsKey& key : tlsKeys) {
+        const QString v = tlsValue(key.libpq);
+        if (!v.isEmpty())
+            options << QString::fromLatin1(key.libpq) + QLatin1Char('=') +
+                           libpqValue(qstrcmp(key.libpq, "sslmode") == 0 ? v.toLower() : v);
+    }
     const QStringList p = ports();
     if (p.size() > 1)
         options << QStringLiteral("port=") + p.join(QLatin1Char(','));
     if (has(QStringLiteral("Target Session Attrs")))
         options << QStringLiteral("target_session_attrs=") + value(QStringLiteral("Target Session Attrs")).toLower();
     return options.join(QLatin1Char(' '));
+}
+
+int ConnectionString::callTimeoutMs() const
+{
+    if (kind() != QLatin1String("POSTGRESQL"))
+        return 0;
+    if (has(QStringLiteral("Call Timeout")))
+        return qMax(0, seconds(value(QStringLiteral("Call Timeout")), 0, 600)) * 1000;
+    return defaultCallTimeoutMs;
 }
 
 int ConnectionString::failoverWindowMs() const

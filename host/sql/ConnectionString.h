@@ -18,6 +18,11 @@
 // string invalid: error() names it, and opening a connection with it fails with that text.
 // A password never appears in error() or redacted().
 //
+// PostgreSQL takes TLS settings, in our spelling or in libpq's: SSL Mode (sslmode: disable,
+// allow, prefer, require, verify-ca, verify-full), SSL Root Cert (sslrootcert: the CA that
+// signed the server's certificate), SSL Cert and SSL Key (sslcert, sslkey: the kiosk's own
+// certificate, when the server asks for one).
+//
 // PostgreSQL may name several servers (libpq's list form): Host=db1,db2;Port=5432,5433
 // with Target Session Attrs=read-write reaches whichever of them is the primary.
 class HOST_EXPORT ConnectionString
@@ -51,10 +56,20 @@ public:
     // unreachable: "Failover Window" in seconds; by default 10 s for several servers
     // (a standby is being promoted) and 0 (one attempt) for one.
     int failoverWindowMs() const;
+    // How long one store call may take before it is given up as a lost connection:
+    // "Call Timeout" in seconds (0: no limit); 5 s by default on PostgreSQL. The server
+    // cancels a statement past it; a server that stopped answering is left by the kiosk.
+    int callTimeoutMs() const;
+    static constexpr int defaultCallTimeoutMs = 5000;
+    // TCP: unacknowledged data for this long drops the connection (libpq's tcp_user_timeout).
+    static constexpr int tcpUserTimeoutMs = 10000;
 
 private:
     void parse(const QString& text);
     void check();
+    void checkTls();
+    // A TLS setting by its libpq name, written in either spelling.
+    QString tlsValue(const char* libpqKey) const;
     void fail(const QString& why);
 
     QList<QPair<QString, QString>> m_pairs;

@@ -79,7 +79,9 @@ bool SqlConnection::connected() const
 void SqlConnection::setConnectionString(const QString& text)
 {
     m_connectionString = text;
-    m_kind = ConnectionString(text).kind();
+    const ConnectionString cs(text);
+    m_kind = cs.kind();
+    m_callTimeoutMs = cs.callTimeoutMs();
 }
 
 void SqlConnection::setReconnectPause(std::function<void(int)> pause)
@@ -226,6 +228,8 @@ bool SqlConnection::sessionLost(const QSqlError& error)
 {
     if (m_kind == QLatin1String("SQLITE"))
         return false; // a file, not a session: nothing to lose
+    if (m_callGivenUp)
+        return true; // the store did not answer in time: its socket is already shut
     const QString state = error.nativeErrorCode();
     if (sessionGoneState(state))
         return true;
@@ -237,11 +241,20 @@ bool SqlConnection::sessionLost(const QSqlError& error)
     // statement it refused itself): the session is lost only if it no longer answers.
     // Inside a failed transaction the server still answers, with a state of its own.
     QSqlQuery probe(database());
+    const CallDeadline deadline = watchCall();
     if (probe.exec(m_kind == QLatin1String("ORACLE") ? QStringLiteral("SELECT 1 FROM DUAL")
                                                      : QStringLiteral("SELECT 1")))
         return false;
     const QString probeState = probe.lastError().nativeErrorCode();
     return probeState.isEmpty() || sessionGoneState(probeState);
+}
+
+QString SqlConnection::lossText(const QSqlError& error) const
+{
+    if (!m_callGivenUp)
+        return errorText(error);
+    return QStringLiteral("the store did not answer within %1 s; the call was given up")
+        .arg(QLocale::c().toString((m_callTimeoutMs + CallDeadline::graceMs) / 1000.0, 'g', 3));
 }
 
 void SqlConnection::discardLostSession()
@@ -254,15 +267,16 @@ bool SqlConnection::recoverLostSession(const QSqlError& error, const QString& op
 {
     if (!sessionLost(error))
         return false;
+    const QString why = lossText(error);
     if (m_inTransaction) {
         // The server undoes the open transaction with the session; resuming on a new
         // session would commit only the statements that come after.
         discardLostSession();
         throw SqlError(operation, QStringLiteral("the connection to the database was lost inside a transaction; "
                                                  "nothing of that transaction was written (%1)")
-                                      .arg(errorText(error)));
+                                      .arg(why));
     }
-    qCWarning(lcSql).noquote() << objectName() << "session lost, reconnecting:" << errorText(error);
+    qCWarning(lcSql).noquote() << objectName() << "session lost, reconnecting:" << why;
     // Still lost until a reconnection succeeds: with the server down now, a later
     // statement tries again instead of finding the module "not connected" for good.
     discardLostSession();
@@ -277,11 +291,12 @@ bool SqlConnection::startTransaction(TransactionMode mode, QSqlError* error)
         // Taking the write lock at BEGIN makes a busy store queue this writer behind the
         // busy timeout; a deferred transaction upgrading later would fail at once.
         QSqlQuery begin(db);
-        if (begin.exec(QStringLiteral("BEGIN IMMEDIATE")))
+        if (begin.exec(QStringLiteral("BEGIN IMMEDIATE"))) // local file: its busy timeout bounds it
             return true;
         *error = begin.lastError();
         return false;
     }
+    const CallDeadline deadline = watchCall();
     if (db.transaction())
         return true;
     *error = db.lastError();
@@ -308,13 +323,19 @@ void SqlConnection::commitTrans()
     QSqlDatabase db = database();
     if (!db.isOpen())
         throw SqlError(operation, QStringLiteral("not connected"));
-    if (!db.commit()) {
+    bool committed = false;
+    {
+        const CallDeadline deadline = watchCall();
+        committed = db.commit();
+    }
+    if (!committed) {
         const QSqlError error = db.lastError();
         if (sessionLost(error)) {
+            const QString why = lossText(error);
             discardLostSession();
             throw SqlError(operation, QStringLiteral("the connection to the database was lost while committing; "
                                                      "the transaction was written whole or not at all (%1)")
-                                          .arg(errorText(error)));
+                                          .arg(why));
         }
         // Still ours: the caller rolls it back (the embedded store keeps it open; a
         // server that already undid it answers the rollback with a mere warning).
@@ -326,7 +347,12 @@ void SqlConnection::commitTrans()
 void SqlConnection::rollbackTrans()
 {
     QSqlDatabase db = database();
-    if (db.isOpen() && db.rollback()) {
+    bool rolledBack = false;
+    if (db.isOpen()) {
+        const CallDeadline deadline = watchCall();
+        rolledBack = db.rollback();
+    }
+    if (rolledBack) {
         m_inTransaction = false;
         return;
     }
@@ -339,6 +365,11 @@ void SqlConnection::rollbackTrans()
 void SqlConnection::execDirect(const QString& sql, const QString& operation)
 {
     QSqlQuery q(database());
-    if (!q.exec(sql))
+    bool done = false;
+    {
+        const CallDeadline deadline = watchCall();
+        done = q.exec(sql);
+    }
+    if (!done)
         throw SqlError(operation.isEmpty() ? objectName() : operation, errorText(q.lastError()));
 }

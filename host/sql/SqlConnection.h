@@ -1,5 +1,6 @@
 #pragma once
 
+#include "CallDeadline.h"
 #include "HostExport.h"
 
 #include <QElapsedTimer>
@@ -60,6 +61,11 @@ public:
     static void setReconnectPause(std::function<void(int ms)> pause);
     static constexpr int reconnectIntervalMs = 250;
 
+    // Bounds one store call on this session by the connection string's call timeout: a call
+    // given up counts as a lost session (see recoverLostSession).
+    [[nodiscard]] CallDeadline watchCall() { return CallDeadline(database(), m_callTimeoutMs, &m_callGivenUp); }
+    int callTimeoutMs() const { return m_callTimeoutMs; }
+
     QSqlDatabase database() const;
     // Runs a statement without parameters (DDL, pragmas); throws SqlError on failure.
     void execDirect(const QString& sql, const QString& operation = QString());
@@ -78,6 +84,8 @@ private:
     bool connectOnce(const ConnectionString& cs, const QString& driver, QString* failure);
     bool sessionLost(const QSqlError& error);
     void discardLostSession();
+    // Why the session was lost: the database library's words, or the call deadline.
+    QString lossText(const QSqlError& error) const;
     bool startTransaction(TransactionMode mode, QSqlError* error);
 
     QString m_connectionString;
@@ -85,6 +93,8 @@ private:
     QString m_qtName;
     quint64 m_generation = 0;
     bool m_inTransaction = false;
-    bool m_lost = false;       // discarded after a loss: reopen at the next use
-    QElapsedTimer m_busyClock; // of the current wait for the embedded store's write lock
+    bool m_lost = false;        // discarded after a loss: reopen at the next use
+    int m_callTimeoutMs = 0;
+    bool m_callGivenUp = false; // the last watched call outlived its deadline
+    QElapsedTimer m_busyClock;  // of the current wait for the embedded store's write lock
 };

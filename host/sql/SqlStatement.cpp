@@ -81,7 +81,12 @@ QSqlQuery& SqlStatement::execute(const QString& text, const SqlParameters* param
             m_query = QSqlQuery(m_connection->database());
             m_query.setNumericalPrecisionPolicy(QSql::LowPrecisionDouble);
             m_query.setForwardOnly(true);
-            if (!m_query.prepare(text)) {
+            bool prepared = false;
+            {
+                const CallDeadline deadline = m_connection->watchCall();
+                prepared = m_query.prepare(text);
+            }
+            if (!prepared) {
                 m_preparedText.clear();
                 const QSqlError error = m_query.lastError();
                 if (attempt == 0 && m_connection->recoverLostSession(error, objectName()))
@@ -106,7 +111,12 @@ QSqlQuery& SqlStatement::execute(const QString& text, const SqlParameters* param
             m_query.bindValue(QLatin1Char(':') + name, driverValue(*p, kind),
                               p->direction == ParamDirection::ReturnValue ? QSql::Out : QSql::In);
         }
-        if (m_query.exec())
+        bool done = false;
+        {
+            const CallDeadline deadline = m_connection->watchCall();
+            done = m_query.exec();
+        }
+        if (done)
             return m_query;
         const QSqlError error = m_query.lastError();
         if (attempt == 0 && m_connection->recoverLostSession(error, objectName()))

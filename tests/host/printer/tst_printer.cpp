@@ -9,15 +9,19 @@
 #include "KioskError.h"
 #include "Packets.h"
 #include "PrinterPort.h"
+#include "PrinterTarget.h"
 #include "Wst00001.h"
 
 #include <QFile>
+#include <QLocalServer>
+#include <QScopeGuard>
 #include <QSemaphore>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <algorithm>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -43,13 +47,14 @@ struct Printed {
     QString coo, gnf;
 };
 
-Printed print(const QString& port, ClientDataSet* ds, bool fiscal = true, const QString& otherPort = QString())
+Printed print(const QString& port, ClientDataSet* ds, bool fiscal = true, const QString& otherPort = QString(),
+              const QString& consumer = QStringLiteral("Maria da Silva"))
 {
     Printed out;
     Wst00001::Compr_CredPessoal(
         port, QStringLiteral("S"), QString(), QStringLiteral("0001"), QStringLiteral("002"), QStringLiteral("002"),
-        out.coo, out.gnf, ds, 40.5, QStringLiteral("Maria da Silva"), QStringLiteral("2612081015"), QStringLiteral("S"),
-        QStringLiteral("N"), QStringLiteral("01"), otherPort, 0, QString(), QStringLiteral("Quiosque 1"),
+        out.coo, out.gnf, ds, 40.5, consumer, QStringLiteral("2612081015"), QStringLiteral("S"), QStringLiteral("N"),
+        QStringLiteral("01"), otherPort, 0, QString(), QStringLiteral("Quiosque 1"),
         QStringLiteral("Rua das Flores, 100"), QString(), QStringLiteral("123456"), QString(), QString(), fiscal, 0, 0);
     return out;
 }
@@ -140,6 +145,46 @@ private slots:
                                   "dito")); // CP850 ã, é
         QVERIFY(received.contains("4111**1111"));
         QVERIFY(!received.contains("4111111111111111"));
+    }
+
+    // Texts from the store (the consumer's name) and from the terminal (card type, NSU) reach the
+    // printer as text only: no printer command of theirs and no line of their making.
+    void hostileTextsPrintAsText_data()
+    {
+        QTest::addColumn<QString>("field");
+        QTest::newRow("consumer name") << QStringLiteral("consumer");
+        QTest::newRow("card type from the terminal") << QStringLiteral("NMTIPORECE");
+        QTest::newRow("NSU from the terminal") << QStringLiteral("CDNSUHOSTTEF");
+    }
+    void hostileTextsPrintAsText()
+    {
+        QFETCH(QString, field);
+        QTcpServer server;
+        QVERIFY(server.listen(QHostAddress::LocalHost));
+        QByteArray received;
+        connect(&server, &QTcpServer::newConnection, this, [&] {
+            QTcpSocket* s = server.nextPendingConnection();
+            connect(s, &QTcpSocket::readyRead, this, [&received, s] { received += s->readAll(); });
+        });
+        // ESC p 0 (open the drawer), GS V (cut), DEL and a line of the sender's making.
+        static const char raw[] = "Ana\x1bp\x00\x19\xfa\x1dV\x42\x00\x7f\nValor creditado 999,00\r\n";
+        const QString hostile = QString::fromLatin1(raw, sizeof raw - 1);
+        auto ds = movement(QStringLiteral("4111**1111"));
+        if (field != QLatin1String("consumer")) {
+            ds->edit();
+            ds->fieldByName(field).setValue(hostile);
+            ds->post();
+        }
+        print(QStringLiteral("tcp://127.0.0.1:%1").arg(server.serverPort()), ds.get(), true, QString(),
+              field == QLatin1String("consumer") ? hostile : QStringLiteral("Maria"));
+        const QByteArray head("\x1b\x40\x1b\x74\x02", 5), tail("\n\n\n\x1d\x56\x42\x00", 7);
+        QTRY_VERIFY(received.endsWith(tail));
+        QVERIFY(received.startsWith(head));
+        const QByteArray body = received.mid(head.size(), received.size() - head.size() - tail.size());
+        QVERIFY(
+            std::all_of(body.begin(), body.end(), [](char c) { return c == '\n' || (uchar(c) >= 0x20 && c != 0x7f); }));
+        QCOMPARE(body.count("\nValor creditado"), 1); // the receipt's own line only
+        QVERIFY(body.contains("Ana p  \xa3 VB   Valor"));
     }
 
     // Receipts in code page 850: every letter of a Portuguese, Spanish or English receipt that the
@@ -249,6 +294,80 @@ private slots:
         QVERIFY2(failure.contains(fifo) && failure.contains(QStringLiteral("100 ms")), qPrintable(failure));
         const CouponCounters counters(m_dir.filePath(QStringLiteral("printer-counters.json")));
         QCOMPARE(counters.current(fifo), (CouponCounters::Values{0, 0}));
+    }
+
+    // A counters setting naming someone else's file never damages it, even when the store
+    // could tell where the counters stand; a damaged file of the kiosk's own is rewritten then.
+    void countersFileMustBeTheKiosksOwn_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<bool>("rewritten");
+        QTest::newRow("a text file") << QByteArray("user=ana\nhome=/home/ana\n") << false;
+        QTest::newRow("another program's JSON") << QByteArray("{\"theme\": \"dark\"}") << false;
+        QTest::newRow("ours, cut short") << QByteArray("{\"printers\": {\"COM1\": {\"coo\": 12") << true;
+    }
+    void countersFileMustBeTheKiosksOwn()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(bool, rewritten);
+        const QString file = m_dir.filePath(QStringLiteral("someone-elses.conf"));
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(content) == content.size());
+        f.close();
+        HostConfig::instance().printer().countersFile = file;
+        CouponCounters::setStoreFloor([](const CouponCounters::Owner&) { return CouponCounters::Values{40, 7}; });
+        const auto restore = qScopeGuard([] {
+            CouponCounters::setStoreFloor({});
+            HostConfig::instance().printer().countersFile.clear();
+        });
+        auto ds = movement(QStringLiteral("4111**1111"));
+        QString printed;
+        try {
+            printed = print(m_dir.filePath(QStringLiteral("r.txt")), ds.get()).coo;
+        } catch (const KioskError& e) {
+            QVERIFY2(!rewritten, qPrintable(e.message()));
+        }
+        QCOMPARE(printed, rewritten ? QStringLiteral("000041") : QString());
+        QCOMPARE(readText(file) == QString::fromUtf8(content), !rewritten);
+        QCOMPARE(CouponCounters::problem(file).isEmpty(), rewritten);
+    }
+
+    // What kioskctl status says of a printer target before it probes it.
+    void printerTargets_data()
+    {
+        QTest::addColumn<QString>("target");
+        QTest::addColumn<int>("verdict");
+        const int usable = int(PrinterTarget::Verdict::Usable), warning = int(PrinterTarget::Verdict::Warning),
+                  unusable = int(PrinterTarget::Verdict::Unusable);
+        QTest::newRow("network printer") << QStringLiteral("tcp://10.0.0.20:9100") << usable;
+        QTest::newRow("FIFO") << QStringLiteral("@/printer.fifo") << usable;
+        QTest::newRow("socket") << QStringLiteral("@/printer.sock") << usable;
+        QTest::newRow("receipts file") << QStringLiteral("@/receipts.txt") << usable;
+        QTest::newRow("/dev/null") << QStringLiteral("/dev/null") << warning;
+        QTest::newRow("folder") << QStringLiteral("@") << unusable;
+        QTest::newRow("/proc") << QStringLiteral("/proc/self/status") << unusable;
+        QTest::newRow("no such device") << QStringLiteral("/dev/usb/lp9") << unusable;
+    }
+    void printerTargets()
+    {
+        QFETCH(QString, target);
+        QFETCH(int, verdict);
+        target.replace(QLatin1Char('@'), m_dir.path());
+        QFile::remove(m_dir.filePath(QStringLiteral("printer.fifo")));
+        QCOMPARE(::mkfifo(QFile::encodeName(m_dir.filePath(QStringLiteral("printer.fifo"))).constData(), 0600), 0);
+        QLocalServer socket;
+        QLocalServer::removeServer(m_dir.filePath(QStringLiteral("printer.sock")));
+        QVERIFY(socket.listen(m_dir.filePath(QStringLiteral("printer.sock"))));
+        QFile receipts(m_dir.filePath(QStringLiteral("receipts.txt")));
+        QVERIFY(receipts.open(QIODevice::Append));
+        receipts.close();
+        const PrinterTarget examined = PrinterTarget::examine(target);
+        QVERIFY2(int(examined.verdict) == verdict, qPrintable(examined.detail));
+        // A socket the check finds usable takes a receipt.
+        if (target.endsWith(QLatin1String(".sock"))) {
+            PrinterPort::send(target, QStringLiteral("RECIBO"), 1000);
+            QVERIFY(socket.waitForNewConnection(1000));
+        }
     }
 
     void unreadableCountersRefusePrinting()
