@@ -14,6 +14,7 @@
 #include "PrinterPort.h"
 #include "SimulatedTerminal.h"
 #include "TerminalLogging.h"
+#include "UnconfiguredTerminal.h"
 
 #include <QCoreApplication>
 
@@ -154,7 +155,12 @@ PaymentTerminal& paymentTerminal()
 {
     if (!backend) {
         const HostConfig& config = HostConfig::instance();
-        backend = std::make_shared<SimulatedTerminal>(config.terminal(), SimulatedTerminal::defaultFile());
+        // The simulator only when the configuration chooses it; a kiosk that names no
+        // terminal refuses every card transaction.
+        if (config.terminal().configured())
+            backend = std::make_shared<SimulatedTerminal>(config.terminal(), SimulatedTerminal::defaultFile());
+        else
+            backend = std::make_shared<UnconfiguredTerminal>();
         // Closed with the application, while its database layer is still there.
         qAddPostRoutine([] { backend.reset(); });
     }
