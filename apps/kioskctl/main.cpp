@@ -4,6 +4,7 @@
 #include "DataPacket.h"
 #include "DateTimeValue.h"
 #include "DemoFiles.h"
+#include "FolderOwner.h"
 #include "HostConfig.h"
 #include "KioskError.h"
 #include "KioskStatus.h"
@@ -221,6 +222,7 @@ QString useDataFolder(const QStringList& args)
     if (!args.isEmpty())
         HostConfig::instance().setDataFolder(args[0]);
     const QString folder = HostConfig::instance().programFolder();
+    FolderOwner::requireSameOwner({folder}, QCoreApplication::arguments().mid(1));
     if (!QFileInfo(folder).isDir())
         throw ConfigError(QStringLiteral("the kiosk's data folder %1 does not exist (give DATA-FOLDER or set "
                                          "KIOSK_DATA_DIR)")
@@ -245,7 +247,11 @@ int run(QStringList args)
         std::fputs(qPrintable(usageText()), stderr);
         return 2;
     }
+    const QStringList given = QCoreApplication::arguments().mid(1);
     const QString command = args.takeFirst();
+    FolderOwner::requireSameOwner(FolderOwner::configuredFolders(), given);
+    if (command == QLatin1String("demo-files") && args.size() == 1)
+        FolderOwner::requireSameOwner({args[0]}, given);
     const auto need = [&](int n) {
         if (args.size() != n)
             throw KioskError(QStringLiteral("%1 takes %2 arguments\n%3").arg(command).arg(n).arg(usageText()));
