@@ -20,8 +20,8 @@ void requireSameOwner(const QStringList& folders, const QStringList& arguments)
         QStringList quoted;
         for (const QString& a : arguments)
             quoted << (a.contains(QLatin1Char(' ')) ? QLatin1Char('\'') + a + QLatin1Char('\'') : a);
-        throw KioskError(QStringLiteral("%1 belongs to %2, and what kioskctl creates there as root %2 could not "
-                                        "write: run it as %2: runuser -u %2 -- kioskctl %3")
+        throw KioskError(QStringLiteral("%1 belongs to %2: what kioskctl would create there as root, %2 could not "
+                                        "write; run it as %2: runuser -u %2 -- kioskctl %3")
                              .arg(info.absoluteFilePath(), info.owner(), quoted.join(QLatin1Char(' '))));
     }
 }
