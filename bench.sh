@@ -26,11 +26,11 @@ cd "$(dirname "$0")"
 if [[ ${1:-} == --home ]]; then
     sessions=${2:-1000}
     scripts/install-deps.sh
-    cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+    cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKIOSK_WERROR=ON >/dev/null
     cmake --build build --target kiosk kioskctl Pkg_kvb52814
     work=$(mktemp -d)
     trap 'rm -rf "$work"' EXIT
-    export KIOSK_CONFIG=/dev/null KIOSK_DATA_DIR="$work" KIOSK_DB="Provider=SQLITE;Data Source=$work/store.db"
+    export KIOSK_CONFIG=/dev/null KIOSK_TERMINAL_MODE=approve KIOSK_DATA_DIR="$work" KIOSK_DB="Provider=SQLITE;Data Source=$work/store.db"
     export QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR="$work/runtime"
     mkdir -m 700 "$XDG_RUNTIME_DIR"
     build/bin/kioskctl init-db
@@ -64,12 +64,12 @@ fi
 if [[ ${1:-} == --screen ]]; then
     shift
     scripts/install-deps.sh xvfb xauth
-    cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+    cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKIOSK_WERROR=ON >/dev/null
     cmake --build build --target kiosk kioskctl Pkg_kvb52814 kiosk-bare-window kiosk-screen-bench
     work=$(mktemp -d)
     trap 'rm -rf "$work"' EXIT
     # A fresh demo store, so that nothing a previous demo did changes the figures.
-    export KIOSK_CONFIG=/dev/null KIOSK_DATA_DIR="$work" KIOSK_DB="Provider=SQLITE;Data Source=$work/store.db"
+    export KIOSK_CONFIG=/dev/null KIOSK_TERMINAL_MODE=approve KIOSK_DATA_DIR="$work" KIOSK_DB="Provider=SQLITE;Data Source=$work/store.db"
     export XDG_RUNTIME_DIR="$work/runtime"
     mkdir -m 700 "$XDG_RUNTIME_DIR"
     build/bin/kioskctl init-db
@@ -87,11 +87,11 @@ if [[ ${1:-} == --journal ]]; then
     # no history and on one with COUNT settled purchases (default 100000). Medians of 5.
     count=${2:-100000}
     scripts/install-deps.sh time
-    cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+    cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKIOSK_WERROR=ON >/dev/null
     cmake --build build --target kiosk kioskctl Pkg_kvb52814 kiosk-journal-history
     work=$(mktemp -d)
     trap 'rm -rf "$work"' EXIT
-    export KIOSK_CONFIG=/dev/null QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR="$work/runtime"
+    export KIOSK_CONFIG=/dev/null KIOSK_TERMINAL_MODE=approve QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR="$work/runtime"
     export KIOSK_TERMINAL_DELAY_MS=0
     mkdir -m 700 "$XDG_RUNTIME_DIR"
     printf '%s\n' "click blbMenu1" "click dxbTeclado2" "click dxbTeclado0" "click dxbTeclado0" "click dxbTeclado0" \
@@ -176,11 +176,11 @@ if [[ ${1:-} == --failover ]]; then
     # recharge: the pause a kiosk sees (the primary lost to the first recording that
     # goes through afterwards), median of five; recordings lost must be 0.
     scripts/install-deps.sh
-    cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+    cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKIOSK_WERROR=ON >/dev/null
     cmake --build build --target kiosk kioskctl Pkg_kvb52814
     figures=$(mktemp)
     trap 'rm -f "$figures"' EXIT
-    QT_QPA_PLATFORM=offscreen KIOSK_CONFIG=/dev/null QT_LOGGING_RULES='kiosk.*.info=false' \
+    QT_QPA_PLATFORM=offscreen KIOSK_CONFIG=/dev/null KIOSK_TERMINAL_MODE=approve QT_LOGGING_RULES='kiosk.*.info=false' \
         FAILOVER_FIGURES="$figures" tests/apps/failover_e2e.sh build/bin 5 >/dev/null
     cat "$figures"
     awk '{ for (i = 1; i <= NF; i++) if ($i == "pause") print $(i + 1) }' "$figures" | sort -n |
@@ -191,15 +191,15 @@ fi
 if [[ ${1:-} == --purchase ]]; then
     shift
     scripts/install-deps.sh
-    cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+    cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKIOSK_WERROR=ON >/dev/null
     cmake --build build --target kiosk-purchase-bench kioskctl
     source scripts/throwaway-postgres.sh
-    QT_QPA_PLATFORM=offscreen KIOSK_CONFIG=/dev/null build/bin/kiosk-purchase-bench "$@"
+    QT_QPA_PLATFORM=offscreen KIOSK_CONFIG=/dev/null KIOSK_TERMINAL_MODE=approve build/bin/kiosk-purchase-bench "$@"
     exit 0
 fi
 
 scripts/install-deps.sh
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKIOSK_WERROR=ON >/dev/null
 cmake --build build --target kiosk-bench
 # A store server is sized for its data: keep the statement table's indexes in memory.
 export KIOSK_PG_OPTS="${KIOSK_PG_OPTS:--c shared_buffers=4GB -c effective_cache_size=16GB -c max_wal_size=4GB}"

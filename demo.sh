@@ -29,8 +29,10 @@ for arg in "$@"; do
         ;;
     esac
 done
-scripts/install-deps.sh xvfb xauth
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+# Only what the demo needs; the same build settings as ./test.sh, so that neither
+# rebuilds what the other built.
+scripts/install-deps.sh --demo xvfb xauth
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKIOSK_WERROR=ON >/dev/null
 cmake --build build --target kiosk kioskctl Pkg_kvb52814
 
 data="$PWD/demo-data"

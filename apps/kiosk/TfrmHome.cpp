@@ -13,7 +13,10 @@ TfrmHome::TfrmHome(QWidget* parent)
     FontSubstitutes::install();
     m_ui->setupUi(this);
     setObjectName(QStringLiteral("frmHome"));
-    setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
+    // A dialog's window, as the recharge screen's: the kiosk's compositor centres it on
+    // any output (a plain window it would stretch over the output, the design in
+    // the top-left corner).
+    setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
     setFixedSize(800, 600);
 
     m_messageTimer->setObjectName(QStringLiteral("tmrMensagem"));

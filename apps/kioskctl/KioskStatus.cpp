@@ -5,6 +5,7 @@
 #include "ConnectionString.h"
 #include "DateTimeValue.h"
 #include "HostConfig.h"
+#include "InstallChecks.h"
 #include "ModuleInstances.h"
 #include "ParametrosZel.h"
 #include "PrinterPort.h"
@@ -133,6 +134,10 @@ KioskStatus::Check checkTerminal()
     const TerminalSettings& settings = HostConfig::instance().terminal();
     if (settings.usesLibrary())
         return checkLibrary(settings);
+    if (!settings.configured())
+        return {false, QStringLiteral("terminal not configured: every purchase is refused; name the terminal in "
+                                      "[terminal] of %1")
+                           .arg(HostConfig::instance().file())};
     if (settings.mode == QLatin1String("fail"))
         return {false, QStringLiteral("simulated terminal set to fail: %1").arg(settings.errorText)};
     // A terminal that has never been used has no file yet; status creates none.
@@ -143,6 +148,16 @@ KioskStatus::Check checkTerminal()
         pending = terminal.pending().size();
     }
     return {true, QStringLiteral("simulated terminal (%1), %2 transaction(s) pending").arg(settings.mode).arg(pending)};
+}
+
+void gatherInstallation(KioskStatus& s, const QString& dataFolder)
+{
+    try {
+        s.files = InstallChecks::localFiles(dataFolder);
+    } catch (const std::exception& e) {
+        s.files = {false, QString::fromUtf8(e.what())};
+    }
+    s.service = InstallChecks::service();
 }
 } // namespace
 
@@ -178,6 +193,7 @@ KioskStatus KioskStatus::gather(const QString& dataFolder)
     } catch (const std::exception& e) {
         s.printer = {false, QString::fromUtf8(e.what())};
     }
+    gatherInstallation(s, dataFolder);
     const QString journalFile = PurchaseJournal::defaultFile();
     if (!QFileInfo::exists(journalFile))
         return s; // no purchase yet; status creates no journal
@@ -211,8 +227,8 @@ KioskStatus::Health KioskStatus::health() const
 {
     if (!store.ok)
         return Health::Down;
-    if (!terminal.ok || !printer.ok || openPurchases > 0 || !balances.ok || !journalProblem.isEmpty() ||
-        !setAsideJournals.isEmpty())
+    if (!terminal.ok || !printer.ok || !files.ok || (service && !service->ok) || openPurchases > 0 || !balances.ok ||
+        !journalProblem.isEmpty() || !setAsideJournals.isEmpty())
         return Health::Degraded;
     return Health::Healthy;
 }
@@ -244,6 +260,9 @@ QString KioskStatus::text() const
     out += QStringLiteral("store     %1 (%2 ms) %3\n").arg(okName(store.ok)).arg(storeMs, 0, 'f', 1).arg(store.detail);
     out += QStringLiteral("terminal  %1 %2\n").arg(okName(terminal.ok), terminal.detail);
     out += QStringLiteral("printer   %1 %2\n").arg(okName(printer.ok), printer.detail);
+    out += QStringLiteral("files     %1 %2\n").arg(okName(files.ok), files.detail);
+    if (service)
+        out += QStringLiteral("service   %1 %2\n").arg(okName(service->ok), service->detail);
     out += QStringLiteral("journal   %1 open purchase(s) of %2, %3 bytes, last %4\n")
                .arg(openPurchases)
                .arg(journalPurchases)
@@ -282,9 +301,14 @@ QByteArray KioskStatus::json() const
     if (!lastPurchaseAt.isEmpty())
         journal.insert(QStringLiteral("last"), QJsonObject{{QStringLiteral("at"), lastPurchaseAt},
                                                            {QStringLiteral("state"), lastPurchaseState}});
-    const QJsonObject root{
-        {QStringLiteral("status"), healthName(health())}, {QStringLiteral("store"), storeObject},
-        {QStringLiteral("terminal"), check(terminal)},    {QStringLiteral("printer"), check(printer)},
-        {QStringLiteral("balances"), balancesObject},     {QStringLiteral("journal"), journal}};
+    QJsonObject root{{QStringLiteral("status"), healthName(health())},
+                     {QStringLiteral("store"), storeObject},
+                     {QStringLiteral("terminal"), check(terminal)},
+                     {QStringLiteral("printer"), check(printer)},
+                     {QStringLiteral("files"), check(files)},
+                     {QStringLiteral("balances"), balancesObject},
+                     {QStringLiteral("journal"), journal}};
+    if (service)
+        root.insert(QStringLiteral("service"), check(*service));
     return QJsonDocument(root).toJson(QJsonDocument::Compact) + '\n';
 }

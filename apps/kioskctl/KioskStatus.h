@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 // `kioskctl status`: what a technician or a monitor needs to know about a kiosk.
 // Healthy when the store answers, the terminal answers, the printer can be
@@ -31,6 +32,8 @@ public:
     double storeMs = 0;
     Check terminal;
     Check printer;
+    Check files;                  // the local files a purchase needs
+    std::optional<Check> service; // kiosk.service, on an installed kiosk only
     int openPurchases = 0;
     int journalPurchases = 0;
     qint64 journalBytes = 0;

@@ -8,6 +8,7 @@
 #include "DateTimeValue.h"
 #include "DemoFiles.h"
 #include "ExclusiveLock.h"
+#include "FolderOwner.h"
 #include "HostConfig.h"
 #include "KioskError.h"
 #include "KioskRole.h"
@@ -236,6 +237,7 @@ QString useDataFolder(const QStringList& args)
     if (!args.isEmpty())
         HostConfig::instance().setDataFolder(args[0]);
     const QString folder = HostConfig::instance().programFolder();
+    FolderOwner::requireSameOwner({folder}, QCoreApplication::arguments().mid(1));
     if (!QFileInfo(folder).isDir())
         throw ConfigError(QStringLiteral("the kiosk's data folder %1 does not exist (give DATA-FOLDER or set "
                                          "KIOSK_DATA_DIR)")
@@ -285,7 +287,11 @@ int run(QStringList args)
         std::fputs(qPrintable(usageText()), stderr);
         return 2;
     }
+    const QStringList given = QCoreApplication::arguments().mid(1);
     const QString command = args.takeFirst();
+    FolderOwner::requireSameOwner(FolderOwner::configuredFolders(), given);
+    if (command == QLatin1String("demo-files") && args.size() == 1)
+        FolderOwner::requireSameOwner({args[0]}, given);
     const auto need = [&](int n) {
         if (args.size() != n)
             throw KioskError(QStringLiteral("%1 takes %2 arguments\n%3").arg(command).arg(n).arg(usageText()));

@@ -5,8 +5,10 @@
 #include <QMap>
 #include <QString>
 
-// How the simulated payment terminal answers. The kiosk configuration's
-// [terminal] section, each overridable from the environment:
+// The payment terminal. The kiosk configuration's [terminal] section, each
+// overridable from the environment. `mode` chooses the simulated terminal and how
+// it answers (the demo and the tests); a kiosk whose configuration names no
+// terminal refuses every purchase.
 //   mode = approve | decline | fail        KIOSK_TERMINAL_MODE
 //   error = text a failing terminal gives  KIOSK_TERMINAL_ERROR
 //   delayMs = 1500                         KIOSK_TERMINAL_DELAY_MS   (time the "card holder" takes)
@@ -20,7 +22,7 @@
 // Our stand-in library plays the simulator's answers above and, with
 //   script = message:...|menu:...|...      KIOSK_TERMINAL_SCRIPT     the prompts it asks first
 struct HOST_EXPORT TerminalSettings {
-    QString mode = QStringLiteral("approve");
+    QString mode; // empty: no terminal chosen
     QString errorText = QStringLiteral("Terminal sem comunicação");
     int delayMs = 0;
     static constexpr int maxDelayMs = 120000; // two minutes: a card holder's longest plausible time
@@ -36,6 +38,8 @@ struct HOST_EXPORT TerminalSettings {
     // Applies "key = value" of the [terminal] section; false for an unknown key. Throws ConfigError on a bad value.
     bool set(const QString& key, const QString& value);
     void applyEnvironment();
+    // A terminal was chosen: purchases can be paid.
+    bool configured() const { return !mode.isEmpty() || usesLibrary(); }
 };
 
 // The receipt printer. The [printer] section:

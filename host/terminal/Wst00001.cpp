@@ -17,6 +17,7 @@
 #include "ReceiptExtras.h"
 #include "SimulatedTerminal.h"
 #include "TerminalLogging.h"
+#include "UnconfiguredTerminal.h"
 
 #include <QCoreApplication>
 
@@ -172,10 +173,14 @@ PaymentTerminal& paymentTerminal()
 {
     if (!backend) {
         const HostConfig& config = HostConfig::instance();
+        // The simulator only when the configuration chooses it; a kiosk that names no
+        // terminal refuses every card transaction.
         if (config.terminal().usesLibrary())
             backend = std::make_shared<CliSiTefTerminal>(config.terminal());
-        else
+        else if (config.terminal().configured())
             backend = std::make_shared<SimulatedTerminal>(config.terminal(), SimulatedTerminal::defaultFile());
+        else
+            backend = std::make_shared<UnconfiguredTerminal>();
         // Closed with the application, while its database layer is still there.
         qAddPostRoutine([] { backend.reset(); });
     }
