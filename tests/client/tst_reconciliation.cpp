@@ -75,7 +75,8 @@ private slots:
                                                    {},
                                                    {},
                                                    {},
-                                                   Clock::instance().now()};
+                                                   Clock::instance().now(),
+                                                   {}};
             JournalEntry e{{}, undone ? PurchaseState::Undone : PurchaseState::Confirmed, {}, Clock::instance().now()};
             e.purchase.nsu = nsu;
             e.purchase.CDFILIAL = QStringLiteral("0001");
@@ -92,7 +93,7 @@ private slots:
         }
         if (change == QLatin1String("pay N3"))
             card << SimulatedTerminal::Transaction{
-                QStringLiteral("N3"), TerminalState::Confirmed, 10.0, {}, {}, {}, QDateTime(day, QTime(11, 0))};
+                QStringLiteral("N3"), TerminalState::Confirmed, 10.0, {}, {}, {}, QDateTime(day, QTime(11, 0)), {}};
         if (change.startsWith(QLatin1String("forge"))) // by hand with a kiosk's rights: a movement made up, or N1's
             f.store->exec(
                 QStringLiteral("INSERT INTO EXTRATOCONS (CDCLIENTE, CDCONSUMIDOR, CDFAMILISALD, DTMOVEXTCONS, "
