@@ -404,7 +404,7 @@ private slots:
         auto s = settlement(journal);
         const auto first = s.settle(journal.unfinished().first());
         QCOMPARE(first.outcome, PurchaseSettlement::Outcome::ConfirmLater);
-        QCOMPARE(journal.find(p.nsu, p.CDFILIAL, p.CDCAIXA)->state, PurchaseState::Confirming);
+        QCOMPARE(journal.find(p.nsu, p.CDFILIAL, p.CDCAIXA)->state, PurchaseState::Recorded);
         QCOMPARE(m_sim->status(p.nsu), TerminalState::Pending);
         QCOMPARE(s.settleAll().first().outcome, PurchaseSettlement::Outcome::Confirmed);
         QCOMPARE(m_ledger.recordCalls, 1);
