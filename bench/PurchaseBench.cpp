@@ -16,8 +16,6 @@
 #include "MessagePresenter.h"
 #include "SimulatedTerminal.h"
 #include "SqlConnection.h"
-
-#include <QTimer>
 #include "Srv_kvb52814.h"
 #include "TfrmRecSaldo.h"
 #include "Wst00001.h"
@@ -31,6 +29,8 @@
 #include <QLabel>
 #include <QLoggingCategory>
 #include <QProcess>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <cstdio>
@@ -185,6 +185,7 @@ public:
 struct Figures {
     QList<double> total, store, recording, balances, other, direct;
     QStringList failures;
+    double lockedStall = -1; // longest gap between two ticks of the screen's thread, store locked
 };
 
 // Plays the purchases on the running screen, interleaved with recordings called
@@ -192,8 +193,9 @@ struct Figures {
 class Driver : public QObject
 {
 public:
-    Driver(int purchases, TimedTerminal& terminal, Answers& answers, Figures& figures)
-        : m_purchases(purchases), m_terminal(terminal), m_answers(answers), m_figures(figures)
+    Driver(int purchases, TimedTerminal& terminal, Answers& answers, Figures& figures, QString lockedStore)
+        : m_purchases(purchases), m_terminal(terminal), m_answers(answers), m_figures(figures),
+          m_lockedStore(std::move(lockedStore))
     {
     }
 
@@ -248,7 +250,42 @@ private:
             m_figures.other << storeTime.other;
         }
         balance->removeEventFilter(&watch);
+        if (!m_lockedStore.isEmpty())
+            m_figures.lockedStall = stallWithTheStoreLocked(s);
         click(s, QStringLiteral("bbbVoltar"));
+    }
+
+    // One purchase while another program holds the SQLite store's write lock for 20 s:
+    // the longest the screen's thread went without running its event loop (a 10 ms tick).
+    double stallWithTheStoreLocked(TfrmRecSaldo* s)
+    {
+        QSqlDatabase locker = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("benchLocker"));
+        locker.setDatabaseName(m_lockedStore);
+        double longest = -1;
+        if (locker.open() && QSqlQuery(locker).exec(QStringLiteral("BEGIN EXCLUSIVE"))) {
+            QTimer::singleShot(20000, [&locker] { QSqlQuery(locker).exec(QStringLiteral("COMMIT")); });
+            double last = nowMs();
+            longest = 0;
+            QTimer tick;
+            QObject::connect(&tick, &QTimer::timeout, [&] {
+                const double now = nowMs();
+                longest = std::max(longest, now - last);
+                last = now;
+            });
+            tick.start(10);
+            click(s, QStringLiteral("blbMenu1"));
+            click(s, QStringLiteral("dxbTeclado1"));
+            click(s, QStringLiteral("dxbTclEnter"));
+            click(s, QStringLiteral("blbCredit"));
+            QElapsedTimer limit;
+            limit.start();
+            while ((s->property("purchaseRunning").toBool() || limit.elapsed() < 21000) && limit.elapsed() < 120000)
+                QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+        }
+        locker.close();
+        locker = QSqlDatabase();
+        QSqlDatabase::removeDatabase(QStringLiteral("benchLocker"));
+        return longest;
     }
 
     // setGravaCompCred as the recording benchmark calls it: one credit with a coupon
@@ -276,6 +313,7 @@ private:
     TimedTerminal& m_terminal;
     Answers& m_answers;
     Figures& m_figures;
+    QString m_lockedStore; // the SQLite store's file, when the locked-store stall is measured
     bool m_started = false;
     int m_directs = 0;
     DataPacket m_packet;
@@ -335,6 +373,7 @@ QStringList measure(const QString& engine, int purchases, const QString& pgAdmin
     config.setDataFolder(data);
     config.printer().allPorts = data + QStringLiteral("/receipts.txt");
     config.terminal() = TerminalSettings();
+    config.terminal().mode = QStringLiteral("approve"); // the benchmark's own simulated terminal
     auto terminal = std::make_shared<TimedTerminal>(
         std::make_shared<SimulatedTerminal>(config.terminal(), data + QStringLiteral("/terminal-transactions.jsonl")));
     Wst00001::setPaymentTerminal(terminal);
@@ -342,7 +381,8 @@ QStringList measure(const QString& engine, int purchases, const QString& pgAdmin
     MessagePresenter::setInstance(&answers);
 
     Figures figures;
-    Driver driver(purchases, *terminal, answers, figures);
+    Driver driver(purchases, *terminal, answers, figures,
+                  engine == QLatin1String("SQLITE") ? dir.path() + QStringLiteral("/store.db") : QString());
     qApp->installEventFilter(&driver);
     DataPacket consumer({FieldDef::make(QStringLiteral("CDCLIENTE"), FieldType::String, 21),
                          FieldDef::make(QStringLiteral("CDCONSUMIDOR"), FieldType::String, 21),
@@ -371,6 +411,10 @@ QStringList measure(const QString& engine, int purchases, const QString& pgAdmin
                           "%2% of approval to new balance")
                .arg(storeMedian / directMedian, 0, 'f', 2)
                .arg(100 * storeMedian / totalMedian, 0, 'f', 0);
+    if (figures.lockedStall >= 0)
+        out << QStringLiteral("- longest screen stall during a purchase with the store locked for 20 s: %1 ms "
+                              "(target at most 100)")
+                   .arg(figures.lockedStall, 0, 'f', 0);
     if (!figures.failures.isEmpty())
         out << QStringLiteral("- %1 purchase(s) or recording(s) failed, first: %2")
                    .arg(figures.failures.size())

@@ -11,9 +11,10 @@
 namespace PurchaseRecovery
 {
 
-std::pair<QString, QString> kioskTill()
+std::pair<QString, QString> kioskTill(const QString& dataFolder)
 {
-    const QString file = HostConfig::instance().programFolder() + QStringLiteral("/PARAMETROSZEL.CDS");
+    const QString folder = dataFolder.isEmpty() ? HostConfig::instance().programFolder() : dataFolder;
+    const QString file = folder + QStringLiteral("/PARAMETROSZEL.CDS");
     if (!QFile::exists(file))
         return {};
     try {

@@ -11,6 +11,7 @@
 namespace PurchaseRecovery
 {
 KVB_EXPORT QList<PurchaseSettlement::Result> settleJournal(const QString& journalFile);
-// Branch and till of this kiosk, from its parameters file; empty when there is none.
-KVB_EXPORT std::pair<QString, QString> kioskTill();
+// Branch and till of this kiosk, from the parameters file of its data folder (the
+// configured one when empty); empty when there is none.
+KVB_EXPORT std::pair<QString, QString> kioskTill(const QString& dataFolder = QString());
 } // namespace PurchaseRecovery

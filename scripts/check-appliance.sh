@@ -316,9 +316,12 @@ rm -rf "$build/package" "$build/package-next"
 deb=$(ls "$build"/package/kiosk-recharge_*.deb)
 echo "check-appliance: $(basename "$deb")"
 
-# Every shared library the build makes is one the programs load: all are packaged.
+# Every shared library the build makes is one the programs load: all are packaged, but
+# the stand-in card-payment library, which only the demo and the tests load (a kiosk in
+# the field loads its payment provider's library).
 contents=$(dpkg-deb -c "$deb")
 for lib in "$build"/bin/*.so; do
+    [[ $(basename "$lib") == libclisitef-standin.so ]] && continue
     grep -q "/usr/lib/kiosk/$(basename "$lib")\$" <<<"$contents" ||
         fail "$(basename "$lib") is not in the package (packaging/CMakeLists.txt, kiosk_targets)"
 done

@@ -8,6 +8,7 @@
 #include "InstallChecks.h"
 #include "ModuleInstances.h"
 #include "ParametrosZel.h"
+#include "PurchaseRecovery.h"
 #include "PrinterPort.h"
 #include "PrinterSettingsCheck.h"
 #include "PurchaseJournal.h"
@@ -99,23 +100,6 @@ KioskStatus::Check checkBalances(const QString& branch, int* behind)
                        .arg(lines.join(QStringLiteral("\n          ")))};
 }
 
-QString branchOf(const QString& dataFolder)
-{
-    const QString parameters = dataFolder + QStringLiteral("/PARAMETROSZEL.CDS");
-    if (!QFileInfo::exists(parameters))
-        return QString();
-    try {
-        ClientDataSet cds(QStringLiteral("cdsParametrosZel"));
-        cds.loadFromFile(parameters);
-        cds.open();
-        ParametrosZel parametros;
-        parametros.readFrom(cds);
-        return parametros.CDFILIAL;
-    } catch (const std::exception&) {
-        return QString();
-    }
-}
-
 // A card-payment library: loaded and its entry points there; the payments the kiosk has
 // not yet finished, from its documents file (status neither configures the library nor
 // creates the file).
@@ -177,7 +161,7 @@ KioskStatus KioskStatus::gather(const QString& dataFolder)
         s.store = {true, QStringLiteral("%1, %2 consumers")
                              .arg(ConnectionString(connection).kind())
                              .arg(query.packet().rows().value(0).value(0).toLongLong())};
-        s.balances = checkBalances(branchOf(dataFolder), &s.staleBalances);
+        s.balances = checkBalances(PurchaseRecovery::kioskTill(dataFolder).first, &s.staleBalances);
     } catch (const std::exception& e) {
         s.storeMs = double(timer.nsecsElapsed()) / 1e6;
         s.store = {false, QString::fromUtf8(e.what())};
