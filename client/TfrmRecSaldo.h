@@ -50,6 +50,9 @@ public:
     // Reloads the balances and the family menu and clears the typed amount; with no
     // family at all, locks the keypad and the keyboard for the rest of the screen's life.
     void RecSaldo();
+    // The same, with the store read on the store worker: the screen goes on painting, and
+    // `then` runs once the balances are shown.
+    void reloadBalancesInBackground(std::function<void()> then);
     // Fills the five menu slots with the rows InicioMenu + 1 .. InicioMenu + 5.
     void CarregaMenu();
 
@@ -166,12 +169,16 @@ private:
     void locateChosenFamily();
     PurchaseOrder takeOrder();
     void lockForPurchase(bool locked);
-    void showNewBalance();
+    void showBalances(const std::function<QVariant()>& balances, const std::function<QVariant()>& total);
+    void showFamilyBalanceAfterPurchase();
+    void finishPurchase(const QString& notice);
     void notice(const QString& text);
     void cardTypeAnswered();
     void confirmationAnswered(const PurchaseOrder& order, bool confirmed);
     void purchaseEnded(const CardPurchase::Result& result);
     void endPurchase();
     void closeWaitTick();
+    // The card may be charged, or the purchase's new balance is being read: a close waits.
+    bool paidPurchaseRunning() const { return m_purchase || (m_purchaseRunning && m_step == PurchaseStep::None); }
     QString consumerField(const QString& name);
 };

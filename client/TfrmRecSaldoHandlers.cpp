@@ -13,6 +13,7 @@
 #include "MessagePresenter.h"
 #include "ReaderBurstFilter.h"
 #include "Srv_kvb52814.h"
+#include "StoreWorker.h"
 #include "TBlendedButton.h"
 #include "TMessages.h"
 #include "ui_Cli_kvb52814.h"
@@ -99,7 +100,7 @@ void TfrmRecSaldo::runHandler(const std::function<void()>& handler)
             tr("Não foi possível concluir a operação agora. Tente novamente em instantes."));
     }
     --m_handlerDepth;
-    if (m_handlerDepth == 0 && m_closePending && !m_purchase) {
+    if (m_handlerDepth == 0 && m_closePending && !paidPurchaseRunning()) {
         m_closePending = false;
         done(QDialog::Rejected);
     }
@@ -107,7 +108,7 @@ void TfrmRecSaldo::runHandler(const std::function<void()>& handler)
 
 void TfrmRecSaldo::closeScreen()
 {
-    if (m_handlerDepth > 0 || m_purchase)
+    if (m_handlerDepth > 0 || paidPurchaseRunning())
         m_closePending = true;
     else
         done(QDialog::Rejected);
@@ -197,6 +198,30 @@ void TfrmRecSaldo::FormActivate(QObject*)
 
 void TfrmRecSaldo::RecSaldo()
 {
+    const QString branch = parametros.CDFILIAL;
+    const QString client = consumerField(QStringLiteral("CDCLIENTE"));
+    const QString consumer = consumerField(QStringLiteral("CDCONSUMIDOR"));
+    showBalances([&] { return Srv_kvb52814::getSaldoCons(branch, client, consumer); },
+                 [&] { return Srv_kvb52814::getTotSalCons(client, consumer); });
+}
+
+void TfrmRecSaldo::reloadBalancesInBackground(std::function<void()> then)
+{
+    const QString branch = parametros.CDFILIAL;
+    const QString client = consumerField(QStringLiteral("CDCLIENTE"));
+    const QString consumer = consumerField(QStringLiteral("CDCONSUMIDOR"));
+    m_worker->run([this, branch, client, consumer, then] {
+        const QVariant balances = Srv_kvb52814::getSaldoCons(branch, client, consumer);
+        const QVariant total = Srv_kvb52814::getTotSalCons(client, consumer);
+        StoreWorker::deliver(this, [this, balances, total, then] {
+            runHandler([&] { showBalances([&] { return balances; }, [&] { return total; }); });
+            then();
+        });
+    });
+}
+
+void TfrmRecSaldo::showBalances(const std::function<QVariant()>& balances, const std::function<QVariant()>& total)
+{
     ValorDigitado.clear();
     const QString reset = AmountText::money(0, AmountText::separator());
     m_ui->lblVrSaldo->setText(reset);
@@ -209,9 +234,9 @@ void TfrmRecSaldo::RecSaldo()
     const QString branch = parametros.CDFILIAL;
     const QString client = consumerField(QStringLiteral("CDCLIENTE"));
     const QString consumer = consumerField(QStringLiteral("CDCONSUMIDOR"));
-    cdsSALDOCONS->setData(Mensagemzel::MensagemMetodo(
-        Srv_kvb52814::getSaldoCons(branch, client, consumer), true, 0, QStringLiteral("getSaldoCons"), caller,
-        branch + QLatin1Char('-') + client + QLatin1Char('-') + consumer, schemaCode));
+    cdsSALDOCONS->setData(Mensagemzel::MensagemMetodo(balances(), true, 0, QStringLiteral("getSaldoCons"), caller,
+                                                      branch + QLatin1Char('-') + client + QLatin1Char('-') + consumer,
+                                                      schemaCode));
 
     if (cdsSALDOCONS->isEmpty()) {
         // No family to recharge: only the back button and the idle timeout remain.
@@ -231,14 +256,14 @@ void TfrmRecSaldo::RecSaldo()
     PrimeiraCarga = true;
     CarregaMenu();
 
-    cdsTotSalCons->setData(Mensagemzel::MensagemMetodo(Srv_kvb52814::getTotSalCons(client, consumer), true, 0,
+    cdsTotSalCons->setData(Mensagemzel::MensagemMetodo(total(), true, 0,
                                                        QStringLiteral("getTotSalCons"), caller,
                                                        client + QLatin1Char('-') + consumer, schemaCode));
     cdsTotSalCons->first();
     // A failed total query comes back as an empty set: the total then reads 0.
-    const double total =
+    const double sum =
         cdsTotSalCons->isEmpty() ? 0.0 : cdsTotSalCons->fieldByName(QStringLiteral("VRSALDCONFAM")).asFloat();
-    m_ui->lblVrTotSalCons->setText(AmountText::money(total, AmountText::separator()));
+    m_ui->lblVrTotSalCons->setText(AmountText::money(sum, AmountText::separator()));
 }
 
 // ---- family menu ----

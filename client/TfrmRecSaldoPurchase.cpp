@@ -60,9 +60,8 @@ PurchaseOrder TfrmRecSaldo::takeOrder()
     return order;
 }
 
-void TfrmRecSaldo::showNewBalance()
+void TfrmRecSaldo::showFamilyBalanceAfterPurchase()
 {
-    RecSaldo();
     cdsSALDOCONS->locate(QStringLiteral("CDFAMILISALD"), FamiliaSelecionada);
     control<QLabel>(QStringLiteral("lblVrSaldoCons"))
         ->setText(AmountText::money(cdsSALDOCONS->fieldByName(QStringLiteral("VRSALDCONFAM")).asFloat(),
@@ -174,14 +173,27 @@ void TfrmRecSaldo::purchaseEnded(const CardPurchase::Result& result)
     RedeTef = result.outputs.network;
     if (!result.movCaixa.fields().isEmpty())
         cdsMovCaixa->setData(result.movCaixa);
-    if (result.end == CardPurchase::End::Completed)
-        showNewBalance();
+    if (result.end != CardPurchase::End::Completed) {
+        finishPurchase(result.notice);
+        return;
+    }
+    // The new balance, read on the worker too: the input stays locked until it shows.
+    reloadBalancesInBackground([this, notice = result.notice] {
+        runHandler([&] {
+            showFamilyBalanceAfterPurchase();
+            finishPurchase(notice);
+        });
+    });
+}
+
+void TfrmRecSaldo::finishPurchase(const QString& text)
+{
     control<QLabel>(QStringLiteral("lblMensagem"))->clear();
     LiberaOK = true;
     endPurchase();
     // The outcome stays up for at most the countdown: a touch or the timeout dismisses it.
-    if (!result.notice.isEmpty())
-        notice(result.notice);
+    if (!text.isEmpty())
+        notice(text);
     if (m_closePending)
         closeScreen();
 }

@@ -198,7 +198,8 @@ struct Purchase {
     {
         return QTest::qWaitFor(
             [this] {
-                return s.screen->purchaseStep() == TfrmRecSaldo::PurchaseStep::None && !s.screen->runningPurchase();
+                return s.screen->purchaseStep() == TfrmRecSaldo::PurchaseStep::None && !s.screen->runningPurchase() &&
+                       !s.screen->purchaseRunning();
             },
             20000);
     }
