@@ -8,7 +8,6 @@
 #include "FontSubstitutes.h"
 #include "HostConfig.h"
 #include "Logging.h"
-#include "ModuleInstances.h"
 #include "RecSaldoDataSets.h"
 #include "ScreenGeometry.h"
 #include "ServerModule.h"
@@ -104,7 +103,7 @@ QString TfrmRecSaldo::receiptTypeFilePath(const QString& dsDirCad)
     return existingPath(dsDirCad + QString(relative).replace(QLatin1Char('\\'), QDir::separator()));
 }
 
-void TfrmRecSaldo::InicializaForm()
+void TfrmRecSaldo::InicializaForm(TrdmRecSaldo& dataModule)
 {
     // 1. Rounded window from the designed size; only the top-left corner shows on the final window.
     QPainterPath outline;
@@ -112,7 +111,7 @@ void TfrmRecSaldo::InicializaForm()
     setMask(QRegion(outline.toFillPolygon().toPolygon()));
 
     // 2. Data module and its connection.
-    SqlConnection* store = ModuleInstances::dataModule().adcRecSaldo;
+    SqlConnection* store = dataModule.adcRecSaldo;
     // While the store's server is being replaced by its standby, calls wait for it: the
     // wait window says so, then shows again what it showed before (or closes).
     connect(store, &SqlConnection::waitingForStore, this, [this] {

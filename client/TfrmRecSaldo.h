@@ -15,6 +15,7 @@
 
 class ClientDataSet;
 class StoreWorker;
+class TrdmRecSaldo;
 class QAbstractButton;
 class QLabel;
 class QTimer;
@@ -37,7 +38,8 @@ public:
     ~TfrmRecSaldo() override;
 
     void FormCreate(QObject* sender);
-    void InicializaForm();
+    // Prepares the screen over the data module it is handed (the module's one instance).
+    void InicializaForm(TrdmRecSaldo& dataModule);
 
     // Path of the parameters file: beside the host program (its data folder).
     static QString parametersFilePath();

@@ -10,6 +10,7 @@
 #include "ScreenGeometry.h"
 #include "ScriptedMessages.h"
 #include "TBlendedButton.h"
+#include "ModuleInstances.h"
 #include "TfrmRecSaldo.h"
 
 #include <QAbstractButton>
@@ -35,7 +36,7 @@ struct ScreenUnderTest
         Clock::setInstance(&clock);
         fixture.seedBranch(families);
         screen = std::make_unique<TfrmRecSaldo>();
-        screen->InicializaForm();
+        screen->InicializaForm(ModuleInstances::dataModule());
         screen->parametros.CDFILIAL = QStringLiteral("0001");
         screen->parametros.CDCAIXA = QStringLiteral("001");
         screen->parametros.CDCLIENTE = QStringLiteral("C1");

@@ -16,6 +16,7 @@
 #include "SqlConnection.h"
 #include "TMessages.h"
 #include "TestStore.h"
+#include "ModuleInstances.h"
 #include "TfrmRecSaldo.h"
 #include "TrdmRecSaldo.h"
 
@@ -175,7 +176,7 @@ private slots:
     void parametersAreReadInOrderAndTyped()
     {
         TfrmRecSaldo screen;
-        screen.InicializaForm();
+        screen.InicializaForm(ModuleInstances::dataModule());
         const ParametrosZel& p = screen.parametros;
         QCOMPARE(p.INCOR1, 255);
         QCOMPARE(p.INCOR2, 65280);
@@ -200,7 +201,7 @@ private slots:
     {
         writeParameters(dataDir() + QLatin1Char('/'), QStringLiteral("CDLOJA"));
         TfrmRecSaldo screen;
-        QVERIFY_THROWS_EXCEPTION(DataSetError, screen.InicializaForm());
+        QVERIFY_THROWS_EXCEPTION(DataSetError, screen.InicializaForm(ModuleInstances::dataModule()));
         QCOMPARE(screen.parametros.CDFILIAL, QStringLiteral("0001"));
         QVERIFY(screen.parametros.CDCAIXA.isEmpty());
         delete rdmRecSaldo;
@@ -211,7 +212,7 @@ private slots:
     {
         writeParameters(dataDir()); // "…/tmpXYZ" + "Dados/…" runs together
         TfrmRecSaldo screen;
-        screen.InicializaForm();
+        screen.InicializaForm(ModuleInstances::dataModule());
         QVERIFY(!screen.cdsConfTipoRece->active());
         QVERIFY(TfrmRecSaldo::receiptTypeFilePath(dataDir()).isEmpty());
         QVERIFY(!TfrmRecSaldo::receiptTypeFilePath(dataDir() + QLatin1Char('/')).isEmpty());
@@ -223,7 +224,7 @@ private slots:
     {
         QFile::remove(dataDir() + QStringLiteral("/PARAMETROSZEL.CDS"));
         TfrmRecSaldo screen;
-        screen.InicializaForm();
+        screen.InicializaForm(ModuleInstances::dataModule());
         QVERIFY(!screen.cdsParametrosZel->active());
         QVERIFY(screen.parametros.CDFILIAL.isEmpty());
         QCOMPARE(screen.parametros.INCOR1, 0);
@@ -250,7 +251,7 @@ private slots:
         ScreenGeometry::setOverride(screenSize);
         TfrmRecSaldo screen;
         QCOMPARE(screen.size(), QSize(1018, 741));
-        screen.InicializaForm();
+        screen.InicializaForm(ModuleInstances::dataModule());
         QCOMPARE(screen.size(), QSize(800, 600));
         QCOMPARE(screen.pos(), topLeft);
         // The region was made from the designed size, before the resize.

@@ -1,3 +1,4 @@
+// The module's entry: one call opens the recharge screen and returns when it closes.
 #include "Cli_kvb52814.h"
 
 #include "ClientDataSet.h"
@@ -14,7 +15,8 @@ void CriaRecSaldo(const QVariant& Consumidor)
     const QVariant consumer = Consumidor; // the entry's own reference for the whole call
     ModuleInstances::EntryCall call;
     TfrmRecSaldo& screen = call.createScreen();
-    screen.InicializaForm();
+    // The screen is handed the data module the frame owns (created now when there is none).
+    screen.InicializaForm(ModuleInstances::dataModule());
     screen.cdsConsumidor->setData(consumer);
     screen.exec();
 }
