@@ -72,6 +72,11 @@ void CardPurchase::enter(PurchaseState state)
         qCCritical(lcScreen).noquote() << text;
         throw KioskError(text);
     }
+    publish(state);
+}
+
+void CardPurchase::publish(PurchaseState state)
+{
     m_workerState = state;
     StoreWorker::deliver(this, [this, state] {
         m_state = state;
@@ -272,14 +277,8 @@ void CardPurchase::followJournal(PurchaseJournal& journal)
     // After the settlement the journal holds where the purchase ended; memory follows it.
     try {
         const auto entry = journal.findKey(m_id);
-        if (entry && entry->state != m_workerState) {
-            m_workerState = entry->state;
-            const PurchaseState state = entry->state;
-            StoreWorker::deliver(this, [this, state] {
-                m_state = state;
-                emit stateChanged(state);
-            });
-        }
+        if (entry && entry->state != m_workerState)
+            publish(entry->state);
     } catch (const std::exception& e) {
         qCWarning(lcScreen).noquote() << "purchase" << m_id << ": journal not read:" << errorText(e);
     }

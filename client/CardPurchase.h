@@ -79,6 +79,8 @@ private:
     Result run();
     Result runSteps();
     void enter(PurchaseState state);
+    // The worker's state, and the same for the screen's thread as a queued signal.
+    void publish(PurchaseState state);
     void followJournal(PurchaseJournal& journal);
     double freshFamilyBalance() const;
     void report(const QString& text);
