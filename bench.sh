@@ -27,10 +27,10 @@ if [[ ${1:-} == --home ]]; then
     sessions=${2:-1000}
     scripts/install-deps.sh
     cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKIOSK_WERROR=ON >/dev/null
-    cmake --build build --target kiosk kioskctl Pkg_kvb52814
+    cmake --build build --target kiosk kioskctl Pkg_kvb52814 clisitef-standin
     work=$(mktemp -d)
     trap 'rm -rf "$work"' EXIT
-    export KIOSK_CONFIG=/dev/null KIOSK_TERMINAL_MODE=approve KIOSK_DATA_DIR="$work" KIOSK_DB="Provider=SQLITE;Data Source=$work/store.db"
+    export KIOSK_CONFIG=/dev/null KIOSK_TERMINAL_LIBRARY="$PWD/build/bin/libclisitef-standin.so" KIOSK_SITEF_TERMINAL=KS000001 KIOSK_TERMINAL_MODE=approve KIOSK_DATA_DIR="$work" KIOSK_DB="Provider=SQLITE;Data Source=$work/store.db"
     export QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR="$work/runtime"
     mkdir -m 700 "$XDG_RUNTIME_DIR"
     build/bin/kioskctl init-db
@@ -65,11 +65,11 @@ if [[ ${1:-} == --screen ]]; then
     shift
     scripts/install-deps.sh xvfb xauth
     cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKIOSK_WERROR=ON >/dev/null
-    cmake --build build --target kiosk kioskctl Pkg_kvb52814 kiosk-bare-window kiosk-screen-bench
+    cmake --build build --target kiosk kioskctl Pkg_kvb52814 kiosk-bare-window kiosk-screen-bench clisitef-standin
     work=$(mktemp -d)
     trap 'rm -rf "$work"' EXIT
     # A fresh demo store, so that nothing a previous demo did changes the figures.
-    export KIOSK_CONFIG=/dev/null KIOSK_TERMINAL_MODE=approve KIOSK_DATA_DIR="$work" KIOSK_DB="Provider=SQLITE;Data Source=$work/store.db"
+    export KIOSK_CONFIG=/dev/null KIOSK_TERMINAL_LIBRARY="$PWD/build/bin/libclisitef-standin.so" KIOSK_SITEF_TERMINAL=KS000001 KIOSK_TERMINAL_MODE=approve KIOSK_DATA_DIR="$work" KIOSK_DB="Provider=SQLITE;Data Source=$work/store.db"
     export XDG_RUNTIME_DIR="$work/runtime"
     mkdir -m 700 "$XDG_RUNTIME_DIR"
     build/bin/kioskctl init-db
@@ -88,10 +88,10 @@ if [[ ${1:-} == --journal ]]; then
     count=${2:-100000}
     scripts/install-deps.sh time
     cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKIOSK_WERROR=ON >/dev/null
-    cmake --build build --target kiosk kioskctl Pkg_kvb52814 kiosk-journal-history
+    cmake --build build --target kiosk kioskctl Pkg_kvb52814 kiosk-journal-history clisitef-standin
     work=$(mktemp -d)
     trap 'rm -rf "$work"' EXIT
-    export KIOSK_CONFIG=/dev/null KIOSK_TERMINAL_MODE=approve QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR="$work/runtime"
+    export KIOSK_CONFIG=/dev/null KIOSK_TERMINAL_LIBRARY="$PWD/build/bin/libclisitef-standin.so" KIOSK_SITEF_TERMINAL=KS000001 KIOSK_TERMINAL_MODE=approve QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR="$work/runtime"
     export KIOSK_TERMINAL_DELAY_MS=0
     mkdir -m 700 "$XDG_RUNTIME_DIR"
     printf '%s\n' "click blbMenu1" "click dxbTeclado2" "click dxbTeclado0" "click dxbTeclado0" "click dxbTeclado0" \
@@ -137,7 +137,7 @@ if [[ ${1:-} == --reconcile ]]; then
     count=${2:-10000}
     scripts/install-deps.sh
     cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-    cmake --build build --target kioskctl kiosk-journal-history
+    cmake --build build --target kioskctl kiosk-journal-history clisitef-standin
     work=$(mktemp -d)
     trap 'rm -rf "$work"' EXIT
     export KIOSK_CONFIG=/dev/null KIOSK_DATA_DIR="$work" KIOSK_DB="Provider=SQLITE;Data Source=$work/store.db"
@@ -177,10 +177,10 @@ if [[ ${1:-} == --failover ]]; then
     # goes through afterwards), median of five; recordings lost must be 0.
     scripts/install-deps.sh
     cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKIOSK_WERROR=ON >/dev/null
-    cmake --build build --target kiosk kioskctl Pkg_kvb52814
+    cmake --build build --target kiosk kioskctl Pkg_kvb52814 clisitef-standin
     figures=$(mktemp)
     trap 'rm -f "$figures"' EXIT
-    QT_QPA_PLATFORM=offscreen KIOSK_CONFIG=/dev/null KIOSK_TERMINAL_MODE=approve QT_LOGGING_RULES='kiosk.*.info=false' \
+    QT_QPA_PLATFORM=offscreen KIOSK_CONFIG=/dev/null KIOSK_TERMINAL_LIBRARY="$PWD/build/bin/libclisitef-standin.so" KIOSK_SITEF_TERMINAL=KS000001 KIOSK_TERMINAL_MODE=approve QT_LOGGING_RULES='kiosk.*.info=false' \
         FAILOVER_FIGURES="$figures" tests/apps/failover_e2e.sh build/bin 5 >/dev/null
     cat "$figures"
     awk '{ for (i = 1; i <= NF; i++) if ($i == "pause") print $(i + 1) }' "$figures" | sort -n |
@@ -192,9 +192,9 @@ if [[ ${1:-} == --purchase ]]; then
     shift
     scripts/install-deps.sh
     cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKIOSK_WERROR=ON >/dev/null
-    cmake --build build --target kiosk-purchase-bench kioskctl
+    cmake --build build --target kiosk-purchase-bench kioskctl clisitef-standin
     source scripts/throwaway-postgres.sh
-    QT_QPA_PLATFORM=offscreen KIOSK_CONFIG=/dev/null KIOSK_TERMINAL_MODE=approve build/bin/kiosk-purchase-bench "$@"
+    QT_QPA_PLATFORM=offscreen KIOSK_CONFIG=/dev/null KIOSK_TERMINAL_LIBRARY="$PWD/build/bin/libclisitef-standin.so" KIOSK_SITEF_TERMINAL=KS000001 KIOSK_TERMINAL_MODE=approve build/bin/kiosk-purchase-bench "$@"
     exit 0
 fi
 

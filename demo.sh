@@ -6,8 +6,10 @@
 # Xvfb and saves a screenshot of the home screen instead.
 #   ./demo.sh --reset   starts the demo afresh: store, local files, purchase journal,
 #                       terminal transactions, receipts and printer counters.
-# A purchase works by touch: the simulated payment terminal approves after 1.5 s
-# (the card holder at the terminal) and the receipt goes to demo-data/receipts.txt;
+# A purchase works by touch: the card terminal is our stand-in card-payment library
+# (build/bin/libclisitef-standin.so, loaded as a provider's library would be), which
+# approves after 1.5 s (the card holder at the terminal); the receipts, ours and the
+# card payment's, go to demo-data/receipts.txt;
 # demo-data/kiosk.conf holds these settings (environment variables override them,
 # for one: KIOSK_TERMINAL_MODE=decline ./demo.sh).
 # Run again, it repairs a demo-data left half-made: a store that is missing,
@@ -33,7 +35,7 @@ done
 # rebuilds what the other built.
 scripts/install-deps.sh --demo xvfb xauth
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKIOSK_WERROR=ON >/dev/null
-cmake --build build --target kiosk kioskctl Pkg_kvb52814
+cmake --build build --target kiosk kioskctl Pkg_kvb52814 clisitef-standin
 
 data="$PWD/demo-data"
 store="$data/store.db"
@@ -72,7 +74,11 @@ connection = Provider=SQLITE;Data Source=$store
 dataFolder = $data
 locale = pt_BR
 [terminal]
-# approve | decline | fail; the card holder takes delayMs at the terminal
+# The demo's card-payment library: our stand-in, which charges no card
+library = $PWD/build/bin/libclisitef-standin.so
+store = 00000000
+terminal = KS000001
+# How the stand-in answers: approve | decline | fail; the card holder takes delayMs
 mode = approve
 delayMs = 1500
 bankCode = 001
@@ -82,8 +88,8 @@ cardNumber = 4111111111111111
 port = $data/receipts.txt
 CONF
 export KIOSK_CONFIG="$config"
-echo "Purchases: the simulated terminal approves after 1.5 s; receipts go to demo-data/receipts.txt;"
-echo "the terminal's transactions: build/bin/kioskctl --config demo-data/kiosk.conf terminal"
+echo "Purchases: the stand-in card-payment library approves after 1.5 s; receipts go to demo-data/receipts.txt;"
+echo "its transactions: build/bin/kioskctl --config demo-data/kiosk.conf terminal"
 
 echo "Demo consumers: 000000000000101 (Maria), 000000000000102 (João), 000000000000103 (Ana);"
 echo "the kiosk runs until you close it (Ctrl+C here). ./demo.sh --reset starts afresh."

@@ -1,11 +1,11 @@
 // Gives a kiosk's data folder a history: COUNT settled purchases in its purchase journal
-// and as many confirmed transactions on its simulated terminal, as months of a busy
+// and as many confirmed transactions in the stand-in card-payment library's file, as months of a busy
 // kiosk would leave them, one every SPACING seconds (137 by default) from 2026-06-01 07:00.
 // For the journal benchmark (./bench.sh --journal) and, with a day's worth, the reconciliation's.
 #include "DateTimeValue.h"
 #include "PurchaseJournal.h"
 #include "RecSaldoDataSets.h"
-#include "SimulatedTerminal.h"
+#include "StandInTransactions.h"
 
 #include <QCoreApplication>
 #include <cstdio>
@@ -25,7 +25,7 @@ int main(int argc, char* argv[])
     const QString data = args[1];
     const QDateTime start(QDate(2026, 6, 1), QTime(7, 0));
     QList<JournalEntry> purchases;
-    QList<SimulatedTerminal::Transaction> transactions;
+    QList<StandInTransactions::Transaction> transactions;
     const QList<FieldDef> fields = RecSaldoDataSets::movCaixaFields();
     auto field = [&](const char* name) { return DataPacket(fields).fieldIndex(QString::fromLatin1(name)); };
     for (int i = 0; i < count; ++i) {
@@ -65,7 +65,7 @@ int main(int argc, char* argv[])
         row[field("CDNSUHOSTTEF")] = nsu;
         p.packet.appendRow(row);
         purchases.append(e);
-        SimulatedTerminal::Transaction t;
+        StandInTransactions::Transaction t;
         t.nsu = nsu;
         t.state = TerminalState::Confirmed;
         t.amount = 10.0 + i % 90;
@@ -75,7 +75,7 @@ int main(int argc, char* argv[])
         transactions.append(t);
     }
     PurchaseJournal(data + QStringLiteral("/purchase-journal.db")).importEntries(purchases);
-    SimulatedTerminal(TerminalSettings(), data + QStringLiteral("/terminal-transactions.db"), [](int) {})
+    StandInTransactions(TerminalSettings(), data + QStringLiteral("/terminal-transactions.db"))
         .importTransactions(transactions);
     std::printf("history: %d settled purchase(s) and terminal transaction(s) in %s\n", count, qPrintable(data));
     return 0;

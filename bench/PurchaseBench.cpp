@@ -1,5 +1,5 @@
 // kiosk-purchase-bench: what a card purchase costs on the real recharge screen, from the
-// payment terminal's approval to the new balance painted, with the simulated terminal
+// payment terminal's approval to the new balance painted, with the stand-in card-payment library
 // answering at once and receipts going to a file; how much of it is spent in the store
 // (inside setGravaCompCred and the balance queries RecSaldo runs), against the
 // recording's own cost measured in the same run on the same store.
@@ -14,7 +14,7 @@
 #include "KioskError.h"
 #include "Measure.h"
 #include "MessagePresenter.h"
-#include "SimulatedTerminal.h"
+#include "CliSiTefTerminal.h"
 #include "SqlConnection.h"
 #include "Srv_kvb52814.h"
 #include "TfrmRecSaldo.h"
@@ -128,11 +128,11 @@ void say(const QString& text)
     std::fprintf(stderr, "%s\n", qPrintable(text));
 }
 
-// The simulator, noting the moment it approves.
+// The kiosk's card terminal, noting the moment it approves.
 class TimedTerminal : public PaymentTerminal
 {
 public:
-    explicit TimedTerminal(std::shared_ptr<SimulatedTerminal> inner) : m_inner(std::move(inner)) {}
+    explicit TimedTerminal(std::shared_ptr<PaymentTerminal> inner) : m_inner(std::move(inner)) {}
     TerminalAnswer authorise(const TerminalRequest& request) override
     {
         TerminalAnswer answer = m_inner->authorise(request);
@@ -147,7 +147,7 @@ public:
     double approvedAt = -1;
 
 private:
-    std::shared_ptr<SimulatedTerminal> m_inner;
+    std::shared_ptr<PaymentTerminal> m_inner;
 };
 
 // Says yes to the confirmation; anything else it is told is a failed purchase.
@@ -372,10 +372,15 @@ QStringList measure(const QString& engine, int purchases, const QString& pgAdmin
     config.setConnectionString(store);
     config.setDataFolder(data);
     config.printer().allPorts = data + QStringLiteral("/receipts.txt");
+    // The card terminal of every purchase: our stand-in card-payment library through dlopen, approving at once.
     config.terminal() = TerminalSettings();
-    config.terminal().mode = QStringLiteral("approve"); // the benchmark's own simulated terminal
-    auto terminal = std::make_shared<TimedTerminal>(
-        std::make_shared<SimulatedTerminal>(config.terminal(), data + QStringLiteral("/terminal-transactions.jsonl")));
+    config.terminal().mode = QStringLiteral("approve");
+    config.terminal().library = QStringLiteral(STANDIN_LIBRARY);
+    config.terminal().terminalId = QStringLiteral("KS000001");
+    config.terminal().transactionsFile = data + QStringLiteral("/terminal-transactions.db");
+    auto terminal = std::make_shared<TimedTerminal>(std::make_shared<CliSiTefTerminal>(
+        config.terminal(), data + QStringLiteral("/terminal-documents.db"),
+        data + QStringLiteral("/tef-store-receipts.txt")));
     Wst00001::setPaymentTerminal(terminal);
     Answers answers;
     MessagePresenter::setInstance(&answers);

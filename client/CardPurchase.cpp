@@ -2,6 +2,7 @@
 
 #include "AmountText.h"
 #include "CardNumberMask.h"
+#include "CliSiTefInterface.h"
 #include "ClientDataSet.h"
 #include "Clock.h"
 #include "Consiste.h"
@@ -123,6 +124,8 @@ bool CardPurchase::chargeCard()
         const QString description = QStringLiteral("[Compra de Créd,00000000,1,") +
                                     m_order.amountText(AmountText::separator()) + QLatin1Char(']');
         const QString none;
+        Wst00001::setCardFunction(m_order.card == PurchaseOrder::Card::Debit ? CliSiTef::Function::debit
+                                                                             : CliSiTef::Function::credit);
         approved = Wst00001::CriaDedicado(m_out.nsu, m_out.authorisation, m_out.cardNumber, m_out.bankCode,
                                           m_out.network, m_out.result, p.DSENDIPSITEF, none, none, 0, 0, amount, 0,
                                           date, time, p.CDOPERADORLOGIN, m_functionCodes, 1, 0, amount,
@@ -254,6 +257,14 @@ void CardPurchase::printAndRecord(PaidPurchase& paid)
     // The day's first coupon; the purchase does not depend on it.
     Srv_kvb52814::setGravaCupomInicial(p.CDFILIAL, p.CDCAIXA, m_coo, m_fiscalDate);
     report(QStringLiteral("Imprimindo comprovante TEF..."));
+    // The card payment's own receipt, after ours and on the same printer. The card is
+    // charged and our receipt is out: the purchase is recorded whether or not this prints.
+    try {
+        Wst00001::printTefReceipt(m_receiptPort, m_out.nsu);
+    } catch (const std::exception& e) {
+        qCWarning(lcScreen).noquote() << "purchase" << m_out.nsu << ": card payment receipt not printed:" << errorText(e);
+        m_tefReceiptFailed = true;
+    }
 
     // The recording; the ledger, not its answer, then says whether the credit is there.
     const PurchaseRecord& r = paid.record();
@@ -405,5 +416,8 @@ CardPurchase::Result CardPurchase::runSteps()
         return ending(End::Failed, notice.isEmpty() ? PurchaseTexts::unsettled() : notice);
     }
     followJournal(*journal);
-    return ending(End::Completed, paid.outcomeText());
+    // A TEF receipt that did not print is told like our own receipt's failure, once the credit stands.
+    const QString outcome = paid.outcomeText();
+    const bool creditStands = outcome.isEmpty() || outcome == PurchaseTexts::recordedLate();
+    return ending(End::Completed, m_tefReceiptFailed && creditStands ? PurchaseTexts::printerFailed(true) : outcome);
 }

@@ -106,6 +106,7 @@ private:
     double m_fiscalDate = 0;
     QString m_receiptPort; // set once the receipt is out
     bool m_printing = false; // the receipt is being printed now
+    bool m_tefReceiptFailed = false; // the card payment's receipt did not print
     PurchaseState m_workerState = PurchaseState::Ordered;
     bool m_journalled = false;
 

@@ -3,7 +3,7 @@
 #include "DateTimeValue.h"
 #include "PurchaseJournal.h"
 #include "ServerModule.h"
-#include "SimulatedTerminal.h"
+#include "TerminalTransactionsFile.h"
 #include "SqlQuery.h"
 #include "StatementFile.h"
 
@@ -77,8 +77,8 @@ QList<CardPayment> cardPayments(const QString& branch, const QString& till, QDat
     QList<CardPayment> out;
     QSet<QString> seen;
     if (QFileInfo::exists(terminalFile)) {
-        const SimulatedTerminal terminal(TerminalSettings(), terminalFile, [](int) {});
-        for (const SimulatedTerminal::Transaction& t : terminal.transactions()) {
+        const TerminalTransactionsFile terminal(terminalFile);
+        for (const TerminalTransactionsFile::Transaction& t : terminal.transactions()) {
             seen.insert(t.nsu); // the terminal's word on it stands over the journal's
             if (t.state == TerminalState::Confirmed && near(t.changedAt.date()))
                 out << CardPayment{t.nsu, t.amount, journal.value(t.nsu).purchase.CDFAMILISALD, t.changedAt.date()};

@@ -12,7 +12,6 @@
 #include "PrinterPort.h"
 #include "PrinterSettingsCheck.h"
 #include "PurchaseJournal.h"
-#include "SimulatedTerminal.h"
 #include "SqlConnection.h"
 #include "SqlQuery.h"
 #include "Srv_kvb52814.h"
@@ -118,20 +117,9 @@ KioskStatus::Check checkTerminal()
     const TerminalSettings& settings = HostConfig::instance().terminal();
     if (settings.usesLibrary())
         return checkLibrary(settings);
-    if (!settings.configured())
-        return {false, QStringLiteral("terminal not configured: every purchase is refused; name the terminal in "
-                                      "[terminal] of %1")
-                           .arg(HostConfig::instance().file())};
-    if (settings.mode == QLatin1String("fail"))
-        return {false, QStringLiteral("simulated terminal set to fail: %1").arg(settings.errorText)};
-    // A terminal that has never been used has no file yet; status creates none.
-    const QString file = SimulatedTerminal::defaultFile();
-    qsizetype pending = 0;
-    if (QFileInfo::exists(file)) {
-        SimulatedTerminal terminal(settings, file);
-        pending = terminal.pending().size();
-    }
-    return {true, QStringLiteral("simulated terminal (%1), %2 transaction(s) pending").arg(settings.mode).arg(pending)};
+    return {false, QStringLiteral("terminal not configured: every purchase is refused; name the card-payment library "
+                                  "in [terminal] of %1")
+                       .arg(HostConfig::instance().file())};
 }
 
 void gatherInstallation(KioskStatus& s, const QString& dataFolder)

@@ -16,7 +16,7 @@
 #include "ModuleInstances.h"
 #include "PurchaseJournal.h"
 #include "PurchaseRecovery.h"
-#include "SimulatedTerminal.h"
+#include "TerminalTransactionsFile.h"
 #include "SqlConnection.h"
 #include "Srv_kvb52814.h"
 #include "StoreFile.h"
@@ -60,7 +60,7 @@ const char* const usage =
     "                                         every card credit the store holds for the kiosk's till and day\n"
     "                                         (today by default) against the card transactions the terminal\n"
     "                                         confirmed; exit 0 when all agree, 1 otherwise\n"
-    "  terminal [--all] [DATA-FOLDER]         the simulated payment terminal's transactions, most recent first\n"
+    "  terminal [--all] [DATA-FOLDER]         the stand-in card-payment library's transactions, most recent first\n"
     "  prune-journal DAYS [DATA-FOLDER]       remove settled purchases older than DAYS from the journal's archive\n"
     "  status [--json] [DATA-FOLDER]          the kiosk's health: store (and how fast), terminal, printer, open and\n"
     "                                         last purchases, journal size; exit 0 healthy, 1 degraded, 2 down\n"
@@ -129,7 +129,7 @@ int recover()
     return open == 0 ? 0 : 1;
 }
 
-// The simulated terminal's transactions, most recent first: the last 50, or all with --all.
+// The stand-in card-payment library's transactions, most recent first: the last 50, or all with --all.
 QString money(double amount)
 {
     return QString::number(amount, 'f', 2);
@@ -219,7 +219,7 @@ int reverse(const QString& nsu, const std::optional<double>& date)
 
 int listTerminal(bool all)
 {
-    const SimulatedTerminal terminal(HostConfig::instance().terminal(), SimulatedTerminal::defaultFile());
+    const TerminalTransactionsFile terminal(TerminalTransactionsFile::defaultFile());
     const int total = terminal.count();
     std::fprintf(stderr, "%s: %d transaction(s)%s\n", qPrintable(terminal.file()), total,
                  all || total <= 50 ? "" : ", the 50 most recent first (--all for every one)");
@@ -262,7 +262,7 @@ int reconcile(QStringList args)
         throw ConfigError(QStringLiteral("the kiosk's till is unknown: its PARAMETROSZEL.CDS cannot be read"));
     Module m;
     const DailyReconciliation::Report report = DailyReconciliation::run(
-        m.connection(), branch, till, day, SimulatedTerminal::defaultFile(), PurchaseJournal::defaultFile());
+        m.connection(), branch, till, day, TerminalTransactionsFile::defaultFile(), PurchaseJournal::defaultFile());
     if (json)
         print(report.json());
     else

@@ -6,23 +6,22 @@
 #include <QString>
 
 // The payment terminal. The kiosk configuration's [terminal] section, each
-// overridable from the environment. `mode` chooses the simulated terminal and how
-// it answers (the demo and the tests); a kiosk whose configuration names no
-// terminal refuses every purchase.
+// overridable from the environment. The card-payment library (CliSiTef) the kiosk
+// loads, the payment provider's or our stand-in; a kiosk whose configuration names
+// none refuses every purchase:
+//   library = /opt/clisitef/libclisitef.so KIOSK_TERMINAL_LIBRARY
+//   store = 00000000                       KIOSK_SITEF_STORE         (the store's id on the payment server)
+//   terminal = KS000001                    KIOSK_SITEF_TERMINAL      (this kiosk's id there, unique per store)
+// Our stand-in library (the demo's and the tests') answers as these say:
 //   mode = approve | decline | fail        KIOSK_TERMINAL_MODE
 //   error = text a failing terminal gives  KIOSK_TERMINAL_ERROR
 //   delayMs = 1500                         KIOSK_TERMINAL_DELAY_MS   (time the "card holder" takes)
 //   bankCode = 001  (empty: none returned) KIOSK_TERMINAL_BANK_CODE
-//   cardNumber = 4111111111111111          KIOSK_TERMINAL_CARD       (masked before it leaves the terminal)
-//   transactions = /path/file.jsonl        KIOSK_TERMINAL_FILE       (default: data folder/terminal-transactions.jsonl)
-// A card-payment library (CliSiTef) instead of the simulator, when `library` is set:
-//   library = /opt/clisitef/libclisitef.so KIOSK_TERMINAL_LIBRARY
-//   store = 00000000                       KIOSK_SITEF_STORE         (the store's id on the payment server)
-//   terminal = KS000001                    KIOSK_SITEF_TERMINAL      (this kiosk's id there, unique per store)
-// Our stand-in library plays the simulator's answers above and, with
+//   cardNumber = 4111111111111111          KIOSK_TERMINAL_CARD       (masked before it leaves the library)
+//   transactions = /path/file.db           KIOSK_TERMINAL_FILE       (default: data folder/terminal-transactions.db)
 //   script = message:...|menu:...|...      KIOSK_TERMINAL_SCRIPT     the prompts it asks first
 struct HOST_EXPORT TerminalSettings {
-    QString mode; // empty: no terminal chosen
+    QString mode; // the stand-in's answer; empty: approve
     QString errorText = QStringLiteral("Terminal sem comunicação");
     int delayMs = 0;
     static constexpr int maxDelayMs = 120000; // two minutes: a card holder's longest plausible time
@@ -39,7 +38,7 @@ struct HOST_EXPORT TerminalSettings {
     bool set(const QString& key, const QString& value);
     void applyEnvironment();
     // A terminal was chosen: purchases can be paid.
-    bool configured() const { return !mode.isEmpty() || usesLibrary(); }
+    bool configured() const { return usesLibrary(); }
 };
 
 // The receipt printer. The [printer] section:

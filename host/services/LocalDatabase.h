@@ -8,8 +8,8 @@
 
 class QSqlQuery;
 
-// A small SQLite file of the kiosk's own (the purchase journal, the simulated
-// terminal's transactions): write-ahead log, every commit synced to disk, a busy
+// A small SQLite file of the kiosk's own (the purchase journal, the stand-in card
+// library's transactions): write-ahead log, every commit synced to disk, a busy
 // wait so the kiosk and the technician's tool queue instead of failing. One
 // connection per object and thread (a connection belongs to the thread that opened
 // it: the screen's and the store worker's each get theirs); statements bind by name.

@@ -1,5 +1,6 @@
 #include "CliSiTefTerminal.h"
 
+#include "CardNumberMask.h"
 #include "CliSiTefDialogue.h"
 #include "CliSiTefLibrary.h"
 #include "Clock.h"
@@ -13,11 +14,6 @@
 namespace
 {
 using namespace CliSiTef;
-
-// The restriction lists the recharge screen passes for each card type: what the
-// consumer chose tells credit from debit.
-const QString creditRestrictions = QStringLiteral("[10;15;24;27;28;29;31;32;33;40]");
-const QString debitRestrictions = QStringLiteral("[10;17;18;19;25;31;32;33;40]");
 
 // Why the library ended a function, for the log and the kiosk's failure text.
 QString reasonFor(int result)
@@ -60,6 +56,16 @@ QString checkIds(const TerminalSettings& s)
         return QStringLiteral("the terminal id \"%1\" falls in 000900-000999, kept for the payment server")
             .arg(s.terminalId);
     return QString();
+}
+
+// The library hands out no card number of its own; the customer's receipt prints it
+// masked ("411111******1111", "************1111"): the first such number there, masked
+// again the kiosk's way. Empty when the receipt shows none.
+QString maskedCardIn(const QString& receipt)
+{
+    static const QRegularExpression masked(QStringLiteral("(?<![0-9*])[0-9]{0,6}[*Xx]{2,}[0-9]{4}(?![0-9*])"));
+    const QRegularExpressionMatch m = masked.match(receipt);
+    return m.hasMatch() ? CardNumberMask::mask(m.captured(0)) : QString();
 }
 
 QByteArray bytes(const QString& s)
@@ -112,13 +118,9 @@ QString CliSiTefTerminal::description() const
 
 int CliSiTefTerminal::functionFor(const TerminalRequest& request)
 {
-    if (request.function != 0)
-        return request.function;
-    if (request.functionCodes == creditRestrictions)
-        return Function::credit;
-    if (request.functionCodes == debitRestrictions)
-        return Function::debit;
-    return Function::payment;
+    // The card type the consumer chose sets it; the function-code list only restricts
+    // the payment methods the library may offer.
+    return request.function != 0 ? request.function : Function::payment;
 }
 
 QByteArray CliSiTefTerminal::amountText(double amount)
@@ -202,6 +204,7 @@ TerminalAnswer CliSiTefTerminal::authorise(const TerminalRequest& request)
     answer.bankCode = values.value(Field::institution);
     answer.network = values.value(Field::cardBrand, values.value(Field::networkCode));
     answer.customerReceipt = values.value(Field::customerReceipt);
+    answer.cardNumber = maskedCardIn(answer.customerReceipt);
     answer.storeReceipt = values.value(Field::storeReceipt);
     keepStoreReceipt(answer);
     qCInfo(lcTerminal) << "card transaction" << answer.nsu << "approved, pending, document" << document.coupon

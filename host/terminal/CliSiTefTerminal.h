@@ -37,7 +37,8 @@ public:
     // Library, store and terminal, and why the library cannot be used (empty when it can).
     QString description() const;
     const QString& failure() const { return m_failure; }
-    // The function a request runs: its own, else credit or debit from the card type's codes.
+    // The function a request runs: its own (credit or debit), else the generic payment,
+    // in which the library asks how to pay.
     static int functionFor(const TerminalRequest& request);
     // The amount as the library takes it: "12,34".
     static QByteArray amountText(double amount);

@@ -35,7 +35,7 @@ struct HOST_EXPORT TerminalRequest {
     QString schema;
     // The purchase's fiscal document; empty: the terminal gives the purchase one of its own.
     FiscalDocument document;
-    // The server's function: 2 debit, 3 credit; 0: from the card type's function codes.
+    // The server's function for the card type: 2 debit, 3 credit; 0: the server asks.
     int function = 0;
 };
 

@@ -15,17 +15,39 @@
 #include "PrinterPort.h"
 #include "ReceiptDelivery.h"
 #include "ReceiptExtras.h"
-#include "SimulatedTerminal.h"
 #include "TerminalLogging.h"
 #include "UnconfiguredTerminal.h"
 
 #include <QCoreApplication>
+#include <QMutex>
 
 #include <cmath>
+#include <utility>
 
 namespace
 {
 std::shared_ptr<PaymentTerminal> backend;
+
+// What passes between the calls of one purchase beyond their fixed argument lists; one
+// purchase runs at a time in a kiosk, on whichever thread.
+QMutex extrasLock;
+int cardFunction = 0;
+struct {
+    QString nsu;
+    QString text; // masked
+} tefReceipt;
+
+int takeCardFunction()
+{
+    const QMutexLocker locker(&extrasLock);
+    return std::exchange(cardFunction, 0);
+}
+
+void keepTefReceipt(const QString& nsu, const QString& text)
+{
+    const QMutexLocker locker(&extrasLock);
+    tefReceipt = {nsu, CardNumberMask::maskWithin(text)};
+}
 
 void instanciaFuncoes()
 {
@@ -40,12 +62,14 @@ bool criaDedicado(QString& nsuHost, QString& authorisation, QString& cardNumber,
                   const QString& functionCodes, qint32, qint32, double amountAgain, const QString&,
                   const QString& schema, qint32, const QString& description)
 {
+    const int function = takeCardFunction(); // for this call only, whatever its end
     if (!std::isfinite(amount) || amount != amountAgain) {
         qCWarning(lcTerminal) << "card transaction refused: the two amounts differ" << amount << amountAgain;
         resultCode = -1;
         return false;
     }
-    const TerminalRequest request{serverAddress, amount, date, time, operatorId, functionCodes, description, schema, {}, 0};
+    const TerminalRequest request{serverAddress, amount, date, time, operatorId, functionCodes, description, schema,
+                                  {},            function};
     TerminalAnswer answer;
     try {
         answer = Wst00001::paymentTerminal().authorise(request);
@@ -59,6 +83,7 @@ bool criaDedicado(QString& nsuHost, QString& authorisation, QString& cardNumber,
         qCInfo(lcTerminal) << "card transaction not approved:" << answer.resultCode << answer.text;
         return false;
     }
+    keepTefReceipt(answer.nsu, answer.customerReceipt);
     nsuHost = answer.nsu;
     authorisation = answer.authorisation;
     cardNumber = CardNumberMask::mask(answer.cardNumber);
@@ -151,10 +176,41 @@ void printSlip(const QString& port, const CancellationSlip& slip)
     }
     qCInfo(lcPrinting) << "cancellation slip printed for NSU" << slip.nsu << "on" << port;
 }
+void printTef(const QString& port, const QString& nsu)
+{
+    QString text;
+    {
+        const QMutexLocker locker(&extrasLock);
+        if (tefReceipt.nsu == nsu)
+            text = std::exchange(tefReceipt, {}).text;
+    }
+    if (text.trimmed().isEmpty()) {
+        qCInfo(lcPrinting) << "no card payment receipt to print for NSU" << nsu;
+        return;
+    }
+    if (!text.endsWith(QLatin1Char('\n')))
+        text += QLatin1Char('\n');
+    const HostConfig& config = HostConfig::instance();
+    const QString target = PrinterPort::resolve(port, config.printer(), config.programFolder());
+    try {
+        PrinterPort::send(target, text, config.printer().timeoutMs);
+    } catch (const KioskError& e) {
+        throw KioskError(QStringLiteral("Comprovante TEF não impresso. %1").arg(e.message()));
+    }
+    qCInfo(lcPrinting) << "card payment receipt printed for NSU" << nsu << "on" << port;
+}
 } // namespace
 
 namespace Wst00001
 {
+
+void setCardFunction(int function)
+{
+    const QMutexLocker locker(&extrasLock);
+    cardFunction = function;
+}
+
+void (*printTefReceipt)(const QString&, const QString&) = printTef;
 
 QString receiptPort(const QString& port, const QString& productPrinterPort, bool usesFiscalPrinter)
 {
@@ -173,12 +229,11 @@ PaymentTerminal& paymentTerminal()
 {
     if (!backend) {
         const HostConfig& config = HostConfig::instance();
-        // The simulator only when the configuration chooses it; a kiosk that names no
-        // terminal refuses every card transaction.
+        // One way to a card terminal: the card-payment library the configuration names (the
+        // provider's, or our stand-in for the demo and the tests). A kiosk that names none
+        // refuses every card transaction.
         if (config.terminal().usesLibrary())
             backend = std::make_shared<CliSiTefTerminal>(config.terminal());
-        else if (config.terminal().configured())
-            backend = std::make_shared<SimulatedTerminal>(config.terminal(), SimulatedTerminal::defaultFile());
         else
             backend = std::make_shared<UnconfiguredTerminal>();
         // Closed with the application, while its database layer is still there.
@@ -200,6 +255,7 @@ void restoreDefaults()
     DataMoviFiscal = dataMoviFiscal;
     Compr_CredPessoal = comprCredPessoal;
     printCancellationSlip = printSlip;
+    printTefReceipt = printTef;
 }
 
 } // namespace Wst00001

@@ -33,6 +33,12 @@ HOST_EXPORT extern bool (*CriaDedicado)(QString& nsuHost, QString& authorisation
                                         qint32 arg18, qint32 arg19, double amountAgain, const QString& arg21,
                                         const QString& schema, qint32 arg23, const QString& description);
 
+// The card transaction's function, beyond CriaDedicado's fixed arguments: the payment
+// server's code for the card type the consumer chose (CliSiTef::Function::credit or
+// debit). Set just before the call; the call takes it and leaves it unset (0: the
+// payment library asks how to pay).
+HOST_EXPORT void setCardFunction(int function);
+
 // Releases what InstanciaFuncoes_Pgt00000 prepared.
 HOST_EXPORT extern void (*FinalizaFuncoes_Pgt00000)();
 
@@ -64,10 +70,17 @@ HOST_EXPORT QString receiptPort(const QString& port, const QString& productPrint
 // port and nothing of which went out. Throws KioskError when it could not be printed.
 HOST_EXPORT extern void (*printCancellationSlip)(const QString& port, const CancellationSlip& slip);
 
+// Prints the card payment's receipt for the customer (the TEF receipt), as the payment
+// library handed it with the approval of `nsu` in this process, on the printer named by
+// `port` (as receiptPort() gave it) and in its code page; card numbers in it are masked
+// again. Prints nothing when the library handed none. Throws KioskError when it could
+// not be printed.
+HOST_EXPORT extern void (*printTefReceipt)(const QString& port, const QString& nsu);
+
 // The card-payment backend behind CriaDedicado, also used to confirm or undo a
 // pending transaction. Until one is set, the one configured in the kiosk configuration
 // is created on first use: the card-payment library it names ([terminal] library), else
-// the simulator.
+// none, and every card transaction is refused.
 HOST_EXPORT PaymentTerminal& paymentTerminal();
 HOST_EXPORT void setPaymentTerminal(std::shared_ptr<PaymentTerminal> terminal);
 

@@ -227,7 +227,7 @@
     </message>
 </context>
 <context>
-    <name>SimulatedTerminal</name>
+    <name>StandInLibrary</name>
     <message>
         <source>Insira ou aproxime o cartão</source>
         <translation>Inserte o acerque la tarjeta</translation>

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # A store with a standby loses its primary while kiosks recharge: two `kioskctl record`
-# loops and a kiosk buying with the simulated terminal, all naming both servers in one
+# loops and a kiosk buying with the stand-in card terminal, all naming both servers in one
 # connection string. The standby is promoted and the kiosks carry on. Afterwards, on
 # the new primary: every recording that reported success is there once, no movement is
 # there twice, every approved card transaction is confirmed with exactly one movement
@@ -39,6 +39,8 @@ KIOSK_PG_PORT=$(ha_primary)
 
 export KIOSK_DB=$KIOSK_TEST_PG_HA KIOSK_DATA_DIR="$data" KIOSK_CONFIG=/dev/null KIOSK_LOCALE=pt_BR
 export KIOSK_TERMINAL_MODE=approve KIOSK_TERMINAL_DELAY_MS=0 KIOSK_TERMINAL_CARD=$card_full
+# The card terminal: our stand-in card-payment library, as the kiosk loads a provider's.
+export KIOSK_TERMINAL_LIBRARY=${KIOSK_TERMINAL_LIBRARY:-$(realpath "$bin")/libclisitef-standin.so} KIOSK_SITEF_TERMINAL=${KIOSK_SITEF_TERMINAL:-KS000001}
 "$bin/kioskctl" init-db
 "$bin/kioskctl" demo-data
 "$bin/kioskctl" demo-files "$data"

@@ -92,8 +92,8 @@ expect_status 0 '^kiosk: healthy' "$data"
 grep -q '^store     ok (' "$work/status.out"
 expect_status 0 '"status":"healthy"' --json "$data"
 grep -q '"journal":{"bytes":0,"open":0,"purchases":0}' "$work/status.out" || { cat "$work/status.out"; exit 1; }
-KIOSK_TERMINAL_MODE=fail expect_status 1 '"status":"degraded"' --json "$data"
-grep -q '"terminal":{"detail":"simulated terminal set to fail' "$work/status.out"
+KIOSK_TERMINAL_LIBRARY="$work/no-such-library.so" expect_status 1 '"status":"degraded"' --json "$data"
+grep -q '"terminal":{"detail":"CliSiTef library [^"]*no-such-library.so[^"]*cannot be loaded' "$work/status.out"
 KIOSK_PRINTER_PORT="$work/no-such-folder/receipts.txt" expect_status 1 '^printer   FAIL' "$data"
 if [[ $engine == SQLITE ]]; then
     KIOSK_DB="Provider=SQLITE;Data Source=$work/missing.db" expect_status 2 '"status":"down"' --json "$data"

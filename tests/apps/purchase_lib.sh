@@ -58,6 +58,8 @@ purchase_setup() {
     trap purchase_cleanup EXIT
     export KIOSK_DATA_DIR="$data" KIOSK_CONFIG=/dev/null KIOSK_LOCALE=pt_BR
     export KIOSK_TERMINAL_MODE=approve KIOSK_TERMINAL_DELAY_MS=0 KIOSK_TERMINAL_CARD=$card_full
+    # The card terminal: our stand-in card-payment library, as the kiosk loads a provider's.
+    export KIOSK_TERMINAL_LIBRARY=${KIOSK_TERMINAL_LIBRARY:-$(realpath "$bin")/libclisitef-standin.so} KIOSK_SITEF_TERMINAL=${KIOSK_SITEF_TERMINAL:-KS000001}
     "$bin/kioskctl" init-db
     "$bin/kioskctl" demo-data
     "$bin/kioskctl" demo-files "$data"
@@ -114,8 +116,7 @@ require_kiosk_ok() {
     [[ $kiosk_status == 0 ]] || { cat "$work/$1.log" >&2; fail "kiosk run $1 ended with status $kiosk_status"; }
 }
 
-# NSU STATE lines of the simulated terminal.
-# Every transaction of the simulated terminal, in the order they were made.
+# NSU STATE lines of the stand-in card terminal, every transaction in the order they were made.
 terminal_states() {
     "$bin/kioskctl" terminal --all "$data" 2>/dev/null | tac | awk '{ print $1, $2 }'
 }

@@ -1,6 +1,6 @@
 // The purchase journal and its settlement: states kept across a crash, a torn last
 // line, and every way a paid purchase is brought to an end (confirmed with exactly
-// one recording, or undone with none), with a fake store and the simulated terminal.
+// one recording, or undone with none), with a fake store and the stand-in card-payment library.
 #include "CancellationSlip.h"
 #include "DateTimeValue.h"
 #include "ExclusiveLock.h"
@@ -9,7 +9,7 @@
 #include "Packets.h"
 #include "PurchaseJournal.h"
 #include "PurchaseSettlement.h"
-#include "SimulatedTerminal.h"
+#include "StandInTerminal.h"
 #include "Wst00001.h"
 
 #include <QFile>
@@ -57,12 +57,12 @@ public:
     }
 };
 
-// Wraps the simulator so a test can make confirm or undo fail.
+// Wraps the stand-in terminal so a test can make confirm or undo fail.
 class FlakyTerminal : public PaymentTerminal
 {
 public:
-    explicit FlakyTerminal(SimulatedTerminal& t) : real(t) {}
-    SimulatedTerminal& real;
+    explicit FlakyTerminal(StandInTerminal& t) : real(t) {}
+    StandInTerminal& real;
     int confirmsFailing = 0;
     int undosFailing = 0;
     TerminalAnswer authorise(const TerminalRequest& r) override { return real.authorise(r); }
@@ -96,7 +96,7 @@ class TestJournal : public QObject
 {
     Q_OBJECT
     std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<SimulatedTerminal> m_sim;
+    std::unique_ptr<StandInTerminal> m_sim;
     std::unique_ptr<FlakyTerminal> m_terminal;
     FakeLedger m_ledger;
     QList<int> m_waits;
@@ -130,12 +130,19 @@ class TestJournal : public QObject
         return QJsonDocument(o).toJson(QJsonDocument::Compact) + '\n';
     }
 
-    // A purchase the terminal approved: pending there, authorised in the journal.
-    PurchaseRecord approvedPurchase(double amount = 25, bool journalled = true)
+    static TerminalRequest sale(double amount)
     {
         TerminalRequest r;
         r.amount = amount;
-        const TerminalAnswer a = m_sim->authorise(r);
+        r.date = QStringLiteral("20261208");
+        r.time = QStringLiteral("101500");
+        return r;
+    }
+
+    // A purchase the terminal approved: pending there, authorised in the journal.
+    PurchaseRecord approvedPurchase(double amount = 25, bool journalled = true)
+    {
+        const TerminalAnswer a = m_sim->authorise(sale(amount));
         PurchaseRecord p;
         p.nsu = a.nsu;
         p.CDFILIAL = QStringLiteral("0001");
@@ -186,8 +193,7 @@ private slots:
     void init()
     {
         m_dir = std::make_unique<QTemporaryDir>();
-        m_sim = std::make_unique<SimulatedTerminal>(TerminalSettings(), m_dir->filePath(QStringLiteral("tx.jsonl")),
-                                                    [](int) {});
+        m_sim = std::make_unique<StandInTerminal>(QDir(m_dir->path()));
         m_terminal = std::make_unique<FlakyTerminal>(*m_sim);
         m_ledger = FakeLedger();
         m_waits.clear();
@@ -283,9 +289,7 @@ private slots:
         order.packet = Packets::movement({}, 0);
         if (orderJournalled)
             PurchaseJournal(journalFile()).write(order, PurchaseState::Ordered);
-        TerminalRequest r;
-        r.amount = 25;
-        const QString nsu = m_sim->authorise(r).nsu; // approved; then the kiosk died or the journal was lost
+        const QString nsu = m_sim->authorise(sale(25)).nsu; // approved; then the kiosk died or the journal was lost
         if (inStore)
             m_ledger.movements << FakeLedger::key(nsu, QStringLiteral("0001"), QStringLiteral("002"));
 

@@ -10,7 +10,7 @@
 #include "KioskError.h"
 #include "PurchaseJournal.h"
 #include "RecSaldoDataSets.h"
-#include "SimulatedTerminal.h"
+#include "StandInTerminal.h"
 #include "WaitWindow.h"
 #include "Wst00001.h"
 #include "Wst00002.h"
@@ -20,7 +20,11 @@
 #include <QDir>
 #include <QFile>
 #include <QMutex>
+#include <QScopeGuard>
 #include <QtTest>
+
+// A value of the current row of the test's table.
+#define ROW(Type, name) (*static_cast<Type*>(QTest::qData(#name, ::qMetaTypeId<Type>())))
 
 namespace
 {
@@ -115,7 +119,7 @@ DataPacket receiptTypes(bool withDebit)
     return p;
 }
 
-// A whole recharge screen with a simulated terminal, the printer fake, and
+// A whole recharge screen with the stand-in terminal, the printer fake, and
 // recording retries that do not wait but say what the wait window showed.
 struct Purchase {
     explicit Purchase(ReceiptTypes types = ReceiptTypes::CreditAndDebit) : s(3)
@@ -126,15 +130,14 @@ struct Purchase {
         Wst00001::CriaDedicado = recordingCriaDedicado;
         Wst00001::Compr_CredPessoal = fakePrinter;
         Wst00001::printCancellationSlip = fakeSlipPrinter;
-        TerminalSettings settings;
-        terminal = std::make_shared<SimulatedTerminal>(
-            settings, s.data.filePath(QStringLiteral("terminal.jsonl")), [this](int) {
-                onScreenThread([this] {
-                    terminalPrompts << (Wst00002::current() ? Wst00002::current()->text() : QString());
-                    if (whileTerminalWaits)
-                        whileTerminalWaits();
-                });
+        terminal = std::make_shared<StandInTerminal>(QDir(s.data.path()));
+        terminal->atEachWait([this] {
+            onScreenThread([this] {
+                terminalPrompts << (Wst00002::current() ? Wst00002::current()->text() : QString());
+                if (whileTerminalWaits)
+                    whileTerminalWaits();
             });
+        });
         Wst00001::setPaymentTerminal(terminal);
 
         ParametrosZel& p = s.screen->parametros;
@@ -213,7 +216,7 @@ struct Purchase {
     // every balance the sum of its statement lines.
     void verifyNothingLost()
     {
-        for (const SimulatedTerminal::Transaction& t : terminal->transactions()) {
+        for (const TerminalTransactionsFile::Transaction& t : terminal->transactions()) {
             if (t.state == TerminalState::Confirmed)
                 QCOMPARE(movements(t.nsu), 1);
             else if (t.state == TerminalState::Undone || t.state == TerminalState::Declined)
@@ -272,7 +275,7 @@ struct Purchase {
     }
 
     ScreenUnderTest s;
-    std::shared_ptr<SimulatedTerminal> terminal;
+    std::shared_ptr<StandInTerminal> terminal;
     QStringList terminalPrompts; // what the wait window showed at each of the terminal's waits
     std::function<void()> whileTerminalWaits;
     QList<int> sleeps;
@@ -365,7 +368,7 @@ private slots:
             atPanel = [&] { screen.runHandler([&] { screen.tmrPadraoTimer(&screen); }); };
             break;
         case TerminalFailure:
-            p.terminal->settings().mode = QStringLiteral("decline");
+            HostConfig::instance().terminal().mode = QStringLiteral("decline");
             break;
         default:
             break;
@@ -485,7 +488,7 @@ private slots:
         else if (end == QLatin1String("declined"))
             p.s.messages.nextAnswer = false;
         else if (end == QLatin1String("terminal refused"))
-            p.terminal->settings().mode = QStringLiteral("decline");
+            HostConfig::instance().terminal().mode = QStringLiteral("decline");
         else if (end == QLatin1String("printer failure"))
             calls.printerError = QStringLiteral("Impressora sem papel");
         else if (end == QLatin1String("undone"))
@@ -583,6 +586,46 @@ private slots:
         p.verifyNothingLost();
     }
 
+    // The card type chooses the payment server's function, and the card payment's own receipt
+    // (the stand-in's names the function) follows ours on the same printer; when it cannot be
+    // printed the credit still stands and the consumer is told.
+    void cardTypeChoosesTheFunctionAndTheTefReceiptFollows_data()
+    {
+        QTest::addColumn<QString>("card");
+        QTest::addColumn<QString>("printer"); // every port goes there; empty: the receipt's own
+        QTest::addColumn<QString>("printed");
+        QTest::addColumn<QStringList>("notices");
+        QTest::newRow("credit") << "blbCredit" << "" << "CREDITO A VISTA" << QStringList{};
+        QTest::newRow("debit") << "blbDebt" << "" << "DEBITO A VISTA" << QStringList{};
+        QTest::newRow("printer gone") << "blbDebt" << "/nonexistent/receipts.txt" << ""
+                                      << QStringList{"Comprovante não impresso. O crédito foi registrado."};
+    }
+    void cardTypeChoosesTheFunctionAndTheTefReceiptFollows()
+    {
+        QFETCH(QString, printer);
+        QFETCH(QString, printed);
+        Purchase p;
+        HostConfig::instance().printer().allPorts = printer;
+        const auto restore = qScopeGuard([] { HostConfig::instance().printer().allPorts.clear(); });
+        p.ready();
+        p.pressOk(ROW(QString, card));
+
+        const auto t = p.terminal->transactions();
+        QCOMPARE(t.size(), 1);
+        QCOMPARE(t.first().state, TerminalState::Confirmed);
+        QCOMPARE(p.movements(t.first().nsu), 1);
+        QCOMPARE(p.s.messages.notices, ROW(QStringList, notices));
+        QFile file(p.s.data.filePath(QStringLiteral("receipts-COM1.txt"))); // the receipt's port
+        const QString text = file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+        QCOMPARE(text.contains(QStringLiteral("VIA CLIENTE")), !printed.isEmpty());
+        if (!printed.isEmpty()) {
+            QVERIFY2(text.contains(printed) && text.contains(t.first().nsu), qPrintable(text));
+            QVERIFY(text.contains(QStringLiteral("4111**1111")) && !text.contains(QStringLiteral("4111111111")));
+            QVERIFY(!text.contains(QStringLiteral("VIA ESTABELECIMENTO"))); // the store's copy is kept apart
+        }
+        p.verifyNothingLost();
+    }
+
     void packetAndRecordingCarryThePurchase_data()
     {
         QTest::addColumn<QString>("bankCode");
@@ -604,7 +647,7 @@ private slots:
         QFETCH(QVariant, bankField);
         QFETCH(QVariant, originalType);
         Purchase p;
-        p.terminal->settings().bankCode = bankCode;
+        HostConfig::instance().terminal().bankCode = bankCode;
         calls.cardNumberOut = QStringLiteral("5500000000000004"); // a terminal that forgot to mask it
         p.ready();
         p.pressOk(card);

@@ -6,7 +6,7 @@
 #include "ModuleFixture.h"
 #include "Packets.h"
 #include "PurchaseJournal.h"
-#include "SimulatedTerminal.h"
+#include "StandInTransactions.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
@@ -56,7 +56,7 @@ private slots:
         ModuleFixture f;
         f.seedBranch(2);
         QTemporaryDir dir;
-        QList<SimulatedTerminal::Transaction> card;
+        QList<StandInTransactions::Transaction> card;
         QList<JournalEntry> journal;
         for (const auto& [nsu, amount] :
              {std::pair{QStringLiteral("N1"), 40.0}, std::pair{QStringLiteral("N2"), 25.0}}) {
@@ -69,14 +69,14 @@ private slots:
                                  QString(), QString(), QString(), turn, DateTimeValue::fromDate(day));
             QVERIFY2(!r.isValid(), qPrintable(r.toString()));
             const bool undone = change == QLatin1String("undo ") + nsu || change == QLatin1String("reverse ") + nsu;
-            card << SimulatedTerminal::Transaction{nsu,
-                                                   undone ? TerminalState::Undone : TerminalState::Confirmed,
-                                                   change == QLatin1String("amount ") + nsu ? amount + 1 : amount,
-                                                   {},
-                                                   {},
-                                                   {},
-                                                   Clock::instance().now(),
-                                                   {}};
+            card << StandInTransactions::Transaction{nsu,
+                                                     undone ? TerminalState::Undone : TerminalState::Confirmed,
+                                                     change == QLatin1String("amount ") + nsu ? amount + 1 : amount,
+                                                     {},
+                                                     {},
+                                                     {},
+                                                     Clock::instance().now(),
+                                                     {}};
             JournalEntry e{{}, undone ? PurchaseState::Undone : PurchaseState::Confirmed, {}, Clock::instance().now()};
             e.purchase.nsu = nsu;
             e.purchase.CDFILIAL = QStringLiteral("0001");
@@ -92,7 +92,7 @@ private slots:
             QVERIFY2(!r.isValid(), qPrintable(r.toString()));
         }
         if (change == QLatin1String("pay N3"))
-            card << SimulatedTerminal::Transaction{
+            card << StandInTransactions::Transaction{
                 QStringLiteral("N3"), TerminalState::Confirmed, 10.0, {}, {}, {}, QDateTime(day, QTime(11, 0)), {}};
         if (change.startsWith(QLatin1String("forge"))) // by hand with a kiosk's rights: a movement made up, or N1's
             f.store->exec(
@@ -104,7 +104,7 @@ private slots:
                              ? QStringLiteral("(SELECT NRSEQUMOVI FROM MOVCAIXA WHERE CDNSUHOSTTEF = 'N1')")
                              : QStringLiteral("'0000009999'")));
         const QString terminalFile = dir.filePath(QStringLiteral("terminal-transactions.db"));
-        SimulatedTerminal(TerminalSettings(), terminalFile, [](int) {}).importTransactions(card);
+        StandInTransactions(TerminalSettings(), terminalFile).importTransactions(card);
         const QString journalFile = dir.filePath(QStringLiteral("purchase-journal.db"));
         PurchaseJournal(journalFile).importEntries(journal);
 

@@ -8,7 +8,7 @@
 #include "ModuleFixture.h"
 #include "Packets.h"
 #include "PurchaseRecovery.h"
-#include "SimulatedTerminal.h"
+#include "StandInTerminal.h"
 #include "StoreLedger.h"
 #include "Wst00001.h"
 
@@ -42,30 +42,45 @@ PurchaseRecord purchase(const QString& nsu, double amount, double when = day + 0
     return p;
 }
 
-// The simulated terminal with a pause point around its pending list: what another process
+// The stand-in terminal with a pause point around its pending list: what another process
 // does while a settler asks for it runs there, once, before or after the list is taken.
-class PausingTerminal : public SimulatedTerminal
+class PausingTerminal : public StandInTerminal
 {
 public:
-    using SimulatedTerminal::SimulatedTerminal;
+    using StandInTerminal::StandInTerminal;
     std::function<void()> meanwhile;
     bool afterList = false;
     QList<PendingTransaction> pending() override
     {
         if (meanwhile && !afterList)
             std::exchange(meanwhile, {})();
-        const QList<PendingTransaction> list = SimulatedTerminal::pending();
+        const QList<PendingTransaction> list = StandInTerminal::pending();
         if (meanwhile)
             std::exchange(meanwhile, {})();
         return list;
     }
 };
 
-QString authorise(PaymentTerminal& terminal, double amount)
+TerminalRequest sale(double amount)
 {
     TerminalRequest request;
     request.amount = amount;
-    return terminal.authorise(request).nsu;
+    request.date = QStringLiteral("20261208");
+    request.time = QStringLiteral("100000");
+    return request;
+}
+
+// The stand-in on `file` for its transactions.
+TerminalSettings transactionsIn(const QString& file)
+{
+    TerminalSettings settings;
+    settings.transactionsFile = file;
+    return settings;
+}
+
+QString authorise(PaymentTerminal& terminal, double amount)
+{
+    return terminal.authorise(sale(amount)).nsu;
 }
 
 // An order of till 0001/001 as the kiosk journals it before asking the terminal: an id, no NSU.
@@ -204,18 +219,16 @@ private slots:
         ModuleFixture f;
         f.seedBranch(1);
         QTemporaryDir dir;
-        auto terminal = std::make_shared<SimulatedTerminal>(TerminalSettings(),
-                                                            dir.filePath(QStringLiteral("tx.jsonl")), [](int) {});
+        auto terminal = std::make_shared<StandInTerminal>(QDir(dir.path()));
         Wst00001::setPaymentTerminal(terminal);
-        TerminalRequest request;
         const QString journalFile = dir.filePath(QStringLiteral("purchase-journal.jsonl"));
         PurchaseJournal journal(journalFile);
 
-        request.amount = 25; // killed after approval: nothing in the store yet
-        const PurchaseRecord a = purchase(terminal->authorise(request).nsu, 25);
+        // killed after approval: nothing in the store yet
+        const PurchaseRecord a = purchase(terminal->authorise(sale(25)).nsu, 25);
         journal.write(a, PurchaseState::Authorised);
-        request.amount = 10; // killed after the recording committed, before the journal said so
-        const PurchaseRecord b = purchase(terminal->authorise(request).nsu, 10);
+        // killed after the recording committed, before the journal said so
+        const PurchaseRecord b = purchase(terminal->authorise(sale(10)).nsu, 10);
         journal.write(b, PurchaseState::Authorised);
         QCOMPARE(StoreLedger().record(b), QString());
         clock.advanceMs(1000); // the settlement records `a` a moment later
@@ -248,7 +261,7 @@ private slots:
         QFETCH(bool, beforeList);
         QFETCH(bool, kioskAlive);
         Scene s;
-        PausingTerminal terminal(TerminalSettings(), s.dir.filePath(QStringLiteral("tx.db")), [](int) {});
+        PausingTerminal terminal(QDir(s.dir.path()), transactionsIn(s.dir.filePath(QStringLiteral("tx.db"))));
         const PurchaseRecord order = orderOf(25);
         ExclusiveLock kiosk(s.journal.lockFile(order));
         PurchaseRecord paid;
@@ -290,7 +303,7 @@ private slots:
         QFETCH(bool, journalKept);
         Scene s;
         const QString txFile = s.dir.filePath(QStringLiteral("tx.db"));
-        std::optional<SimulatedTerminal> terminal(std::in_place, TerminalSettings(), txFile, [](int) {});
+        std::optional<StandInTerminal> terminal(std::in_place, QDir(s.dir.path()), transactionsIn(txFile));
         const PurchaseRecord earlier =
             purchase(authorise(*terminal, 10), 10, DateTimeValue::fromDateTime(s.clock.now()));
         QCOMPARE(s.ledger.record(earlier), QString());
@@ -301,7 +314,7 @@ private slots:
         for (const QString& name : QDir(s.dir.path()).entryList({QStringLiteral("tx.db*")}, QDir::Files))
             QVERIFY(QFile::remove(s.dir.filePath(name))); // the terminal's files are lost
         s.clock.advanceMs(30 * 60 * 1000);
-        terminal.emplace(TerminalSettings(), txFile, [](int) {});
+        terminal.emplace(QDir(s.dir.path()), transactionsIn(txFile));
         s.journal.write(orderOf(amount), PurchaseState::Ordered); // then approved, then killed
         const QString nsu = authorise(*terminal, amount);
         QCOMPARE(nsu, earlier.nsu);
@@ -335,7 +348,7 @@ private slots:
         QFETCH(QString, outcome);
         Scene s;
         const QString file = s.dir.filePath(QStringLiteral("purchase-journal.db"));
-        SimulatedTerminal terminal(TerminalSettings(), s.dir.filePath(QStringLiteral("tx.db")), [](int) {});
+        StandInTerminal terminal(QDir(s.dir.path()), transactionsIn(s.dir.filePath(QStringLiteral("tx.db"))));
         const QString nsu = terminalKnows ? authorise(terminal, 25) : QStringLiteral("000000009999");
         const PurchaseRecord p = purchase(nsu, 25, DateTimeValue::fromDateTime(s.clock.now()));
         if (inStore)

@@ -1,15 +1,16 @@
 // Our own library with the CliSiTef C interface, for the demo and the tests: the kiosk
-// loads it through the same dlopen path as the payment provider's library. It plays the
-// simulated terminal's answers (approve, decline, no communication, the card holder's
-// time) on the simulator's durable transactions file, keyed by fiscal document, and asks
-// the prompts of its configured script first. It reads the kiosk's [terminal] settings
-// (it runs in the kiosk's process). It never hands out a card number unmasked.
+// loads it through the same dlopen path as the payment provider's library. It answers as
+// the kiosk's [terminal] settings say (approve, decline, no communication, the card
+// holder's time; it runs in the kiosk's process), keeps its transactions in a durable
+// file keyed by fiscal document (StandInTransactions), and asks the prompts of its
+// configured script first. It never hands out a card number unmasked.
 
 #include "CardNumberMask.h"
 #include "CliSiTefInterface.h"
 #include "EventPause.h"
 #include "HostConfig.h"
-#include "SimulatedTerminal.h"
+#include "StandInTransactions.h"
+#include "TerminalTransactionsFile.h"
 #include "StandInScript.h"
 #include "TerminalLogging.h"
 
@@ -54,9 +55,9 @@ QString text(const char* s)
     return s ? QString::fromUtf8(s) : QString();
 }
 
-SimulatedTerminal simulator()
+StandInTransactions transactionsFile()
 {
-    return SimulatedTerminal(HostConfig::instance().terminal(), SimulatedTerminal::defaultFile(), [](int) {});
+    return StandInTransactions(HostConfig::instance().terminal(), TerminalTransactionsFile::defaultFile());
 }
 
 // Waits the card holder's time: on the kiosk's own thread with its events flowing, on a
@@ -70,6 +71,16 @@ void pause(int ms)
     else
         QThread::msleep(ulong(ms));
 }
+
+// What the stand-in shows the consumer, in the kiosk's language as a provider's library
+// in that language would.
+QString says(const char* text)
+{
+    return QCoreApplication::translate("StandInLibrary", text);
+}
+// The answers of its transactions file, marked for translation here.
+[[maybe_unused]] const char* const answerTexts[] = {QT_TRANSLATE_NOOP("StandInLibrary", "Transação negada"),
+                                                    QT_TRANSLATE_NOOP("StandInLibrary", "Valor inválido")};
 
 StandInStep step(int command, const QString& text, long type = Field::none)
 {
@@ -110,7 +121,7 @@ QString receipt(const char* copy, const Sale& s, const TerminalAnswer& a, const 
              a.nsu, a.authorisation, s.document.coupon, s.document.date, s.document.time);
 }
 
-// Runs the simulator's authorisation and queues what the library hands back.
+// Authorises on the transactions file and queues what the library hands back.
 void authorise(Sale& s)
 {
     const TerminalSettings& settings = HostConfig::instance().terminal();
@@ -121,10 +132,10 @@ void authorise(Sale& s)
     request.operatorId = s.operatorId;
     request.document = s.document;
     request.description = QStringLiteral("documento %1 de %2").arg(s.document.coupon, s.document.date);
-    const TerminalAnswer a = simulator().authorise(request);
+    const TerminalAnswer a = transactionsFile().authorise(request);
     if (!a.approved) {
         s.end = a.resultCode == 5 ? 5 : Result::noCommunication;
-        s.steps.push_back(step(Command::bothMessage, a.text));
+        s.steps.push_back(step(Command::bothMessage, a.resultCode == 5 ? says(a.text.toUtf8().constData()) : a.text));
         return;
     }
     const QString card = CardNumberMask::mask(settings.cardNumber);
@@ -137,7 +148,7 @@ void authorise(Sale& s)
     s.steps.push_back(step(Command::value, a.network, Field::cardBrand));
     s.steps.push_back(step(Command::value, receipt("VIA CLIENTE", s, a, card), Field::customerReceipt));
     s.steps.push_back(step(Command::value, receipt("VIA ESTABELECIMENTO", s, a, card), Field::storeReceipt));
-    s.steps.push_back(step(Command::bothMessage, QStringLiteral("Transação aprovada")));
+    s.steps.push_back(step(Command::bothMessage, says(QT_TRANSLATE_NOOP("StandInLibrary", "Transação aprovada"))));
     s.end = Result::ok;
 }
 
@@ -236,9 +247,9 @@ STANDIN_EXPORT int IniciaFuncaoSiTefInterativo(int funcao, char* valor, char* cu
         s.steps.push_back(step(Command::menu, QStringLiteral("1:Crédito;2:Débito"), 1));
         s.steps.push_back(step(Command::clearMenuTitle, QString()));
     }
-    s.steps.push_back(step(Command::bothMessage, QStringLiteral("Insira ou aproxime o cartão")));
+    s.steps.push_back(step(Command::bothMessage, says(QT_TRANSLATE_NOOP("StandInLibrary", "Insira ou aproxime o cartão"))));
     addWait(s.steps, settings.delayMs / 2);
-    s.steps.push_back(step(Command::bothMessage, QStringLiteral("Digite a senha")));
+    s.steps.push_back(step(Command::bothMessage, says(QT_TRANSLATE_NOOP("StandInLibrary", "Digite a senha"))));
     addWait(s.steps, settings.delayMs - settings.delayMs / 2);
     s.steps.push_back(step(Command::value, QString(), Field::authorising));
     StandInStep authorisation;
@@ -308,8 +319,8 @@ STANDIN_EXPORT void FinalizaFuncaoSiTefInterativo(short confirma, char* cupomFis
     if (!configured || !cupomFiscal || !dataFiscal)
         return;
     try {
-        SimulatedTerminal terminal = simulator();
-        for (const SimulatedTerminal::Transaction& t : terminal.ofDocument({text(cupomFiscal), text(dataFiscal), {}})) {
+        StandInTransactions terminal = transactionsFile();
+        for (const StandInTransactions::Transaction& t : terminal.ofDocument({text(cupomFiscal), text(dataFiscal), {}})) {
             if (t.state != TerminalState::Pending)
                 continue;
             if (confirma == 1)
@@ -329,9 +340,9 @@ STANDIN_EXPORT int ObtemQuantidadeTransacoesPendentes(char* dataFiscal, char* cu
         return Result::notConfigured;
     if (!dataFiscal || !cupomFiscal)
         return Result::missingParameter;
-    QList<SimulatedTerminal::Transaction> list;
+    QList<StandInTransactions::Transaction> list;
     try {
-        list = simulator().ofDocument({text(cupomFiscal), text(dataFiscal), {}});
+        list = transactionsFile().ofDocument({text(cupomFiscal), text(dataFiscal), {}});
     } catch (const std::exception& e) {
         qCWarning(lcTerminal) << "stand-in library:" << e.what();
         return internalError;
@@ -339,5 +350,5 @@ STANDIN_EXPORT int ObtemQuantidadeTransacoesPendentes(char* dataFiscal, char* cu
     if (list.isEmpty())
         return Result::documentNotFound;
     return int(std::count_if(list.cbegin(), list.cend(),
-                             [](const SimulatedTerminal::Transaction& t) { return t.state == TerminalState::Pending; }));
+                             [](const StandInTransactions::Transaction& t) { return t.state == TerminalState::Pending; }));
 }

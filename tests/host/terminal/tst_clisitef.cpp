@@ -2,7 +2,7 @@
 // library: every prompt kind, giving up at each, the endings, settling after a crash.
 #include "CliSiTefTerminal.h"
 #include "HostConfig.h"
-#include "SimulatedTerminal.h"
+#include "TerminalTransactionsFile.h"
 #include "TerminalPrompter.h"
 
 #include <QTemporaryDir>
@@ -77,9 +77,9 @@ class TestCliSiTef : public QObject
         r.function = function;
         return r;
     }
-    static SimulatedTerminal standInFile()
+    static TerminalTransactionsFile standInFile()
     {
-        return SimulatedTerminal(HostConfig::instance().terminal(), SimulatedTerminal::defaultFile());
+        return TerminalTransactionsFile(TerminalTransactionsFile::defaultFile());
     }
 
 private slots:

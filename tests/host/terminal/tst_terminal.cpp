@@ -1,11 +1,12 @@
-// Payment terminal package: card number masking, the simulator's answers and the
+// Payment terminal package: card number masking, the stand-in library's answers and the
 // durability of its transactions, CriaDedicado's outputs, the [terminal] settings,
 // and the module loading its sibling packages.
 #include "CardNumberMask.h"
 #include "DurableFile.h"
 #include "HostConfig.h"
 #include "KioskError.h"
-#include "SimulatedTerminal.h"
+#include "StandInTerminal.h"
+#include "StandInTransactions.h"
 #include "Wst00001.h"
 
 #include <QScopeGuard>
@@ -38,6 +39,15 @@ struct TerminalCall {
             0, QStringLiteral("[Compra de Créd,00000000,1,25,00]"));
     }
 };
+
+// A transaction's state in the stand-in's file; nothing when the file does not hold it.
+std::optional<TerminalState> stateOf(const StandInTransactions& t, const QString& nsu)
+{
+    for (const StandInTransactions::Transaction& x : t.transactions())
+        if (x.nsu == nsu)
+            return x.state;
+    return std::nullopt;
+}
 
 int loadedWst(struct dl_phdr_info* info, size_t, void* data)
 {
@@ -108,19 +118,15 @@ private slots:
     {
         QTemporaryDir dir;
         const QString file = dir.filePath(QStringLiteral("tx.jsonl"));
-        QList<int> waits;
         TerminalSettings settings;
-        settings.delayMs = 1500;
-        SimulatedTerminal terminal(settings, file, [&](int ms) { waits.append(ms); });
+        StandInTransactions terminal(settings, file);
 
         const TerminalAnswer a = terminal.authorise(request(25));
         const TerminalAnswer b = terminal.authorise(request(10));
         const TerminalAnswer c = terminal.authorise(request(7.5));
         QVERIFY(a.approved && b.approved && c.approved);
-        // The card holder's time, half at the card prompt and half at the PIN prompt.
-        QCOMPARE(waits, QList<int>({750, 750, 750, 750, 750, 750}));
         QVERIFY(a.nsu != b.nsu && b.nsu != c.nsu);
-        QCOMPARE(terminal.status(a.nsu), TerminalState::Pending);
+        QCOMPARE(stateOf(terminal, a.nsu), TerminalState::Pending);
         terminal.confirm(a.nsu);
         terminal.confirm(a.nsu); // repeated: harmless
         terminal.undo(b.nsu);
@@ -129,11 +135,13 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(TerminalError, terminal.confirm(QStringLiteral("999")));
 
         // A second process (the technician's tool) sees the same states, and carries on numbering.
-        SimulatedTerminal reopened(settings, file, [](int) {});
-        QCOMPARE(reopened.status(a.nsu), TerminalState::Confirmed);
-        QCOMPARE(reopened.status(b.nsu), TerminalState::Undone);
-        QCOMPARE(reopened.status(c.nsu), TerminalState::Pending);
-        QCOMPARE(reopened.status(QStringLiteral("999")), std::nullopt);
+        StandInTransactions reopened(settings, file);
+        QCOMPARE(stateOf(reopened, a.nsu), TerminalState::Confirmed);
+        QCOMPARE(stateOf(reopened, b.nsu), TerminalState::Undone);
+        QCOMPARE(stateOf(reopened, c.nsu), TerminalState::Pending);
+        QCOMPARE(stateOf(reopened, QStringLiteral("999")), std::nullopt);
+        // The technician's reader sees them too.
+        QCOMPARE(TerminalTransactionsFile(terminal.file()).recent(1).first().nsu, c.nsu);
         const auto list = reopened.transactions();
         QCOMPARE(list.size(), 3);
         QCOMPARE(list.at(0).amount, 25.0);
@@ -144,7 +152,7 @@ private slots:
         QTemporaryDir other;
         QSet<QString> prefixes{d.nsu.left(3)};
         for (const char* kiosk : {"k2", "k3"}) {
-            SimulatedTerminal next(TerminalSettings(), other.filePath(QLatin1String(kiosk) + QStringLiteral(".jsonl")));
+            StandInTransactions next(TerminalSettings(), other.filePath(QLatin1String(kiosk) + QStringLiteral(".jsonl")));
             const QString first = next.authorise(request(5)).nsu;
             QCOMPARE(first.size(), 12);
             prefixes.insert(first.left(3));
@@ -188,10 +196,9 @@ private slots:
         }
         QString last;
         {
-            SimulatedTerminal terminal(TerminalSettings(), legacy, [](int) {});
-            QCOMPARE(terminal.status(QStringLiteral("100000000041")), TerminalState::Pending);
-            QCOMPARE(terminal.pending().size(), 1);
-            QCOMPARE(terminal.pending().first().nsu, QStringLiteral("100000000041"));
+            StandInTransactions terminal(TerminalSettings(), legacy);
+            QCOMPARE(stateOf(terminal, QStringLiteral("100000000041")), TerminalState::Pending);
+            QCOMPARE(stateOf(terminal, QStringLiteral("100000000042")), TerminalState::Confirmed);
             last = terminal.authorise(request(5)).nsu;
             QVERIFY(last.toLongLong() > 100000000042LL);
         }
@@ -211,22 +218,23 @@ private slots:
         }
         if (damage == QLatin1String("garbage")) {
             // A damaged file is not opened over: the kiosk says so and a technician moves it aside.
-            QVERIFY_THROWS_EXCEPTION(KioskError, SimulatedTerminal(TerminalSettings(), legacy, [](int) {}).count());
+            QVERIFY_THROWS_EXCEPTION(KioskError, StandInTransactions(TerminalSettings(), legacy).transactions());
             QFile::remove(db);
         }
-        SimulatedTerminal again(TerminalSettings(), legacy, [](int) {});
+        StandInTransactions again(TerminalSettings(), legacy);
         const QString next = again.authorise(request(5)).nsu;
         QVERIFY2(next.toLongLong() > last.toLongLong(), qPrintable(next + " after " + last));
     }
 
+    // Through the kiosk's terminal on the stand-in library: what the terminal's display says
+    // while it works, and what reaches the stand-in's file.
     void declinesAndFailures()
     {
-        QTemporaryDir dir;
-        const QString file = dir.filePath(QStringLiteral("tx.jsonl"));
+        QTemporaryDir root;
+        const QDir dir(root.path());
         TerminalSettings settings;
         settings.mode = QStringLiteral("decline");
-        SimulatedTerminal declining(settings, file, [](int) {});
-        // What the terminal's display says while it works, as the kiosk shows it.
+        StandInTerminal declining(dir, settings);
         QStringList prompts;
         declining.setDisplay([&](const QString& prompt) { prompts << prompt; });
         const TerminalAnswer declined = declining.authorise(request(25));
@@ -236,8 +244,8 @@ private slots:
         QCOMPARE(declining.transactions().at(0).state, TerminalState::Declined);
 
         settings.mode = QStringLiteral("approve");
-        SimulatedTerminal approving(settings, file, [](int) {});
-        QVERIFY(!approving.authorise(request(0)).approved); // nothing to charge
+        StandInTerminal approving(dir, settings);
+        QVERIFY(!approving.authorise(request(0)).approved); // nothing to charge: never reaches the library
         QVERIFY(!approving.authorise(request(-3)).approved);
         prompts.clear();
         approving.setDisplay([&](const QString& prompt) { prompts << prompt; });
@@ -246,14 +254,14 @@ private slots:
 
         settings.mode = QStringLiteral("fail");
         settings.errorText = QStringLiteral("Sem conexão com o servidor");
-        SimulatedTerminal failing(settings, file, [](int) {});
+        StandInTerminal failing(dir, settings);
         prompts.clear();
         failing.setDisplay([&](const QString& prompt) { prompts << prompt; });
         const TerminalAnswer failed = failing.authorise(request(25));
         QVERIFY(!failed.approved);
         QCOMPARE(failed.text, settings.errorText);
-        QCOMPARE(prompts, (QStringList{"Insira ou aproxime o cartão", "Sem conexão com o servidor"}));
-        QCOMPARE(failing.transactions().size(), 4); // a failure never reached the server
+        QCOMPARE(prompts, (QStringList{"Insira ou aproxime o cartão", "Digite a senha", "Sem conexão com o servidor"}));
+        QCOMPARE(failing.transactions().size(), 2); // a failure never reached the server
     }
 
     void criaDedicadoOutputs_data()
@@ -286,8 +294,7 @@ private slots:
         settings.mode = mode;
         settings.bankCode = bankCode;
         settings.cardNumber = QStringLiteral("5555444433331111");
-        auto terminal =
-            std::make_shared<SimulatedTerminal>(settings, dir.filePath(QStringLiteral("tx.jsonl")), [](int) {});
+        auto terminal = std::make_shared<StandInTerminal>(QDir(dir.path()), settings);
         Wst00001::setPaymentTerminal(terminal);
         Wst00001::InstanciaFuncoes_Pgt00000();
         TerminalCall call;
@@ -299,7 +306,7 @@ private slots:
             QCOMPARE(call.bank, bankCode);
             QCOMPARE(call.code, 0);
             QCOMPARE(terminal->status(call.nsu), TerminalState::Pending);
-            QCOMPARE(terminal->transactions().at(0).description, QStringLiteral("[Compra de Créd,00000000,1,25,00]"));
+            QCOMPARE(terminal->transactions().at(0).amount, 25.0);
         } else {
             QVERIFY(call.nsu.isEmpty());
             QVERIFY(call.card.isEmpty());
@@ -316,8 +323,7 @@ private slots:
         QCOMPARE(calls, 1);
         Wst00001::restoreDefaults();
         QTemporaryDir dir;
-        Wst00001::setPaymentTerminal(
-            std::make_shared<SimulatedTerminal>(TerminalSettings(), dir.filePath(QStringLiteral("t")), [](int) {}));
+        Wst00001::setPaymentTerminal(std::make_shared<StandInTerminal>(QDir(dir.path())));
         Wst00001::InstanciaFuncoes_Pgt00000();
         QCOMPARE(calls, 1);
         Wst00001::setPaymentTerminal(nullptr);
@@ -333,10 +339,15 @@ private slots:
                 "library = /opt/clisitef/libclisitef.so\nstore = 12345678\nterminal = KS000001\n"
                 "[printer]\nport.COM1 = tcp://10.0.0.20:9100\nfiscalDate = 2026-12-07\n");
         f.close();
-        // The tests' environment chooses the simulator; here the file does.
+        // The tests' environment chooses the stand-in library; here the file does.
         const QByteArray testMode = qgetenv("KIOSK_TERMINAL_MODE");
+        const QByteArray testLibrary = qgetenv("KIOSK_TERMINAL_LIBRARY");
         qunsetenv("KIOSK_TERMINAL_MODE");
-        auto restoreMode = qScopeGuard([&] { qputenv("KIOSK_TERMINAL_MODE", testMode); });
+        qunsetenv("KIOSK_TERMINAL_LIBRARY");
+        auto restoreMode = qScopeGuard([&] {
+            qputenv("KIOSK_TERMINAL_MODE", testMode);
+            qputenv("KIOSK_TERMINAL_LIBRARY", testLibrary);
+        });
         qputenv("KIOSK_TERMINAL_DELAY_MS", "50");
         qputenv("KIOSK_SITEF_TERMINAL", "KS000002");
         HostConfig::instance().load(conf);

@@ -3,7 +3,7 @@
 #include <QString>
 #include <QtGlobal>
 
-// The simulated card-payment server's last NSU, in a file of its own beside its
+// The stand-in card-payment library's last NSU, in a file of its own beside its
 // transactions: replaced atomically and synced before a number is handed out, so
 // that no number is ever handed out twice, even when the transactions file is
 // lost or damaged. A counter file that cannot be read counts as 0; the caller
