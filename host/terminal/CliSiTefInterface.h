@@ -103,32 +103,36 @@ inline constexpr int qrCodeFooter = 52;    // text under the QR code
 } // namespace Command
 
 // Field types (tipoCampo) of the values the loop hands back with command 0. Not every
-// one comes with every transaction; unknown ones are ignored.
+// one comes with every transaction; unknown ones are ignored. The provider's table of
+// field types could be read only in part: -1 to 2 and 100 are as it gives them; the
+// numbers marked "unconfirmed" are the commonly used ones, not seen in that table, and
+// must be checked against the provider's full table (in homologation) before going
+// live. The kiosk reads them from here only, so a correction is one line.
 namespace Field
 {
 inline constexpr long none = -1;
-inline constexpr long authorising = 0;     // data collected, now asking the server
+inline constexpr long authorising = 0;       // data collected, now asking the server
 inline constexpr long confirmationData = 1;
-inline constexpr long modality = 100;
-inline constexpr long transactionTime = 105; // AAAAMMDDhhmmss
-inline constexpr long customerReceipt = 121;
-inline constexpr long storeReceipt = 122;
-inline constexpr long institution = 131;   // the institution's index: what the store records as the bank
-inline constexpr long cardBrand = 132;
-inline constexpr long nsuSiTef = 133;
-inline constexpr long nsuHost = 134;
-inline constexpr long authorisation = 135;
-inline constexpr long cardBin = 136;
-inline constexpr long institutionName = 156;
-inline constexpr long networkCode = 158;
+inline constexpr long modality = 100;        // payment method "xxnn": group, sub-group
+inline constexpr long transactionTime = 105; // AAAAMMDDhhmmss; unconfirmed
+inline constexpr long customerReceipt = 121; // the customer's copy; unconfirmed
+inline constexpr long storeReceipt = 122;    // the establishment's copy; unconfirmed
+inline constexpr long institution = 131;     // the institution's index (the store's bank); unconfirmed
+inline constexpr long cardBrand = 132;       // unconfirmed
+inline constexpr long nsuSiTef = 133;        // unconfirmed
+inline constexpr long nsuHost = 134;         // unconfirmed
+inline constexpr long authorisation = 135;   // unconfirmed
+inline constexpr long cardBin = 136;         // unconfirmed
+inline constexpr long institutionName = 156; // unconfirmed
+inline constexpr long networkCode = 158;     // unconfirmed
 inline constexpr long qrCode = 584;
 } // namespace Field
 
-// Function codes of the start.
+// Function codes of the start, as the provider's table of functions gives them.
 namespace Function
 {
 inline constexpr int payment = 0; // the library asks how to pay
-inline constexpr int debit = 2;
-inline constexpr int credit = 3;
+inline constexpr int debit = 2;   // debit card sale
+inline constexpr int credit = 3;  // credit card sale
 } // namespace Function
 } // namespace CliSiTef

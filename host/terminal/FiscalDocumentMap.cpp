@@ -85,7 +85,7 @@ FiscalDocument FiscalDocumentMap::start(FiscalDocument requested, const QString&
                           {{QStringLiteral("coupon"), generated ? QStringLiteral("pending") : requested.coupon},
                            {QStringLiteral("date"), requested.date},
                            {QStringLiteral("time"), requested.time},
-                           {QStringLiteral("server"), server},
+                           {QStringLiteral("server"), server.isNull() ? QStringLiteral("") : server}, // never NULL
                            {QStringLiteral("amount"), amount},
                            {QStringLiteral("changed"), now()},
                            {QStringLiteral("process"), QCoreApplication::applicationPid()}});

@@ -136,6 +136,7 @@ class TestJournal : public QObject
         r.amount = amount;
         r.date = QStringLiteral("20261208");
         r.time = QStringLiteral("101500");
+        r.function = 3; // a credit card sale
         return r;
     }
 

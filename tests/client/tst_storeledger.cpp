@@ -67,6 +67,7 @@ TerminalRequest sale(double amount)
     request.amount = amount;
     request.date = QStringLiteral("20261208");
     request.time = QStringLiteral("100000");
+    request.function = 3; // a credit card sale
     return request;
 }
 

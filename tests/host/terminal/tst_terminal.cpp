@@ -23,6 +23,9 @@ TerminalRequest request(double amount)
 {
     TerminalRequest r;
     r.amount = amount;
+    r.date = QStringLiteral("20261208");
+    r.time = QStringLiteral("101500");
+    r.function = 3; // a credit card sale
     r.description = QStringLiteral("[Compra de Créd,00000000,1,25,00]");
     return r;
 }
@@ -259,7 +262,7 @@ private slots:
         failing.setDisplay([&](const QString& prompt) { prompts << prompt; });
         const TerminalAnswer failed = failing.authorise(request(25));
         QVERIFY(!failed.approved);
-        QCOMPARE(failed.text, settings.errorText);
+        QCOMPARE(failed.resultCode, -5); // no communication; its words were on the display
         QCOMPARE(prompts, (QStringList{"Insira ou aproxime o cartão", "Digite a senha", "Sem conexão com o servidor"}));
         QCOMPARE(failing.transactions().size(), 2); // a failure never reached the server
     }
@@ -298,6 +301,7 @@ private slots:
         Wst00001::setPaymentTerminal(terminal);
         Wst00001::InstanciaFuncoes_Pgt00000();
         TerminalCall call;
+        Wst00001::setCardFunction(3); // a credit card sale
         QCOMPARE(call.run(amount, again), approved);
         if (approved) {
             Wst00001::FinalizaFuncoes_Pgt00000();
