@@ -9,10 +9,10 @@
 #include "CliSiTefInterface.h"
 #include "EventPause.h"
 #include "HostConfig.h"
-#include "StandInTransactions.h"
-#include "TerminalTransactionsFile.h"
 #include "StandInScript.h"
+#include "StandInTransactions.h"
 #include "TerminalLogging.h"
+#include "TerminalTransactionsFile.h"
 
 #include <QCoreApplication>
 #include <QRegularExpression>
