@@ -32,6 +32,12 @@ printer_pipe() {
     mkfifo "$work/printer"
     export KIOSK_PRINTER_PORT="$work/printer" KIOSK_PRINTER_TIMEOUT_MS=80000
 }
+# Takes a purchase's two slips from that printer, into receipts.txt: our credit receipt,
+# then the card payment's own receipt, which the kiosk prints before it records.
+take_receipts() {
+    cat "$work/printer" >>"$work/receipts.txt"
+    cat "$work/printer" >>"$work/receipts.txt"
+}
 
 # Plays buy.kscript; the purchase must end undone on the terminal with the balance unchanged.
 buy_ends_undone() {
@@ -133,7 +139,7 @@ store-outage)
     start_kiosk buy
     wait_for_transaction pending
     pg_ctl_ stop -m fast
-    cat "$work/printer" >"$work/receipts.txt"
+    take_receipts
     wait_for_log "$work/buy.log" "setGravaCompCred failed"
     pg_ctl_ start
     finish_kiosk
@@ -157,16 +163,17 @@ pg-restart)
         echo "click bbbVoltar"
     } >"$work/buy.kscript"
     start_kiosk buy
-    cat "$work/printer" >"$work/receipts.txt"
+    take_receipts
     wait_for_transaction confirmed
     pg_ctl_ restart -m fast
     # The second purchase waits at its receipt until the server is surely back.
-    cat "$work/printer" >>"$work/receipts.txt"
+    take_receipts
     finish_kiosk
     require_kiosk_ok buy
     expect_balance 001 142.50
     expect_balance 002 50.00
-    [[ $(grep -c "^NSU" "$work/receipts.txt") == 2 ]] || fail "receipts: $(cat "$work/receipts.txt")"
+    [[ $(grep -c "^NSU" "$work/receipts.txt") == 4 && $(grep -c "VIA CLIENTE" "$work/receipts.txt") == 2 ]] ||
+        fail "receipts: $(cat "$work/receipts.txt")"
     # The restart did cut the screen's session: the second purchase ran on a new one.
     grep -q "adcRecSaldo session lost, reconnecting" "$work/buy.log" || fail "the session was never lost"
     ;;
@@ -187,7 +194,7 @@ store-locked)
         sqlite3 -batch "$store" >"$work/lock.log" 2>&1 &
     locker=$!
     wait_for_log "$work/lock.log" locked
-    cat "$work/printer" >"$work/receipts.txt"
+    take_receipts
     finish_kiosk
     wait "$locker"
     require_kiosk_ok buy
@@ -272,7 +279,7 @@ race-settlers)
     read -r nsu state < <(terminal_states)
     [[ $state == pending && $(movements_with_nsu "$nsu") == 0 ]] ||
         fail "another settler touched the running purchase: $nsu $state, $(movements_with_nsu "$nsu") movement(s)"
-    cat "$work/printer" >"$work/receipts.txt"
+    take_receipts
     finish_kiosk
     require_kiosk_ok buy
     expect_balance 001 142.50
