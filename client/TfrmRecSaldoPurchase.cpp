@@ -37,8 +37,21 @@ void TfrmRecSaldo::lockForPurchase(bool locked)
 {
     m_purchaseRunning = locked;
     setProperty("purchaseRunning", locked); // for the kiosk's script player
-    control(QStringLiteral("PanFamilia"))->setEnabled(!locked);
-    control(QStringLiteral("pnlVrSaldo"))->setEnabled(!locked);
+    enableInput();
+}
+
+void TfrmRecSaldo::setStoreBusy(bool busy)
+{
+    m_storeBusy = busy;
+    setProperty("storeBusy", busy); // for the kiosk's script player
+    enableInput();
+}
+
+void TfrmRecSaldo::enableInput()
+{
+    const bool enabled = !m_purchaseRunning && !m_storeBusy;
+    control(QStringLiteral("PanFamilia"))->setEnabled(enabled);
+    control(QStringLiteral("pnlVrSaldo"))->setEnabled(enabled);
 }
 
 PurchaseOrder TfrmRecSaldo::takeOrder()
