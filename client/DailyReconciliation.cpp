@@ -76,7 +76,8 @@ QList<CardPayment> cardPayments(const QString& branch, const QString& till, QDat
         for (const SimulatedTerminal::Transaction& t : terminal.transactions()) {
             seen.insert(t.nsu); // the terminal's word on it stands over the journal's
             if (t.state == TerminalState::Confirmed && near(t.changedAt.date()))
-                out << CardPayment{t.nsu, Money::fromUnits(t.amount, QStringLiteral("the amount of NSU ") + t.nsu), journal.value(t.nsu).purchase.CDFAMILISALD, t.changedAt.date()};
+                out << CardPayment{t.nsu, Money::fromUnits(t.amount, QStringLiteral("the amount of NSU ") + t.nsu),
+                                   journal.value(t.nsu).purchase.CDFAMILISALD, t.changedAt.date()};
         }
     }
     for (const JournalEntry& e : std::as_const(journal))

@@ -55,8 +55,8 @@ PurchaseOrder TfrmRecSaldo::takeOrder()
     order.consumerName = consumerField(QStringLiteral("NMCONSUMIDOR"));
     if (cdsSALDOCONS->active() && cdsSALDOCONS->locate(QStringLiteral("CDFAMILISALD"), FamiliaSelecionada)) {
         order.familyName = cdsSALDOCONS->fieldByName(QStringLiteral("NMFAMILISALD")).asString();
-        order.balanceBefore = Money::fromUnits(cdsSALDOCONS->fieldByName(QStringLiteral("VRSALDCONFAM")).asFloat())
-                                  .value_or(Money());
+        order.balanceBefore =
+            Money::fromUnits(cdsSALDOCONS->fieldByName(QStringLiteral("VRSALDCONFAM")).asFloat()).value_or(Money());
     }
     return order;
 }

@@ -130,10 +130,10 @@ bool evolveFamily(Statements& st, double start, bool mayWrite)
     }
     // An unchanged balance is not written.
     current.open();
-    const bool unchanged = !current.eof() &&
-                           money(current.fieldByName(QStringLiteral("VRSALDCONFAM")).value(),
-                                 QStringLiteral("VRSALDCONFAM")) == balance &&
-                           !current.fieldByName(QStringLiteral("VRSALDCONFAM")).isNull();
+    const bool unchanged =
+        !current.eof() &&
+        money(current.fieldByName(QStringLiteral("VRSALDCONFAM")).value(), QStringLiteral("VRSALDCONFAM")) == balance &&
+        !current.fieldByName(QStringLiteral("VRSALDCONFAM")).isNull();
     if (seen > 0 && !unchanged) {
         if (!mayWrite)
             return false;

@@ -51,8 +51,8 @@ QList<FiscalDocumentMap::Entry> entries(QSqlQuery q)
         e.document = {q.value(0).toString(), q.value(1).toString(), q.value(2).toString()};
         e.server = q.value(3).toString();
         // A REAL column: read back through the one rounding of a binary amount.
-        e.amount = Money::fromUnits(q.value(4).toDouble(), QStringLiteral("the amount of fiscal document ") +
-                                                               e.document.coupon);
+        e.amount = Money::fromUnits(q.value(4).toDouble(),
+                                    QStringLiteral("the amount of fiscal document ") + e.document.coupon);
         e.nsu = q.value(5).toString();
         e.state = stateOf(q.value(6).toString());
         e.changedAt = QDateTime::fromString(q.value(7).toString(), Qt::ISODateWithMs);

@@ -34,8 +34,8 @@ struct TerminalCall {
         return Wst00001::CriaDedicado(
             nsu, authorisation, card, bank, network, code, QStringLiteral("127.0.0.1"), QString(), QString(), 0, 0,
             *Money::fromUnits(amount), 0, QStringLiteral("20261208"), QStringLiteral("101500"), QStringLiteral("0001"),
-            QStringLiteral("[10;15;24;27;28;29;31;32;33;40]"), 1, 0, *Money::fromUnits(again), QStringLiteral("N"), QStringLiteral("002"),
-            0, QStringLiteral("[Compra de Créd,00000000,1,25,00]"));
+            QStringLiteral("[10;15;24;27;28;29;31;32;33;40]"), 1, 0, *Money::fromUnits(again), QStringLiteral("N"),
+            QStringLiteral("002"), 0, QStringLiteral("[Compra de Créd,00000000,1,25,00]"));
     }
 };
 
@@ -136,7 +136,7 @@ private slots:
         QCOMPARE(reopened.status(QStringLiteral("999")), std::nullopt);
         const auto list = reopened.transactions();
         QCOMPARE(list.size(), 3);
-        QCOMPARE(list.at(0).amount, Money::fromCents(2500));
+        QCOMPARE(list.at(0).amount, 25.0);
         QCOMPARE(list.at(0).cardNumber, QStringLiteral("4111**1111"));
         const TerminalAnswer d = reopened.authorise(request(1));
         QVERIFY(d.nsu.toLongLong() > c.nsu.toLongLong());
