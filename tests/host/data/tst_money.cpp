@@ -1,5 +1,4 @@
-// One amount, the same cents everywhere: the store's rounding, the keypad, the terminal, a journal of an
-// earlier version (its packet holds the binary amount), the ledger's charge match, the screen, the receipt.
+// One amount, the same cents in the store, keypad, terminal, earlier journals, charge match, screen and receipt.
 #include "AmountText.h"
 #include "CliSiTefTerminal.h"
 #include "ClientDataSet.h"
@@ -13,7 +12,6 @@
 
 #include <QTemporaryDir>
 #include <QtTest>
-#include <limits>
 
 class TestMoney : public QObject
 {
@@ -47,10 +45,10 @@ private slots:
         QFETCH(QString, text);
         const QDateTime at(QDate(2026, 12, 8), QTime(10, 15));
         PurchaseRecord record;
+        record.id = PurchaseRecord::newId();
         record.packet = Packets::movement({value}, DateTimeValue::fromDateTime(at));
         ClientDataSet movement(QStringLiteral("cdsMovCaixa"));
         movement.setData(record.packet);
-        movement.first();
         CreditReceipt receipt;
         QCOMPARE(AmountText::money(value, QLatin1Char(',')), text);
         if (text.isEmpty()) {
@@ -70,7 +68,6 @@ private slots:
         }
         // The journal takes the binary amount back as the same cents, and the charge matches it.
         QTemporaryDir dir;
-        record.id = PurchaseRecord::newId();
         PurchaseJournal(dir.filePath(QStringLiteral("j.db"))).write(record, PurchaseState::Authorised);
         const Money journalled =
             PurchaseJournal(dir.filePath(QStringLiteral("j.db"))).entries().value(0).purchase.amount();
