@@ -58,7 +58,7 @@ PurchaseOrder TfrmRecSaldo::takeOrder()
 {
     PurchaseOrder order;
     order.digits = ValorDigitado;
-    order.amountCents = PurchaseOrder::centsOfDigits(ValorDigitado);
+    order.amount = PurchaseOrder::amountOfDigits(ValorDigitado);
     order.family = FamiliaSelecionada;
     order.card = TipoCartao == 1 ? PurchaseOrder::Card::Credit : PurchaseOrder::Card::Debit;
     order.client = parametros.CDCLIENTE;
@@ -68,7 +68,8 @@ PurchaseOrder TfrmRecSaldo::takeOrder()
     order.consumerName = consumerField(QStringLiteral("NMCONSUMIDOR"));
     if (cdsSALDOCONS->active() && cdsSALDOCONS->locate(QStringLiteral("CDFAMILISALD"), FamiliaSelecionada)) {
         order.familyName = cdsSALDOCONS->fieldByName(QStringLiteral("NMFAMILISALD")).asString();
-        order.balanceBefore = cdsSALDOCONS->fieldByName(QStringLiteral("VRSALDCONFAM")).asFloat();
+        order.balanceBefore =
+            Money::fromUnits(cdsSALDOCONS->fieldByName(QStringLiteral("VRSALDCONFAM")).asFloat()).value_or(Money());
     }
     return order;
 }
@@ -97,7 +98,7 @@ void TfrmRecSaldo::dxbTclEnterClick(QObject*)
         return;
     }
     // Nothing to charge: the terminal is never asked for a purchase of nothing.
-    if (PurchaseOrder::centsOfDigits(ValorDigitado) <= 0) {
+    if (PurchaseOrder::amountOfDigits(ValorDigitado) <= Money()) {
         restartIdleCountdown();
         notice(msgPadrao->Msg(QStringLiteral("VALOR")));
         return;

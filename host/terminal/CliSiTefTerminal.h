@@ -40,7 +40,7 @@ public:
     // The function a request runs: its own, else credit or debit from the card type's codes.
     static int functionFor(const TerminalRequest& request);
     // The amount as the library takes it: "12,34".
-    static QByteArray amountText(double amount);
+    static QByteArray amountText(Money amount);
 
 private:
     std::shared_ptr<CliSiTefLibrary> usable() const;

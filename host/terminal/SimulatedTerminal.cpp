@@ -199,13 +199,13 @@ TerminalAnswer SimulatedTerminal::authorise(const TerminalRequest& request)
     LocalTransaction tx(*m_db);
     Transaction t;
     t.nsu = nextNsu();
-    t.amount = request.amount;
+    t.amount = request.amount.units();
     t.cardNumber = CardNumberMask::mask(m_settings.cardNumber);
     t.description = request.description;
     t.changedAt = Clock::instance().now();
     if (!request.document.isEmpty())
         t.document = documentKey(request.document);
-    if (m_settings.mode == QLatin1String("decline") || !std::isfinite(request.amount) || request.amount <= 0) {
+    if (m_settings.mode == QLatin1String("decline") || request.amount <= Money()) {
         t.state = TerminalState::Declined;
         t.text = m_settings.mode == QLatin1String("decline") ? QStringLiteral("Transação negada")
                                                              : QStringLiteral("Valor inválido");
@@ -276,7 +276,7 @@ QList<PendingTransaction> SimulatedTerminal::pending()
 {
     QList<PendingTransaction> list;
     for (const Transaction& t : select(QStringLiteral("WHERE state = 'pending' ORDER BY seq")))
-        list.append({t.nsu, t.amount, t.changedAt});
+        list.append({t.nsu, Money::fromUnits(t.amount, QStringLiteral("the amount of NSU ") + t.nsu), t.changedAt});
     return list;
 }
 

@@ -134,7 +134,7 @@ class TestJournal : public QObject
     PurchaseRecord approvedPurchase(double amount = 25, bool journalled = true)
     {
         TerminalRequest r;
-        r.amount = amount;
+        r.amount = *Money::fromUnits(amount);
         const TerminalAnswer a = m_sim->authorise(r);
         PurchaseRecord p;
         p.nsu = a.nsu;
@@ -208,7 +208,7 @@ private slots:
         QCOMPARE(e.purchase.NRCOODOCNFIS, p.NRCOODOCNFIS);
         QCOMPARE(e.purchase.DTABERCAIX, p.DTABERCAIX);
         QCOMPARE(e.purchase.DTMOVIDOCNFIS, p.DTMOVIDOCNFIS);
-        QCOMPARE(e.purchase.amount(), 25.0);
+        QCOMPARE(e.purchase.amount(), Money::fromCents(2500));
         QCOMPARE(e.purchase.packet.rows().size(), 1);
         QCOMPARE(e.purchase.packet.fields(), p.packet.fields());
         // The card number is masked on the way in, whatever the caller passed.
@@ -284,7 +284,7 @@ private slots:
         if (orderJournalled)
             PurchaseJournal(journalFile()).write(order, PurchaseState::Ordered);
         TerminalRequest r;
-        r.amount = 25;
+        r.amount = Money::fromCents(2500);
         const QString nsu = m_sim->authorise(r).nsu; // approved; then the kiosk died or the journal was lost
         if (inStore)
             m_ledger.movements << FakeLedger::key(nsu, QStringLiteral("0001"), QStringLiteral("002"));

@@ -64,7 +64,7 @@ public:
 QString authorise(PaymentTerminal& terminal, double amount)
 {
     TerminalRequest request;
-    request.amount = amount;
+    request.amount = *Money::fromUnits(amount);
     return terminal.authorise(request).nsu;
 }
 
@@ -211,10 +211,10 @@ private slots:
         const QString journalFile = dir.filePath(QStringLiteral("purchase-journal.jsonl"));
         PurchaseJournal journal(journalFile);
 
-        request.amount = 25; // killed after approval: nothing in the store yet
+        request.amount = Money::fromCents(2500); // killed after approval: nothing in the store yet
         const PurchaseRecord a = purchase(terminal->authorise(request).nsu, 25);
         journal.write(a, PurchaseState::Authorised);
-        request.amount = 10; // killed after the recording committed, before the journal said so
+        request.amount = Money::fromCents(1000); // killed after the recording committed, before the journal said so
         const PurchaseRecord b = purchase(terminal->authorise(request).nsu, 10);
         journal.write(b, PurchaseState::Authorised);
         QCOMPARE(StoreLedger().record(b), QString());
