@@ -10,6 +10,7 @@
 #include "ClientDataSet.h"
 #include "ConnectionString.h"
 #include "DataPacket.h"
+#include "HomeLookUpStall.h"
 #include "HostConfig.h"
 #include "KioskError.h"
 #include "Measure.h"
@@ -426,6 +427,21 @@ QStringList measure(const QString& engine, int purchases, const QString& pgAdmin
                    .arg(figures.failures.first());
     return out;
 }
+// The home screen while a code is looked up on a server that never answers.
+QString homeStall(const QString& kioskctl)
+{
+    QTemporaryDir dir;
+    const QString store = QStringLiteral("Provider=SQLITE;Data Source=") + dir.path() + QStringLiteral("/store.db");
+    runTool(kioskctl, {QStringLiteral("init-db")}, store);
+    runTool(kioskctl, {QStringLiteral("demo-files"), dir.path()}, store);
+    say(QStringLiteral("home screen: a code looked up on a server that accepts and never answers"));
+    const double stall = homeLookUpStallOnASilentServer(dir.path());
+    if (stall < 0)
+        return QStringLiteral("- home screen look-up on a silent server: did not end within a minute");
+    return QStringLiteral("- longest home screen stall while a code is looked up on a server that accepts and never "
+                          "answers (10 s connect time-out): %1 ms (target at most 100)")
+        .arg(stall, 0, 'f', 0);
+}
 } // namespace
 
 int main(int argc, char* argv[])
@@ -457,6 +473,7 @@ int main(int argc, char* argv[])
             }
             report << measure(engine, cli.value(QStringLiteral("purchases")).toInt(), pgAdmin, kioskctl);
         }
+        report << QString() << homeStall(kioskctl);
         std::printf("%s\n", qPrintable(report.join(QLatin1Char('\n'))));
         return 0;
     } catch (const std::exception& e) {

@@ -18,14 +18,15 @@ QString fromDigits(const QString& digits, QChar separator)
     }
 }
 
+QString money(Money value, QChar separator)
+{
+    return value.text(separator);
+}
+
 QString money(double value, QChar separator)
 {
-    // Formatted in the C locale (no grouping), then given the kiosk's separator.
-    QString text = QString::number(value, 'f', 2);
-    if (text == QLatin1String("-0.00"))
-        text = QStringLiteral("0.00");
-    text.replace(QLatin1Char('.'), separator);
-    return text;
+    const std::optional<Money> cents = Money::fromUnits(value);
+    return cents ? cents->text(separator) : QString();
 }
 
 QChar separator()

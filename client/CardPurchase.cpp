@@ -118,7 +118,7 @@ bool CardPurchase::chargeCard()
     Wst00001::InstanciaFuncoes_Pgt00000();
     bool approved = false;
     try {
-        const double amount = m_order.amount();
+        const Money amount = m_order.amount;
         const QString date = Clock::instance().now().toString(QStringLiteral("yyyyMMdd"));
         const QString time = Clock::instance().now().toString(QStringLiteral("HHmmss"));
         const QString description = QStringLiteral("[Compra de Créd,00000000,1,") +
@@ -158,7 +158,8 @@ void CardPurchase::fillPacket()
     set("CDTIPORECE").setAsString(type("CDTIPORECE"));
     set("NMTIPORECE").setAsString(type("NMTIPORECE"));
     set("IDTIPORECE").setAsString(type("IDTIPORECE"));
-    set("VRMOVIVEND").setAsFloat(m_order.amount());
+    // The packet keeps its number (journals and packets of earlier versions load alike).
+    set("VRMOVIVEND").setAsFloat(m_order.amount.units());
     set("CDTIPOTROCO").setAsString(QString());
     set("NRORDTROCO").setAsString(QString());
     set("CDCLIENTE").setAsString(p.CDCLIENTE);
@@ -208,7 +209,7 @@ PurchaseRecord CardPurchase::journalRecord() const
     return r;
 }
 
-double CardPurchase::freshFamilyBalance() const
+Money CardPurchase::freshFamilyBalance() const
 {
     // The receipt's balance after the credit starts from what the store holds now, not from
     // what the screen showed: another kiosk may have credited the consumer meanwhile.
@@ -218,7 +219,8 @@ double CardPurchase::freshFamilyBalance() const
             ClientDataSet balances(QStringLiteral("cdsSALDOCONS"));
             balances.setData(answer);
             if (balances.locate(QStringLiteral("CDFAMILISALD"), m_order.family))
-                return balances.fieldByName(QStringLiteral("VRSALDCONFAM")).asFloat();
+                return Money::fromUnits(balances.fieldByName(QStringLiteral("VRSALDCONFAM")).asFloat(),
+                                        QStringLiteral("VRSALDCONFAM"));
         } else {
             qCWarning(lcScreen).noquote() << "balance before the receipt not read:" << answer.toString();
         }
@@ -239,7 +241,7 @@ void CardPurchase::printAndRecord(PaidPurchase& paid)
 
     // The credit receipt. From the moment it is sent the consumer may hold it, whole or in
     // part: an undo then owes a slip.
-    const double balanceBefore = freshFamilyBalance();
+    const Money balanceBefore = freshFamilyBalance();
     m_receiptPort = Wst00001::receiptPort(p.CDPORTAIMPFIS, p.CDPORTIMPNF1, p.UTILIZAIMPFIS);
     const QString none;
     Wst00001::setReceiptExtras({m_order.familyName});

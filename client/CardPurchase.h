@@ -82,7 +82,7 @@ private:
     // The worker's state, and the same for the screen's thread as a queued signal.
     void publish(PurchaseState state);
     void followJournal(PurchaseJournal& journal);
-    double freshFamilyBalance() const;
+    Money freshFamilyBalance() const;
     void report(const QString& text);
     void chooseReceiptType();
     bool chargeCard();

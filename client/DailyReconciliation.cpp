@@ -20,14 +20,9 @@ namespace DailyReconciliation
 {
 namespace
 {
-qint64 cents(double amount)
+QString money(Money amount)
 {
-    return qRound64(amount * 100.0);
-}
-
-QString money(double amount)
-{
-    return QString::number(amount, 'f', 2);
+    return amount.text();
 }
 
 QList<StoreCredit> storeCredits(SqlConnection& store, const QString& branch, const QString& till, QDate day)
@@ -49,11 +44,11 @@ QList<StoreCredit> storeCredits(SqlConnection& store, const QString& branch, con
         c.family = f("CDFAMILISALD").asString();
         const double lineTime = f("DTMOVEXTCONS").asDateTime();
         c.line = DateTimeValue::toIsoText(lineTime) + QLatin1Char('/') + f("NRSEQMOVEXT").asString();
-        c.lineAmount = f("VRMOVEXTCONS").asFloat();
+        c.lineAmount = Money::fromUnits(f("VRMOVEXTCONS").asFloat(), QStringLiteral("VRMOVEXTCONS"));
         c.hasMovement = !f("NRSEQUMOVI").isNull();
         c.movement = c.hasMovement ? f("NRSEQUMOVI").asString() : f("NRSEQMOVCAIXA").asString();
         c.nsu = f("CDNSUHOSTTEF").asString();
-        c.movementAmount = f("VRMOVIVEND").asFloat();
+        c.movementAmount = Money::fromUnits(f("VRMOVIVEND").asFloat(), QStringLiteral("VRMOVIVEND"));
         c.reversed = !f("NRSEQUMOVIESTORNO").isNull();
         c.day = DateTimeValue::toDateTime(c.hasMovement ? f("DTMOVIMCAIXA").asDateTime() : lineTime).date();
         out << c;
@@ -81,7 +76,8 @@ QList<CardPayment> cardPayments(const QString& branch, const QString& till, QDat
         for (const TerminalTransactionsFile::Transaction& t : terminal.transactions()) {
             seen.insert(t.nsu); // the terminal's word on it stands over the journal's
             if (t.state == TerminalState::Confirmed && near(t.changedAt.date()))
-                out << CardPayment{t.nsu, t.amount, journal.value(t.nsu).purchase.CDFAMILISALD, t.changedAt.date()};
+                out << CardPayment{t.nsu, Money::fromUnits(t.amount, QStringLiteral("the amount of NSU ") + t.nsu),
+                                   journal.value(t.nsu).purchase.CDFAMILISALD, t.changedAt.date()};
         }
     }
     for (const JournalEntry& e : std::as_const(journal))
@@ -175,7 +171,7 @@ QList<Finding> match(const QList<StoreCredit>& credits, const QList<CardPayment>
             continue;
         }
         const StoreCredit& c = held.first();
-        if (cents(c.movementAmount) != cents(paid->amount) || cents(c.lineAmount) != cents(paid->amount))
+        if (c.movementAmount != paid->amount || c.lineAmount != paid->amount)
             out << Finding{Kind::AmountMismatch, nsu, c, *paid};
         if (!paid->family.isEmpty() && paid->family != c.family)
             out << Finding{Kind::FamilyMismatch, nsu, c, *paid};
@@ -225,12 +221,12 @@ QByteArray Report::json() const
                                  {QStringLiteral("consumer"), f.credit.consumer},
                                  {QStringLiteral("family"), f.credit.family},
                                  {QStringLiteral("line"), f.credit.line},
-                                 {QStringLiteral("lineAmount"), f.credit.lineAmount},
+                                 {QStringLiteral("lineAmount"), f.credit.lineAmount.units()},
                                  {QStringLiteral("movement"), f.credit.movement},
-                                 {QStringLiteral("movementAmount"), f.credit.movementAmount}});
+                                 {QStringLiteral("movementAmount"), f.credit.movementAmount.units()}});
         if (f.kind != Kind::CreditWithoutPayment && f.kind != Kind::LineWithoutMovement)
             o.insert(QStringLiteral("payment"),
-                     QJsonObject{{QStringLiteral("amount"), f.payment.amount},
+                     QJsonObject{{QStringLiteral("amount"), f.payment.amount.units()},
                                  {QStringLiteral("family"), f.payment.family},
                                  {QStringLiteral("day"), f.payment.day.toString(Qt::ISODate)}});
         list.append(o);

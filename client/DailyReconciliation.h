@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ModuleExport.h"
+#include "Money.h"
 
 #include <QByteArray>
 #include <QDate>
@@ -19,10 +20,10 @@ namespace DailyReconciliation
 struct StoreCredit {
     QString client, consumer, family;
     QString line; // statement time and line number
-    double lineAmount = 0;
+    Money lineAmount;
     bool hasMovement = false;
     QString movement, nsu;
-    double movementAmount = 0;
+    Money movementAmount;
     bool reversed = false; // a reversal movement of the same NSU and day stands against it
     QDate day;             // the movement's date, else the line's
 };
@@ -30,7 +31,7 @@ struct StoreCredit {
 // A card transaction the terminal confirmed (or the journal says it did).
 struct CardPayment {
     QString nsu;
-    double amount = 0;
+    Money amount;
     QString family; // the family the consumer chose, from the journal; empty when unknown
     QDate day;
 };

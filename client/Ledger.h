@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ModuleExport.h"
+#include "Money.h"
 
 #include <QString>
 
@@ -35,7 +36,7 @@ public:
     // Whether a movement (its time and amount) can be the credit of a charge the terminal
     // approved: the same amount, stamped by the kiosk right after the approval (a minute before
     // allows for the terminal's clock, five after for a slow kiosk).
-    static bool isChargeMovement(double when, double amount, const PendingTransaction& charge);
+    static bool isChargeMovement(double when, Money amount, const PendingTransaction& charge);
     static constexpr int chargeMovementBeforeS = 60;
     static constexpr int chargeMovementAfterS = 5 * 60;
     // Records the purchase (cash movement, fiscal document, statement line, balances).

@@ -177,12 +177,13 @@ QVariantMap rowValues(const QString& key, const PurchaseRecord& p, PurchaseState
 }
 } // namespace
 
-double PurchaseRecord::amount() const
+Money PurchaseRecord::amount() const
 {
     const int i = packet.fieldIndex(QStringLiteral("VRMOVIVEND"));
     if (i < 0 || packet.rows().isEmpty() || i >= packet.rows().first().size())
-        return 0;
-    return packet.rows().first().at(i).toDouble();
+        return Money();
+    return Money::fromUnits(packet.rows().first().at(i).toDouble(),
+                            QStringLiteral("the amount of purchase %1").arg(key()));
 }
 
 QString PurchaseRecord::newId()

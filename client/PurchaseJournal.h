@@ -2,6 +2,7 @@
 
 #include "DataPacket.h"
 #include "ModuleExport.h"
+#include "Money.h"
 #include "PurchaseStates.h"
 
 #include <QDateTime>
@@ -40,7 +41,9 @@ struct KVB_EXPORT PurchaseRecord {
     QString key() const { return id.isEmpty() ? nsu + QLatin1Char('/') + CDFILIAL + QLatin1Char('/') + CDCAIXA : id; }
     bool samePurchase(const PurchaseRecord& other) const { return key() == other.key(); }
     static QString newId();
-    double amount() const; // VRMOVIVEND of the packet's first row
+    // VRMOVIVEND of the packet's first row (0 without one), through the one rounding of a binary
+    // amount; throws KioskError for a value no store column holds.
+    Money amount() const;
 };
 
 KVB_EXPORT QString purchaseStateName(PurchaseState state);

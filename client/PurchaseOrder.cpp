@@ -2,24 +2,18 @@
 
 #include "AmountText.h"
 
-qint64 PurchaseOrder::centsOfDigits(const QString& digits)
+Money PurchaseOrder::amountOfDigits(const QString& digits)
 {
-    qint64 cents = 0;
-    for (const QChar c : digits) {
-        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
-            break;
-        cents = cents * 10 + (c.unicode() - '0');
-    }
-    return cents;
+    return Money::fromDigits(digits).value_or(Money());
 }
 
 QString PurchaseOrder::amountText(QChar separator) const
 {
-    return digits.isEmpty() ? AmountText::money(0, separator) : AmountText::fromDigits(digits, separator);
+    return digits.isEmpty() ? AmountText::money(Money(), separator) : AmountText::fromDigits(digits, separator);
 }
 
 QString PurchaseOrder::summary(QChar separator) const
 {
     const QString name = familyName.trimmed().isEmpty() ? family : familyName.trimmed();
-    return name + QStringLiteral(", ") + AmountText::money(amount(), separator);
+    return name + QStringLiteral(", ") + AmountText::money(amount, separator);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ModuleExport.h"
+#include "Money.h"
 
 #include <QString>
 #include <QtGlobal>
@@ -12,7 +13,7 @@
 struct KVB_EXPORT PurchaseOrder {
     enum class Card { Credit = 1, Debit = 2 };
 
-    qint64 amountCents = 0; // from the typed digits: "2500" is 25,00
+    Money amount;           // from the typed digits: "2500" is 25,00
     QString digits;         // the digits as typed, for the terminal's description
     QString family;         // CDFAMILISALD, "001"
     QString familyName;     // as the menu shows it
@@ -22,12 +23,10 @@ struct KVB_EXPORT PurchaseOrder {
     QString consumerName;     // NMCONSUMIDOR, for the receipt
     QString branch;           // CDFILIAL
     QString till;             // CDCAIXA
-    double balanceBefore = 0; // the family's balance as the consumer saw it
+    Money balanceBefore;      // the family's balance as the consumer saw it
 
-    // Integer cents of a string of typed digits; nothing typed is 0.
-    static qint64 centsOfDigits(const QString& digits);
-    // The amount in currency units, as the terminal and the packet take it.
-    double amount() const { return double(amountCents) / 100.0; }
+    // The amount of a string of typed digits; nothing typed (or more than an amount holds) is 0.
+    static Money amountOfDigits(const QString& digits);
     // The amount as the amount display shows it: every typed digit, the last two
     // the cents; "0,00" when nothing was typed.
     QString amountText(QChar separator) const;

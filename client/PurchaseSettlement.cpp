@@ -12,7 +12,6 @@
 #include "Wst00001.h"
 
 #include <algorithm>
-#include <cmath>
 
 Ledger::~Ledger() = default;
 
@@ -29,9 +28,9 @@ bool Ledger::holdsCharge(const QString& branch, const QString& till, const Pendi
         QStringLiteral("this store cannot tell the credit of NSU %1 from another purchase's").arg(charge.nsu));
 }
 
-bool Ledger::isChargeMovement(double when, double amount, const PendingTransaction& charge)
+bool Ledger::isChargeMovement(double when, Money amount, const PendingTransaction& charge)
 {
-    if (std::abs(amount - charge.amount) >= 0.005)
+    if (amount != charge.amount)
         return false;
     if (!charge.approvedAt.isValid())
         return true;
@@ -47,7 +46,7 @@ bool isThisCharge(const JournalEntry& entry, const PendingTransaction& charge)
 {
     const DataPacket& packet = entry.purchase.packet;
     if (packet.rows().isEmpty() || packet.fieldIndex(QStringLiteral("DTHRINCMOV")) < 0)
-        return std::abs(entry.purchase.amount() - charge.amount) < 0.005;
+        return entry.purchase.amount() == charge.amount;
     ClientDataSet row(QStringLiteral("cdsJournalMovement"));
     row.setData(packet);
     row.first();
@@ -95,7 +94,7 @@ PurchaseSettlement::Result PurchaseSettlement::creditWithoutPayment(const Purcha
     const QString text =
         QStringLiteral("the store holds the credit of NSU %1 (consumer %2, family %3, amount %4) but the terminal "
                        "%5; reverse it with: kioskctl recover --reverse %1")
-            .arg(p.nsu, p.CDCONSUMIDOR, p.CDFAMILISALD, QString::number(p.amount(), 'f', 2), terminalSays);
+            .arg(p.nsu, p.CDCONSUMIDOR, p.CDFAMILISALD, p.amount().text(), terminalSays);
     qCCritical(lcJournal).noquote() << text;
     return {p.nsu, Outcome::CreditWithoutPayment, text};
 }

@@ -22,13 +22,13 @@ DataPacket packetOf(const QVariant& result, const char* function = "getMovCaixaN
 struct Identity {
     double when = 0;
     double day = 0;
-    double amount = 0;
+    Money amount;
 
     bool operator==(const Identity& other) const
     {
         const double oneMillisecond = 1.0 / 86400000.0;
         return std::abs(when - other.when) < oneMillisecond && std::abs(day - other.day) < oneMillisecond &&
-               std::abs(amount - other.amount) < 0.005;
+               amount == other.amount;
     }
 };
 
@@ -36,7 +36,7 @@ Identity identityOf(ClientDataSet& rows)
 {
     return {rows.fieldByName(QStringLiteral("DTHRINCMOV")).asDateTime(),
             rows.fieldByName(QStringLiteral("DTMOVIMCAIXA")).asDateTime(),
-            rows.fieldByName(QStringLiteral("VRMOVIVEND")).asFloat()};
+            Money::fromUnits(rows.fieldByName(QStringLiteral("VRMOVIVEND")).asFloat(), QStringLiteral("VRMOVIVEND"))};
 }
 
 // The movements of a look-up that a purchase may be: a reversal ("S") carries the NSU of the

@@ -46,7 +46,9 @@ public:
     // Receipt-type file path for a DSDIRCAD value, as the screen builds it.
     static QString receiptTypeFilePath(const QString& dsDirCad);
 
-    // Show and activation: balance evolution once, then balances, menu and printer port.
+    // Show and activation: balance evolution once, then balances, menu and printer port,
+    // all read on the store worker. Until they are shown the screen is "storeBusy" and
+    // takes no input.
     void FormShow(QObject* sender);
     void FormActivate(QObject* sender);
     // Reloads the balances and the family menu and clears the typed amount; with no
@@ -55,6 +57,7 @@ public:
     // The same, with the store read on the store worker: the screen goes on painting, and
     // `then` runs once the balances are shown.
     void reloadBalancesInBackground(std::function<void()> then);
+    bool storeBusy() const { return m_storeBusy; }
     // Fills the five menu slots with the rows InicioMenu + 1 .. InicioMenu + 5.
     void CarregaMenu();
 
@@ -152,6 +155,7 @@ private:
     bool m_closePending = false;
     int m_handlerDepth = 0;
     bool m_purchaseRunning = false;
+    bool m_storeBusy = false; // the activation's balances are being read
     PurchaseStep m_step = PurchaseStep::None;
     QPointer<CardPurchase> m_purchase;
     StoreWorker* m_worker = nullptr;
@@ -171,6 +175,12 @@ private:
     void locateChosenFamily();
     PurchaseOrder takeOrder();
     void lockForPurchase(bool locked);
+    void setStoreBusy(bool busy);
+    // A handler's failure: logged, and the consumer told in the kiosk's words.
+    void handlerFailed(const QString& error);
+    // Family menu and keypad take touches unless a purchase runs or the store is being read.
+    void enableInput();
+    void loadInBackground(bool printerPort, std::function<void()> then);
     void showBalances(const std::function<QVariant()>& balances, const std::function<QVariant()>& total);
     void showFamilyBalanceAfterPurchase();
     void finishPurchase(const QString& notice);

@@ -94,16 +94,20 @@ void TfrmRecSaldo::runHandler(const std::function<void()>& handler)
     try {
         handler();
     } catch (const std::exception& error) {
-        // The store's or the system's own words stay in the log; the consumer reads the kiosk's.
-        qCWarning(lcScreen).noquote() << "screen handler failed:" << error.what();
-        MessagePresenter::instance().notify(
-            tr("Não foi possível concluir a operação agora. Tente novamente em instantes."));
+        handlerFailed(QString::fromUtf8(error.what()));
     }
     --m_handlerDepth;
     if (m_handlerDepth == 0 && m_closePending && !paidPurchaseRunning()) {
         m_closePending = false;
         done(QDialog::Rejected);
     }
+}
+
+void TfrmRecSaldo::handlerFailed(const QString& error)
+{
+    // The store's or the system's own words stay in the log; the consumer reads the kiosk's.
+    qCWarning(lcScreen).noquote() << "screen handler failed:" << error;
+    MessagePresenter::instance().notify(tr("Não foi possível concluir a operação agora. Tente novamente em instantes."));
 }
 
 void TfrmRecSaldo::closeScreen()
@@ -151,8 +155,9 @@ bool TfrmRecSaldo::eventFilter(QObject* watched, QEvent* event)
 // A key the gate let through: the key-down, then the key-press handler, as typed.
 void TfrmRecSaldo::keyTyped(int qtKey, const QString& text)
 {
-    // Released after the screen closed or was locked, it means nothing any more.
-    if (!m_keyHandlersAttached || !isVisible())
+    // Released after the screen closed or was locked, or before the balances are shown,
+    // it means nothing.
+    if (!m_keyHandlersAttached || !isVisible() || m_storeBusy)
         return;
     int key = virtualKey(qtKey);
     runHandler([&] { FormKeyDown(this, key); });
@@ -178,22 +183,25 @@ QString TfrmRecSaldo::consumerField(const QString& name)
 void TfrmRecSaldo::FormShow(QObject*)
 {
     LiberaOK = true;
-    const QDate today = Clock::instance().now().date();
-    Srv_kvb52814::EvoluiSaldo(parametros.CDCLIENTE, consumerField(QStringLiteral("CDCONSUMIDOR")), parametros.CDFILIAL,
-                              DateTimeValue::fromDate(today.addDays(-120)));
+    const QDate since = Clock::instance().now().date().addDays(-120);
+    const QString client = parametros.CDCLIENTE;
+    const QString consumer = consumerField(QStringLiteral("CDCONSUMIDOR"));
+    const QString branch = parametros.CDFILIAL;
+    // The worker's jobs run in order: the evolution is done before the activation's balances are read.
+    setStoreBusy(true);
+    m_worker->run([this, client, consumer, branch, since] {
+        try {
+            Srv_kvb52814::EvoluiSaldo(client, consumer, branch, DateTimeValue::fromDate(since));
+        } catch (const std::exception& e) {
+            StoreWorker::deliver(this, [this, error = QString::fromUtf8(e.what())] { handlerFailed(error); });
+        }
+    });
 }
 
 void TfrmRecSaldo::FormActivate(QObject*)
 {
-    RecSaldo();
-    const QString branch = parametros.CDFILIAL;
-    const QString till = parametros.CDCAIXA;
-    cdsBuscaPorta->setData(Mensagemzel::MensagemMetodo(Srv_kvb52814::getBuscaPorta(branch, till), true, 0,
-                                                       QStringLiteral("getBuscaPorta"), caller,
-                                                       branch + QLatin1Char('-') + till, schemaCode));
-    cdsBuscaPorta->first();
-    PortaImpressora =
-        cdsBuscaPorta->isEmpty() ? QString() : cdsBuscaPorta->fieldByName(QStringLiteral("CDPORTAIMPNF")).asString();
+    setStoreBusy(true);
+    loadInBackground(true, [this] { setStoreBusy(false); });
 }
 
 void TfrmRecSaldo::RecSaldo()
@@ -207,14 +215,32 @@ void TfrmRecSaldo::RecSaldo()
 
 void TfrmRecSaldo::reloadBalancesInBackground(std::function<void()> then)
 {
+    loadInBackground(false, std::move(then));
+}
+
+// Balances and total (and the receipt printer's port) read on the worker, then shown.
+void TfrmRecSaldo::loadInBackground(bool printerPort, std::function<void()> then)
+{
     const QString branch = parametros.CDFILIAL;
+    const QString till = parametros.CDCAIXA;
     const QString client = consumerField(QStringLiteral("CDCLIENTE"));
     const QString consumer = consumerField(QStringLiteral("CDCONSUMIDOR"));
-    m_worker->run([this, branch, client, consumer, then] {
+    m_worker->run([this, branch, till, client, consumer, printerPort, then] {
         const QVariant balances = Srv_kvb52814::getSaldoCons(branch, client, consumer);
         const QVariant total = Srv_kvb52814::getTotSalCons(client, consumer);
-        StoreWorker::deliver(this, [this, balances, total, then] {
+        const QVariant port = printerPort ? Srv_kvb52814::getBuscaPorta(branch, till) : QVariant();
+        StoreWorker::deliver(this, [this, balances, total, port, printerPort, branch, till, then] {
             runHandler([&] { showBalances([&] { return balances; }, [&] { return total; }); });
+            if (printerPort)
+                runHandler([&] {
+                    cdsBuscaPorta->setData(Mensagemzel::MensagemMetodo(port, true, 0, QStringLiteral("getBuscaPorta"),
+                                                                       caller, branch + QLatin1Char('-') + till,
+                                                                       schemaCode));
+                    cdsBuscaPorta->first();
+                    PortaImpressora = cdsBuscaPorta->isEmpty()
+                                          ? QString()
+                                          : cdsBuscaPorta->fieldByName(QStringLiteral("CDPORTAIMPNF")).asString();
+                });
             then();
         });
     });

@@ -37,15 +37,28 @@ void TfrmRecSaldo::lockForPurchase(bool locked)
 {
     m_purchaseRunning = locked;
     setProperty("purchaseRunning", locked); // for the kiosk's script player
-    control(QStringLiteral("PanFamilia"))->setEnabled(!locked);
-    control(QStringLiteral("pnlVrSaldo"))->setEnabled(!locked);
+    enableInput();
+}
+
+void TfrmRecSaldo::setStoreBusy(bool busy)
+{
+    m_storeBusy = busy;
+    setProperty("storeBusy", busy); // for the kiosk's script player
+    enableInput();
+}
+
+void TfrmRecSaldo::enableInput()
+{
+    const bool enabled = !m_purchaseRunning && !m_storeBusy;
+    control(QStringLiteral("PanFamilia"))->setEnabled(enabled);
+    control(QStringLiteral("pnlVrSaldo"))->setEnabled(enabled);
 }
 
 PurchaseOrder TfrmRecSaldo::takeOrder()
 {
     PurchaseOrder order;
     order.digits = ValorDigitado;
-    order.amountCents = PurchaseOrder::centsOfDigits(ValorDigitado);
+    order.amount = PurchaseOrder::amountOfDigits(ValorDigitado);
     order.family = FamiliaSelecionada;
     order.card = TipoCartao == 1 ? PurchaseOrder::Card::Credit : PurchaseOrder::Card::Debit;
     order.client = parametros.CDCLIENTE;
@@ -55,7 +68,8 @@ PurchaseOrder TfrmRecSaldo::takeOrder()
     order.consumerName = consumerField(QStringLiteral("NMCONSUMIDOR"));
     if (cdsSALDOCONS->active() && cdsSALDOCONS->locate(QStringLiteral("CDFAMILISALD"), FamiliaSelecionada)) {
         order.familyName = cdsSALDOCONS->fieldByName(QStringLiteral("NMFAMILISALD")).asString();
-        order.balanceBefore = cdsSALDOCONS->fieldByName(QStringLiteral("VRSALDCONFAM")).asFloat();
+        order.balanceBefore =
+            Money::fromUnits(cdsSALDOCONS->fieldByName(QStringLiteral("VRSALDCONFAM")).asFloat()).value_or(Money());
     }
     return order;
 }
@@ -84,7 +98,7 @@ void TfrmRecSaldo::dxbTclEnterClick(QObject*)
         return;
     }
     // Nothing to charge: the terminal is never asked for a purchase of nothing.
-    if (PurchaseOrder::centsOfDigits(ValorDigitado) <= 0) {
+    if (PurchaseOrder::amountOfDigits(ValorDigitado) <= Money()) {
         restartIdleCountdown();
         notice(msgPadrao->Msg(QStringLiteral("VALOR")));
         return;

@@ -8,7 +8,6 @@
 #include "FaultPoint.h"
 #include "KioskError.h"
 #include "Logging.h"
-#include "MoneyRounding.h"
 #include "ServerModule.h"
 #include "SqlCommand.h"
 #include "SqlQuery.h"
@@ -191,7 +190,8 @@ void writeCashMovement(TrdmRecSaldo& dm, ClientDataSet& rows, const Purchase& p,
     cash.paramByName(QStringLiteral("IDTIPOMOVIVE")).setAsString(row("IDTIPOMOVIVE").asString());
     cash.paramByName(QStringLiteral("DSMOVIVEND")).setAsString(row("DSMOVIVEND").asString());
     // Cents, as the NUMERIC(15,2) column keeps them on every engine.
-    cash.paramByName(QStringLiteral("VRMOVIVEND")).setAsFloat(MoneyRounding::roundTo2(row("VRMOVIVEND").asFloat()));
+    cash.paramByName(QStringLiteral("VRMOVIVEND"))
+        .setAsFloat(StoreLimits::money(row("VRMOVIVEND").asFloat(), QStringLiteral("VRMOVIVEND")).units());
     cash.paramByName(QStringLiteral("NRSEQVENDA")).setAsString(QString());
     cash.paramByName(QStringLiteral("CDTIPORECE")).setAsString(row("CDTIPORECE").asString());
     cash.paramByName(QStringLiteral("DTHRINCMOV")).setAsDateTime(row("DTHRINCMOV").asDateTime());
@@ -203,7 +203,8 @@ void writeCashMovement(TrdmRecSaldo& dm, ClientDataSet& rows, const Purchase& p,
     cash.paramByName(QStringLiteral("NRCHEQUEVEND")).setAsString(row("NRCHEQUEVEND").asString());
     cash.paramByName(QStringLiteral("NRCARTBANCO")).setAsString(CardNumberMask::mask(row("NRCARTBANCO").asString()));
     cash.paramByName(QStringLiteral("CDNSUHOSTTEF")).setAsString(row("CDNSUHOSTTEF").asString());
-    cash.paramByName(QStringLiteral("VRMOVIVEOUT")).setAsFloat(MoneyRounding::roundTo2(row("VRMOVIVEOUT").asFloat()));
+    cash.paramByName(QStringLiteral("VRMOVIVEOUT"))
+        .setAsFloat(StoreLimits::money(row("VRMOVIVEOUT").asFloat(), QStringLiteral("VRMOVIVEOUT")).units());
     cash.paramByName(QStringLiteral("VRCOTINDOUT")).setAsFloat(row("VRCOTINDOUT").asFloat());
     if (!Srv_consiste::EmptyString(row("DTDEPCHEQVEN").asString()))
         cash.paramByName(QStringLiteral("DTDEPCHEQVEN")).setAsDateTime(row("DTDEPCHEQVEN").asDateTime());
@@ -218,7 +219,9 @@ void writeCashMovement(TrdmRecSaldo& dm, ClientDataSet& rows, const Purchase& p,
 void writeStatementLine(TrdmRecSaldo& dm, ClientDataSet& rows, const Purchase& p, double statementTime,
                         const Numbers& numbers)
 {
-    const double amount = MoneyRounding::roundTo2(rows.fieldByName(QStringLiteral("VRMOVIVEND")).asFloat());
+    const double amount =
+        StoreLimits::money(rows.fieldByName(QStringLiteral("VRMOVIVEND")).asFloat(), QStringLiteral("VRMOVIVEND"))
+            .units();
     SqlCommand& line = *dm.acmInsEXTRATOCONS;
     line.paramByName(QStringLiteral("CDCLIENTE")).setAsString(p.client);
     line.paramByName(QStringLiteral("CDCONSUMIDOR")).setAsString(p.consumer);

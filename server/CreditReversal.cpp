@@ -25,11 +25,11 @@ struct Credit {
     QString receiptType;
     QString movementClient;
     QString card;
-    double movementAmount = 0;
+    Money movementAmount;
     QString client;
     QString consumer;
     QString family;
-    double lineAmount = 0;
+    Money lineAmount;
     QString deposit;
 };
 
@@ -68,11 +68,11 @@ Credit theCredit(TrdmRecSaldo& dm, const QString& branch, const QString& till, c
     c.receiptType = f("CDTIPORECE").asString();
     c.movementClient = f("CDCLIENTEMOV").asString();
     c.card = f("NRCARTBANCO").asString();
-    c.movementAmount = f("VRMOVIVEND").asFloat();
+    c.movementAmount = StoreLimits::money(f("VRMOVIVEND").asFloat(), QStringLiteral("VRMOVIVEND"));
     c.client = f("CDCLIENTE").asString();
     c.consumer = f("CDCONSUMIDOR").asString();
     c.family = f("CDFAMILISALD").asString();
-    c.lineAmount = f("VRMOVEXTCONS").asFloat();
+    c.lineAmount = StoreLimits::money(f("VRMOVEXTCONS").asFloat(), QStringLiteral("VRMOVEXTCONS"));
     c.deposit = f("NRDEPOSICONS").asString();
     q.close();
     return c;
@@ -92,7 +92,7 @@ void writeReversal(TrdmRecSaldo& dm, const Credit& c, const QString& branch, con
     cash.paramByName(QStringLiteral("IDTIPOMOVIVE")).setAsString(QStringLiteral("S"));
     cash.paramByName(QStringLiteral("DSMOVIVEND"))
         .setAsString(QStringLiteral("Estorno do movimento %1 (NSU %2)").arg(c.movement, nsu));
-    cash.paramByName(QStringLiteral("VRMOVIVEND")).setAsFloat(c.movementAmount);
+    cash.paramByName(QStringLiteral("VRMOVIVEND")).setAsFloat(c.movementAmount.units());
     cash.paramByName(QStringLiteral("NRSEQVENDA")).setAsString(QString());
     cash.paramByName(QStringLiteral("CDTIPORECE")).setAsString(c.receiptType);
     cash.paramByName(QStringLiteral("DTHRINCMOV")).setAsDateTime(now);
@@ -117,10 +117,10 @@ void writeReversal(TrdmRecSaldo& dm, const Credit& c, const QString& branch, con
     line.paramByName(QStringLiteral("CDTIPORECE")).setAsString(c.receiptType);
     line.paramByName(QStringLiteral("IDTPMOVEXT")).setAsString(QStringLiteral("D"));
     line.paramByName(QStringLiteral("DSOPEEXTCONS")).setAsString(QStringLiteral("ZEL - Estorno Caixa ") + till);
-    line.paramByName(QStringLiteral("VRMOVEXTCONS")).setAsFloat(c.lineAmount);
+    line.paramByName(QStringLiteral("VRMOVEXTCONS")).setAsFloat(c.lineAmount.units());
     // As for a credit, the line's balance column first holds its own amount; the evolution that
     // follows the commit writes the running balance.
-    line.paramByName(QStringLiteral("VRSALDCONEXT")).setAsFloat(c.lineAmount);
+    line.paramByName(QStringLiteral("VRSALDCONEXT")).setAsFloat(c.lineAmount.units());
     line.paramByName(QStringLiteral("CDFILIAL")).setAsString(branch);
     line.paramByName(QStringLiteral("CDCAIXA")).setAsString(till);
     line.paramByName(QStringLiteral("NRSEQVENDA")).setAsString(QString());

@@ -2,12 +2,11 @@
 
 #include "KioskError.h"
 #include "Logging.h"
+#include "Money.h"
 #include "NativeProcedures.h"
 #include "SqlCommand.h"
 #include "SqlConnection.h"
 #include "SqlQuery.h"
-
-#include <cmath>
 
 namespace {
 QVariant param(const SqlParameters& params, const char* name)
@@ -21,9 +20,19 @@ QVariant param(const SqlParameters& params, const char* name)
     return p->value;
 }
 
-qint64 cents(const QVariant& v)
+// A stored amount as the driver gives it (a binary number); null reads 0.
+Money money(const QVariant& v, const QString& column)
 {
-    return std::llround(v.toDouble() * 100.0);
+    return Money::fromUnits(v.toDouble(), QStringLiteral("ATUALIZA_SALDO_CONS_FKB: ") + column);
+}
+
+// A balance the evolution reached: refused before it is written when its column cannot hold it.
+double storable(Money balance)
+{
+    if (!balance.fitsStore())
+        throw KioskError(QStringLiteral("ATUALIZA_SALDO_CONS_FKB: the balance %1 is beyond what the store holds")
+                             .arg(balance.text()));
+    return balance.units();
 }
 
 // The body's statements, prepared once per connection: a child of the connection,
@@ -90,26 +99,27 @@ bool evolveFamily(Statements& st, double start, bool mayWrite)
     lines.paramByName(QStringLiteral("P_DTINIEVOLUCAO")).setAsDateTime(start);
 
     int seen = 0;
-    qint64 balance = 0;
+    Money balance;
     before.open();
     if (!before.eof()) {
-        balance = cents(before.fieldByName(QStringLiteral("VRSALDCONEXT")).value());
+        balance = money(before.fieldByName(QStringLiteral("VRSALDCONEXT")).value(), QStringLiteral("VRSALDCONEXT"));
         ++seen;
     }
     lines.open();
     for (lines.first(); !lines.eof(); lines.next()) {
         ++seen;
         const QString kind = lines.fieldByName(QStringLiteral("IDTPMOVEXT")).asString();
-        const qint64 amount = cents(lines.fieldByName(QStringLiteral("VRMOVEXTCONS")).value());
+        const Money amount =
+            money(lines.fieldByName(QStringLiteral("VRMOVEXTCONS")).value(), QStringLiteral("VRMOVEXTCONS"));
         if (kind == QLatin1String("C"))
             balance += amount;
         else if (kind == QLatin1String("D"))
             balance -= amount;
         const QVariant stored = lines.fieldByName(QStringLiteral("VRSALDCONEXT")).value();
-        if (!stored.isValid() || cents(stored) != balance) {
+        if (!stored.isValid() || money(stored, QStringLiteral("VRSALDCONEXT")) != balance) {
             if (!mayWrite)
                 return false;
-            update.paramByName(QStringLiteral("P_VRSALDO")).setAsFloat(balance / 100.0);
+            update.paramByName(QStringLiteral("P_VRSALDO")).setAsFloat(storable(balance));
             // The stored text of the date is the key: bind it back exactly as read.
             update.paramByName(QStringLiteral("P_DTMOVEXTCONS"))
                 .setAsString(lines.fieldByName(QStringLiteral("DTMOVEXTCONS")).value().toString());
@@ -120,13 +130,14 @@ bool evolveFamily(Statements& st, double start, bool mayWrite)
     }
     // An unchanged balance is not written.
     current.open();
-    const bool unchanged = !current.eof() &&
-                           cents(current.fieldByName(QStringLiteral("VRSALDCONFAM")).value()) == balance &&
-                           !current.fieldByName(QStringLiteral("VRSALDCONFAM")).isNull();
+    const bool unchanged =
+        !current.eof() &&
+        money(current.fieldByName(QStringLiteral("VRSALDCONFAM")).value(), QStringLiteral("VRSALDCONFAM")) == balance &&
+        !current.fieldByName(QStringLiteral("VRSALDCONFAM")).isNull();
     if (seen > 0 && !unchanged) {
         if (!mayWrite)
             return false;
-        store.paramByName(QStringLiteral("P_VRSALDO")).setAsFloat(balance / 100.0);
+        store.paramByName(QStringLiteral("P_VRSALDO")).setAsFloat(storable(balance));
         store.execute();
     }
     return true;

@@ -1,28 +1,20 @@
 #include "StoreLimits.h"
 
 #include "KioskError.h"
-#include "MoneyRounding.h"
 
 #include <cmath>
 
 namespace StoreLimits
 {
 
-double money(double value, const QString& what)
+Money money(double value, const QString& what)
 {
-    if (!std::isfinite(value))
-        throw KioskError(QStringLiteral("%1 is not a finite amount").arg(what));
-    // Beyond the range test MoneyRounding leaves huge values alone; they are refused just below.
-    const double cents = MoneyRounding::roundTo2(value);
-    if (std::fabs(cents) > maxMoney)
-        throw KioskError(QStringLiteral("%1 of %2 is beyond what the store holds (at most %3)")
-                             .arg(what, QString::number(value, 'g', 17), QString::number(maxMoney, 'f', 2)));
-    return cents;
+    return Money::fromUnits(value, what);
 }
 
-double credit(double value, const QString& what)
+Money credit(double value, const QString& what)
 {
-    const double cents = money(value, what);
+    const Money cents = money(value, what);
     const QString shown = QString::number(value, 'g', 15);
     // value * 100 carries the error of the binary fraction (and of the product): far below a
     // thousandth of a cent for any amount the store holds, so a typed 12.34 passes and 0.004 does not.
@@ -30,7 +22,7 @@ double credit(double value, const QString& what)
     const double slack = 1e-6 + 2 * std::fabs(std::nextafter(hundredths, 0.0) - hundredths);
     if (std::fabs(hundredths - std::nearbyint(hundredths)) > slack)
         throw KioskError(QStringLiteral("%1 of %2 is not a whole number of cents").arg(what, shown));
-    if (!(cents > 0))
+    if (cents <= Money())
         throw KioskError(QStringLiteral("%1 of %2 is not a positive amount").arg(what, shown));
     return cents;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Money.h"
+
 #include <QString>
 
 // What the store's columns can hold, checked before a recording writes anything (not even a
@@ -8,16 +10,17 @@
 namespace StoreLimits
 {
 // Largest amount a NUMERIC(15,2) column holds.
-constexpr double maxMoney = 9999999999999.99;
+constexpr Money maxMoney = Money::fromCents(Money::maxCents);
 
-// The amount rounded to cents as the store keeps it; refuses a value that is not a finite
-// number or whose rounded value does not fit NUMERIC(15,2). `what` names the value in the text.
-double money(double value, const QString& what);
+// The amount in cents as the store keeps it (rounded by Money::fromUnits, the one rounding of
+// a binary amount); refuses a value that is not a finite number or whose rounded value does
+// not fit NUMERIC(15,2). `what` names the value in the text.
+Money money(double value, const QString& what);
 // The same for a NUMERIC(15,6) quotation: finite and below 10^9 once rounded to 6 decimals.
 double quotation(double value, const QString& what);
 // A credit's amount: what money() refuses, and also an amount that is not positive or not a
 // whole number of cents (no card is charged fractions of a cent). Returns the amount in cents.
-double credit(double value, const QString& what);
+Money credit(double value, const QString& what);
 // Refuses a text holding a NUL character: engines and drivers cut it there or refuse it, each
 // in its own way. `shown` is what the failure quotes (a card number masked, say).
 void noNul(const QString& value, const QString& what, const QString& shown);

@@ -90,8 +90,16 @@ void ScriptPlayer::playNext()
         finish(QString());
         return;
     }
-    const KioskScript::Command c = m_script.commands()[m_next++];
     QWidget* front = screen();
+    // A screen that is asking the store (the home screen looking a code up) is left
+    // to it: the next line comes once it takes input again, a minute at most.
+    if (front && front->property("storeBusy").toBool() && m_busyWaitedMs < 60000) {
+        m_busyWaitedMs += 20;
+        QTimer::singleShot(20, this, &ScriptPlayer::playNext);
+        return;
+    }
+    m_busyWaitedMs = 0;
+    const KioskScript::Command c = m_script.commands()[m_next++];
     if (!front || !front->isVisible()) {
         fail(c, QStringLiteral("the screen closed before this line"));
         return;

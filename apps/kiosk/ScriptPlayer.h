@@ -68,6 +68,7 @@ private:
     QPointer<QWidget> m_activated;        // the window whose activation was delivered last
     std::optional<qint64> m_shownSinceMs; // a `screen` line's screen in front since then
     int m_next = 0;
+    int m_busyWaitedMs = 0; // how long the next line has waited for a screen asking the store
     bool m_started = false;
     bool m_finished = false;
     QString m_failure;

@@ -65,6 +65,12 @@ void TfrmHome::showMessage(const QString& text)
     m_messageTimer->start();
 }
 
+void TfrmHome::showProgress(const QString& text)
+{
+    m_messageTimer->stop();
+    m_ui->lblMensagem->setText(text);
+}
+
 QString TfrmHome::message() const
 {
     return m_ui->lblMensagem->text();

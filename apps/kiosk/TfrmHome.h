@@ -37,10 +37,18 @@ public:
     // Shows `text` for messageMs (tmrMensagem), then clears it.
     void showMessage(const QString& text);
     QString message() const;
+    // Shows `text` until a message replaces it or the screen is cleared: a slow step.
+    void showProgress(const QString& text);
+    void clearMessage() { tmrMensagemTimer(); }
     // Demo kiosks list the demo consumers' codes beside the keypad.
     void setDemoCodes(const QStringList& lines);
-    // While a consumer is served the home screen takes no code.
-    void setAcceptingCodes(bool accepting) { m_accepting = accepting; }
+    // While a consumer is served the home screen takes no code; it is "storeBusy" (for the
+    // kiosk's script player) until it takes codes again.
+    void setAcceptingCodes(bool accepting)
+    {
+        m_accepting = accepting;
+        setProperty("storeBusy", !accepting);
+    }
 
     // The message timer's handler: the message goes away.
     void tmrMensagemTimer();

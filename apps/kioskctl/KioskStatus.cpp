@@ -7,6 +7,7 @@
 #include "HostConfig.h"
 #include "InstallChecks.h"
 #include "ModuleInstances.h"
+#include "Money.h"
 #include "ParametrosZel.h"
 #include "PurchaseRecovery.h"
 #include "PrinterPort.h"
@@ -78,15 +79,18 @@ KioskStatus::Check checkBalances(const QString& branch, int* behind)
     for (rows.first(); !rows.eof(); rows.next()) {
         const auto field = [&](const char* name) { return rows.fieldByName(QString::fromLatin1(name)); };
         if (lines.size() < 10) {
-            const QString held = field("VRSALDCONFAM").isNull()
-                                     ? QStringLiteral("no balance")
-                                     : QString::number(field("VRSALDCONFAM").asFloat(), 'f', 2);
+            // The store's figures through the one rounding of a binary amount, as every other amount.
+            const auto money = [&](const char* name) {
+                const std::optional<Money> m = Money::fromUnits(field(name).asFloat());
+                return m ? m->text() : QString::number(field(name).asFloat(), 'g', 17);
+            };
+            const QString held = field("VRSALDCONFAM").isNull() ? QStringLiteral("no balance") : money("VRSALDCONFAM");
             lines
                 << QStringLiteral("client %1 consumer %2 family %3: balance %4, lines %5; run kioskctl evolve %1 %2 "
                                   "%6 %7")
                        .arg(field("CDCLIENTE").asString(), field("CDCONSUMIDOR").asString(),
                             field("CDFAMILISALD").asString(), held,
-                            QString::number(field("VRSALDOEXTRATO").asFloat(), 'f', 2),
+                            money("VRSALDOEXTRATO"),
                             branch.isEmpty() ? QStringLiteral("BRANCH") : branch,
                             DateTimeValue::toDateTime(field("DTMOVEXTCONS").asDateTime()).date().toString(Qt::ISODate));
         }

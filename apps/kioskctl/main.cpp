@@ -14,6 +14,7 @@
 #include "KioskRole.h"
 #include "KioskStatus.h"
 #include "ModuleInstances.h"
+#include "Money.h"
 #include "PurchaseJournal.h"
 #include "PurchaseRecovery.h"
 #include "TerminalTransactionsFile.h"
@@ -132,7 +133,8 @@ int recover()
 // The stand-in card-payment library's transactions, most recent first: the last 50, or all with --all.
 QString money(double amount)
 {
-    return QString::number(amount, 'f', 2);
+    const std::optional<Money> cents = Money::fromUnits(amount);
+    return cents ? cents->text() : QString::number(amount, 'g', 17);
 }
 
 QString isoDay(double days)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "HostExport.h"
+#include "Money.h"
 
 #include <QDateTime>
 #include <QString>
@@ -14,7 +15,7 @@ struct HOST_EXPORT CancellationSlip {
     QString till;
     QDateTime at;
     QString nsu;
-    double amount = 0;
+    Money amount;
     QString cardNumber;
 
     QStringList lines(int width = 40) const;

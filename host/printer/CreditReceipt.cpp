@@ -11,7 +11,8 @@ using ReceiptLayout::pair;
 
 void CreditReceipt::takeMovement(ClientDataSet& movement)
 {
-    amount = movement.fieldByName(QStringLiteral("VRMOVIVEND")).asFloat();
+    amount = Money::fromUnits(movement.fieldByName(QStringLiteral("VRMOVIVEND")).asFloat(),
+                              QStringLiteral("Valor do movimento"));
     cardType = movement.fieldByName(QStringLiteral("NMTIPORECE")).asString();
     cardNumber = movement.fieldByName(QStringLiteral("NRCARTBANCO")).asString();
     nsu = movement.fieldByName(QStringLiteral("CDNSUHOSTTEF")).asString();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "HostExport.h"
+#include "Money.h"
 
 #include <QDateTime>
 #include <QString>
@@ -19,8 +20,8 @@ struct HOST_EXPORT CreditReceipt {
     QString tillName;
     QString consumerName;
     QString family;
-    double amount = 0;
-    double balanceBefore = 0;
+    Money amount;
+    Money balanceBefore;
     QString depositNumber;
     QString cardType;
     QString cardNumber;
@@ -29,7 +30,8 @@ struct HOST_EXPORT CreditReceipt {
     QString coo;
     QString gnf;
 
-    // Amount, card type, card number, NSU and time from the current record of the cash movement data set.
+    // Amount, card type, card number, NSU and time from the current record of the cash movement data set;
+    // throws KioskError for an amount no store column holds.
     void takeMovement(ClientDataSet& movement);
     QStringList lines(int width = 40) const;
     QString text(int width = 40) const { return lines(width).join(QLatin1Char('\n')) + QLatin1Char('\n'); }

@@ -33,9 +33,10 @@ QString withoutControls(const QString& text)
     return out;
 }
 
-QString money(double value)
+QString money(Money value)
 {
-    return QLocale().toString(value, 'f', 2);
+    const QString point = QLocale().decimalPoint();
+    return value.text(point.isEmpty() ? QLatin1Char(',') : point.front());
 }
 
 QString centred(const QString& text, int width)

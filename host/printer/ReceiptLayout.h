@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Money.h"
+
 #include <QString>
 
 // How a line of a printed slip is laid out on a receipt printer of `width` columns.
@@ -11,8 +13,8 @@ namespace ReceiptLayout
 QString printable(const QString& text);
 // The whole slip: control characters dropped, the line feeds between lines kept.
 QString withoutControls(const QString& text);
-// Amounts read the way the kiosk shows them (its locale's decimal separator).
-QString money(double value);
+// Amounts read the way the kiosk shows them: "###0.00" with its locale's decimal separator.
+QString money(Money value);
 // The text in the middle of the line (cut to the width).
 QString centred(const QString& text, int width);
 // The label at the left, the value at the right.

@@ -123,10 +123,9 @@ int CliSiTefTerminal::functionFor(const TerminalRequest& request)
     return request.function != 0 ? request.function : Function::payment;
 }
 
-QByteArray CliSiTefTerminal::amountText(double amount)
+QByteArray CliSiTefTerminal::amountText(Money amount)
 {
-    const qint64 cents = qRound64(amount * 100);
-    return QByteArray::number(cents / 100) + ',' + QByteArray::number(cents % 100).rightJustified(2, '0');
+    return amount.text(QLatin1Char(',')).toLatin1();
 }
 
 std::shared_ptr<CliSiTefLibrary> CliSiTefTerminal::usable() const
@@ -144,7 +143,7 @@ TerminalAnswer CliSiTefTerminal::authorise(const TerminalRequest& request)
         answer.text = m_failure;
         return answer;
     }
-    if (!std::isfinite(request.amount) || request.amount <= 0 || request.amount >= 1e13) {
+    if (request.amount <= Money() || !request.amount.fitsStore()) {
         answer.resultCode = Result::invalidParameter;
         answer.text = QStringLiteral("Valor inválido");
         return answer;

@@ -41,7 +41,7 @@ public:
     // in which the library asks how to pay.
     static int functionFor(const TerminalRequest& request);
     // The amount as the library takes it: "12,34".
-    static QByteArray amountText(double amount);
+    static QByteArray amountText(Money amount);
 
 private:
     std::shared_ptr<CliSiTefLibrary> usable() const;

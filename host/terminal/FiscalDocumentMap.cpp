@@ -50,7 +50,9 @@ QList<FiscalDocumentMap::Entry> entries(QSqlQuery q)
         FiscalDocumentMap::Entry e;
         e.document = {q.value(0).toString(), q.value(1).toString(), q.value(2).toString()};
         e.server = q.value(3).toString();
-        e.amount = q.value(4).toDouble();
+        // A REAL column: read back through the one rounding of a binary amount.
+        e.amount = Money::fromUnits(q.value(4).toDouble(),
+                                    QStringLiteral("the amount of fiscal document ") + e.document.coupon);
         e.nsu = q.value(5).toString();
         e.state = stateOf(q.value(6).toString());
         e.changedAt = QDateTime::fromString(q.value(7).toString(), Qt::ISODateWithMs);
@@ -66,7 +68,7 @@ QString FiscalDocumentMap::defaultFile()
     return HostConfig::instance().programFolder() + QStringLiteral("/terminal-documents.db");
 }
 
-FiscalDocument FiscalDocumentMap::start(FiscalDocument requested, const QString& server, double amount)
+FiscalDocument FiscalDocumentMap::start(FiscalDocument requested, const QString& server, Money amount)
 {
     LocalDatabase db(m_file, schema);
     LocalTransaction tx(db);
@@ -86,7 +88,7 @@ FiscalDocument FiscalDocumentMap::start(FiscalDocument requested, const QString&
                            {QStringLiteral("date"), requested.date},
                            {QStringLiteral("time"), requested.time},
                            {QStringLiteral("server"), server.isNull() ? QStringLiteral("") : server}, // never NULL
-                           {QStringLiteral("amount"), amount},
+                           {QStringLiteral("amount"), amount.units()},
                            {QStringLiteral("changed"), now()},
                            {QStringLiteral("process"), QCoreApplication::applicationPid()}});
     if (generated) {

@@ -23,7 +23,7 @@ public:
         FiscalDocument document;
         QString server;
         QString nsu;
-        double amount = 0;
+        Money amount;
         State state = State::Started;
         QDateTime changedAt;
         qint64 process = 0; // the process that started it
@@ -36,7 +36,7 @@ public:
 
     // Records a payment about to start. An empty `requested` gets a coupon of its own, the
     // next number of the file (never reused). Throws TerminalError when the document is taken.
-    FiscalDocument start(FiscalDocument requested, const QString& server, double amount);
+    FiscalDocument start(FiscalDocument requested, const QString& server, Money amount);
     void approve(const FiscalDocument& document, const QString& nsu);
     void end(const FiscalDocument& document, State state);
     std::optional<Entry> byNsu(const QString& nsu) const;

@@ -2,6 +2,7 @@
 
 #include "HostExport.h"
 #include "KioskError.h"
+#include "Money.h"
 
 #include <QDateTime>
 #include <QList>
@@ -26,7 +27,7 @@ struct HOST_EXPORT FiscalDocument {
 // (the purchase could not be recorded); only a confirmed one is settled with the bank.
 struct HOST_EXPORT TerminalRequest {
     QString serverAddress;
-    double amount = 0;
+    Money amount;
     QString date; // yyyyMMdd
     QString time; // HHmmss
     QString operatorId;
@@ -59,7 +60,7 @@ enum class TerminalState { Pending, Confirmed, Undone, Declined };
 // An approved transaction the terminal still holds pending (neither confirmed nor undone).
 struct HOST_EXPORT PendingTransaction {
     QString nsu;
-    double amount = 0;
+    Money amount;
     QDateTime approvedAt;
 };
 HOST_EXPORT QString terminalStateName(TerminalState state);

@@ -21,7 +21,6 @@
 #include <QCoreApplication>
 #include <QMutex>
 
-#include <cmath>
 #include <utility>
 
 namespace
@@ -58,13 +57,14 @@ void finalizaFuncoes() {}
 
 bool criaDedicado(QString& nsuHost, QString& authorisation, QString& cardNumber, QString& bankCode, QString& network,
                   qint32& resultCode, const QString& serverAddress, const QString&, const QString&, qint32, qint32,
-                  double amount, qint32, const QString& date, const QString& time, const QString& operatorId,
-                  const QString& functionCodes, qint32, qint32, double amountAgain, const QString&,
+                  Money amount, qint32, const QString& date, const QString& time, const QString& operatorId,
+                  const QString& functionCodes, qint32, qint32, Money amountAgain, const QString&,
                   const QString& schema, qint32, const QString& description)
 {
     const int function = takeCardFunction(); // for this call only, whatever its end
-    if (!std::isfinite(amount) || amount != amountAgain) {
-        qCWarning(lcTerminal) << "card transaction refused: the two amounts differ" << amount << amountAgain;
+    if (amount != amountAgain) {
+        qCWarning(lcTerminal) << "card transaction refused: the two amounts differ" << amount.text()
+                              << amountAgain.text();
         resultCode = -1;
         return false;
     }
@@ -110,7 +110,7 @@ QString counterText(qint64 n)
 }
 
 void comprCredPessoal(const QString& port, const QString&, const QString&, const QString& branch, const QString& till,
-                      const QString&, QString& coo, QString& gnf, ClientDataSet* movement, double balanceBefore,
+                      const QString&, QString& coo, QString& gnf, ClientDataSet* movement, Money balanceBefore,
                       const QString& consumerName, const QString& depositNumber, const QString&, const QString&,
                       const QString&, const QString& productPrinterPort, qint32, const QString&,
                       const QString& tillName, const QString& branchAddress, const QString&,

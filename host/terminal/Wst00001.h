@@ -1,6 +1,7 @@
 #pragma once
 
 #include "HostExport.h"
+#include "Money.h"
 #include "ReceiptDelivery.h"
 #include "ReceiptExtras.h"
 
@@ -28,9 +29,9 @@ HOST_EXPORT extern void (*InstanciaFuncoes_Pgt00000)();
 HOST_EXPORT extern bool (*CriaDedicado)(QString& nsuHost, QString& authorisation, QString& cardNumber,
                                         QString& bankCode, QString& network, qint32& resultCode,
                                         const QString& serverAddress, const QString& store, const QString& terminalId,
-                                        qint32 arg10, qint32 arg11, double amount, qint32 arg13, const QString& date,
+                                        qint32 arg10, qint32 arg11, Money amount, qint32 arg13, const QString& date,
                                         const QString& time, const QString& operatorId, const QString& functionCodes,
-                                        qint32 arg18, qint32 arg19, double amountAgain, const QString& arg21,
+                                        qint32 arg18, qint32 arg19, Money amountAgain, const QString& arg21,
                                         const QString& schema, qint32 arg23, const QString& description);
 
 // The card transaction's function, beyond CriaDedicado's fixed arguments: the payment
@@ -52,7 +53,7 @@ HOST_EXPORT extern double (*DataMoviFiscal)(const QString& schema);
 // then tells whether the consumer may hold any of it.
 HOST_EXPORT extern void (*Compr_CredPessoal)(const QString& port, const QString& totalizer, const QString& arg3,
                                              const QString& branch, const QString& till, const QString& schema,
-                                             QString& coo, QString& gnf, ClientDataSet* movement, double balanceBefore,
+                                             QString& coo, QString& gnf, ClientDataSet* movement, Money balanceBefore,
                                              const QString& consumerName, const QString& depositNumber,
                                              const QString& printCreditReceipt, const QString& countryIntegration,
                                              const QString& printerKind, const QString& productPrinterPort,

@@ -30,6 +30,15 @@ struct FakeKiosk {
     QStringList languagesSeen;
     int settled = 0;
     std::function<void()> whileServing;
+    // Jobs sent away from the screen's thread wait here until released, when holding.
+    bool holdJobs = false;
+    QList<std::pair<std::function<void()>, std::function<void()>>> held;
+    void releaseOne()
+    {
+        auto [job, done] = held.takeFirst();
+        job();
+        done();
+    }
 
     HomeLoop::Services services()
     {
@@ -52,6 +61,14 @@ struct FakeKiosk {
         s.settle = [this] {
             ++settled;
             return 0;
+        };
+        s.background = [this](std::function<void()> job, std::function<void()> done) {
+            if (!holdJobs) {
+                job();
+                done();
+                return;
+            }
+            held.append({std::move(job), std::move(done)});
         };
         return s;
     }
@@ -262,6 +279,58 @@ private slots:
         QCOMPARE(home.code(), QString()); // nothing typed meanwhile is left over
         QVERIFY(!loop.serving());
         QCOMPARE(kiosk.settled, 1);
+    }
+
+    // The look-up and the settlement run away from the screen's thread; whatever arrives
+    // while one is out (another code, keypad presses, the kiosk ending) starts nothing.
+    void whileTheStoreIsAsked_data()
+    {
+        QTest::addColumn<int>("wait"); // 0 the look-up, 1 the settlement
+        QTest::addColumn<QStringList>("tokens");
+        QTest::addColumn<QStringList>("served");
+        QTest::newRow("code during look-up") << 0 << QStringList{"k202", "enter"} << QStringList{"101", "7"};
+        QTest::newRow("keypad during look-up") << 0 << QStringList{"p2", "pOK", "pC"} << QStringList{"101", "7"};
+        QTest::newRow("kiosk ends during look-up") << 0 << QStringList{"close"} << QStringList{};
+        QTest::newRow("code during settlement") << 1 << QStringList{"k202", "enter"} << QStringList{"101", "7"};
+    }
+
+    void whileTheStoreIsAsked()
+    {
+        QFETCH(int, wait);
+        QFETCH(QStringList, tokens);
+        QFETCH(QStringList, served);
+        FakeKiosk kiosk;
+        kiosk.known = {QStringLiteral("*")};
+        kiosk.holdJobs = true;
+        TfrmHome home;
+        HomeLoop loop(home, kiosk.services());
+        home.show();
+        play(home, {QStringLiteral("k101"), QStringLiteral("enter")});
+        QCoreApplication::processEvents();
+        QCOMPARE(kiosk.held.size(), 1); // the look-up is out, the screen's thread is free
+        QCOMPARE(home.message(), QStringLiteral("Aguarde..."));
+        if (wait == 1) {
+            kiosk.releaseOne();
+            QCOMPARE(kiosk.held.size(), 1); // the settlement is out
+            QCOMPARE(kiosk.settled, 0);
+        }
+        if (tokens == QStringList{QStringLiteral("close")}) {
+            home.close();
+            loop.stop();
+        } else {
+            play(home, tokens);
+        }
+        QCoreApplication::processEvents();
+        QCOMPARE(kiosk.held.size(), 1); // nothing more was asked of the store
+        kiosk.holdJobs = false;
+        kiosk.releaseOne();
+        QCOMPARE(loop.serving(), false);
+        if (home.isVisible()) {
+            QCOMPARE(home.code(), QString());
+            play(home, {QStringLiteral("k7"), QStringLiteral("enter")});
+            QCoreApplication::processEvents();
+        }
+        QCOMPARE(kiosk.served, served);
     }
 
     // A code confirmed just as the kiosk ends (a script's last line) is not served.

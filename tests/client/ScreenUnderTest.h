@@ -59,7 +59,13 @@ struct ScreenUnderTest
     bool open()
     {
         screen->show();
-        return QTest::qWaitForWindowActive(screen.get());
+        // The balances are read on the screen's store worker once it is activated.
+        return QTest::qWaitForWindowActive(screen.get()) && loaded();
+    }
+    // The balances read on the screen's store worker are shown.
+    bool loaded()
+    {
+        return QTest::qWaitFor([this] { return !screen->storeBusy(); }, 10000);
     }
 
     QString text(const QString& name) const

@@ -47,8 +47,8 @@ try {
     movement.setData(p);
     movement.first();
     QString coo, gnf, x;
-    Wst00001::Compr_CredPessoal(port, x, x, x, x, x, coo, gnf, &movement, 50.44, x, x, x, x, x, x, 0, x, x, x, x, x, x,
-                                x, true, 0, 0);
+    Wst00001::Compr_CredPessoal(port, x, x, x, x, x, coo, gnf, &movement, Money::fromCents(5044), x, x, x, x, x, x, 0,
+                                x, x, x, x, x, x, x, true, 0, 0);
     return true;
 } catch (const KioskError&) {
     return false;

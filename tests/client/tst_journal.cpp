@@ -133,7 +133,7 @@ class TestJournal : public QObject
     static TerminalRequest sale(double amount)
     {
         TerminalRequest r;
-        r.amount = amount;
+        r.amount = *Money::fromUnits(amount);
         r.date = QStringLiteral("20261208");
         r.time = QStringLiteral("101500");
         r.function = 3; // a credit card sale
@@ -215,7 +215,7 @@ private slots:
         QCOMPARE(e.purchase.NRCOODOCNFIS, p.NRCOODOCNFIS);
         QCOMPARE(e.purchase.DTABERCAIX, p.DTABERCAIX);
         QCOMPARE(e.purchase.DTMOVIDOCNFIS, p.DTMOVIDOCNFIS);
-        QCOMPARE(e.purchase.amount(), 25.0);
+        QCOMPARE(e.purchase.amount(), Money::fromCents(2500));
         QCOMPARE(e.purchase.packet.rows().size(), 1);
         QCOMPARE(e.purchase.packet.fields(), p.packet.fields());
         // The card number is masked on the way in, whatever the caller passed.

@@ -59,12 +59,13 @@ void countFinaliza()
 }
 
 bool recordingCriaDedicado(QString& nsu, QString& a2, QString& card, QString& bank, QString& a5, qint32& a6,
-                           const QString& a7, const QString& a8, const QString& a9, qint32 a10, qint32 a11, double a12,
+                           const QString& a7, const QString& a8, const QString& a9, qint32 a10, qint32 a11, Money a12,
                            qint32 a13, const QString& a14, const QString& a15, const QString& a16, const QString& a17,
-                           qint32 a18, qint32 a19, double a20, const QString& a21, const QString& a22, qint32 a23,
+                           qint32 a18, qint32 a19, Money a20, const QString& a21, const QString& a22, qint32 a23,
                            const QString& a24)
 {
-    calls.terminalArgs = {a6, a7, a8, a9, a10, a11, a12, a13, a14, a15, a16, a17, a18, a19, a20, a21, a22, a23, a24};
+    calls.terminalArgs = {a6,  a7,  a8,  a9,          a10, a11, a12.units(), a13, a14, a15,
+                          a16, a17, a18, a19, a20.units(), a21, a22,         a23, a24};
     const bool approved = realCriaDedicado(nsu, a2, card, bank, a5, a6, a7, a8, a9, a10, a11, a12, a13, a14, a15, a16,
                                            a17, a18, a19, a20, a21, a22, a23, a24);
     if (approved && !calls.cardNumberOut.isEmpty())
@@ -73,13 +74,13 @@ bool recordingCriaDedicado(QString& nsu, QString& a2, QString& card, QString& ba
 }
 
 void fakePrinter(const QString& a1, const QString& a2, const QString& a3, const QString& a4, const QString& a5,
-                 const QString& a6, QString& coo, QString& gnf, ClientDataSet* movement, double a10, const QString& a11,
+                 const QString& a6, QString& coo, QString& gnf, ClientDataSet* movement, Money a10, const QString& a11,
                  const QString& a12, const QString& a13, const QString& a14, const QString& a15, const QString& a16,
                  qint32 a17, const QString& a18, const QString& a19, const QString& a20, const QString& a21,
                  const QString& a22, const QString& a23, const QString& a24, bool a25, qint32 a26, qint32 a27)
 {
     calls.printerArgs = {a1,  a2,  a3,  a4,  a5,  a6,  coo, gnf, movement->objectName(),
-                         a10, a11, a12, a13, a14, a15, a16, a17, a18,
+                         a10.units(), a11, a12, a13, a14, a15, a16, a17, a18,
                          a19, a20, a21, a22, a23, a24, a25, a26, a27};
     calls.printerPacketRows = movement->recordCount();
     calls.printedAmount = movement->fieldByName(QStringLiteral("VRMOVIVEND")).asFloat();
@@ -93,7 +94,7 @@ void fakePrinter(const QString& a1, const QString& a2, const QString& a3, const 
 
 void fakeSlipPrinter(const QString& port, const CancellationSlip& slip)
 {
-    calls.slips << QStringList{port, slip.nsu, QString::number(slip.amount, 'f', 2), slip.cardNumber}.join('|');
+    calls.slips << QStringList{port, slip.nsu, slip.amount.text(), slip.cardNumber}.join('|');
 }
 
 enum class ReceiptTypes { CreditAndDebit, CreditOnly, NoFile };

@@ -64,7 +64,7 @@ public:
 TerminalRequest sale(double amount)
 {
     TerminalRequest request;
-    request.amount = amount;
+    request.amount = *Money::fromUnits(amount);
     request.date = QStringLiteral("20261208");
     request.time = QStringLiteral("100000");
     request.function = 3; // a credit card sale

@@ -285,7 +285,7 @@ private slots:
             try {
                 Wst00001::Compr_CredPessoal(QStringLiteral("COM1"), QStringLiteral("S"), QString(),
                                             QStringLiteral("0001"), QStringLiteral("001"), QStringLiteral("002"), coo,
-                                            gnf, &movement, 0, QStringLiteral("Maria"), QStringLiteral("2612081015"),
+                                            gnf, &movement, {}, QStringLiteral("Maria"), QStringLiteral("2612081015"),
                                             QStringLiteral("S"), QStringLiteral("N"), QStringLiteral("01"), QString(),
                                             0, QString(), QStringLiteral("Um"), QString(), QString(), QString(),
                                             QString(), QString(), true, 0, 0);

@@ -37,7 +37,7 @@ constexpr int checkEveryMs = 100;
 
 struct Sale {
     int function = Function::payment;
-    double amount = 0;
+    Money amount;
     FiscalDocument document;
     QString operatorId;
     std::deque<StandInStep> steps;
@@ -103,13 +103,12 @@ void addWait(std::deque<StandInStep>& steps, int ms)
     } while (ms > 0);
 }
 
-std::optional<double> amountOf(const QString& valor)
+std::optional<Money> amountOf(const QString& valor)
 {
-    static const QRegularExpression format(QStringLiteral("^([0-9]{1,13}),([0-9]{2})$"));
-    const QRegularExpressionMatch m = format.match(valor);
-    if (!m.hasMatch())
+    static const QRegularExpression format(QStringLiteral("^[0-9]{1,13},[0-9]{2}$"));
+    if (!format.match(valor).hasMatch())
         return std::nullopt;
-    return m.captured(1).toDouble() + m.captured(2).toDouble() / 100;
+    return Money::parse(valor, QLatin1Char(','));
 }
 
 QString receipt(const char* copy, const Sale& s, const TerminalAnswer& a, const QString& card)
@@ -117,7 +116,7 @@ QString receipt(const char* copy, const Sale& s, const TerminalAnswer& a, const 
     return QStringLiteral("SIMULADOR TEF - %1\n%2\nCARTAO %3\nVALOR R$ %4\nNSU %5 AUT %6\nDOC %7 %8 %9\n")
         .arg(QString::fromLatin1(copy), s.function == Function::debit ? QStringLiteral("DEBITO A VISTA")
                                                                       : QStringLiteral("CREDITO A VISTA"),
-             card, QString::fromLatin1(QByteArray::number(s.amount, 'f', 2)).replace(QLatin1Char('.'), QLatin1Char(',')),
+             card, s.amount.text(QLatin1Char(',')),
              a.nsu, a.authorisation, s.document.coupon, s.document.date, s.document.time);
 }
 
@@ -228,9 +227,9 @@ STANDIN_EXPORT int IniciaFuncaoSiTefInterativo(int funcao, char* valor, char* cu
     s.function = funcao;
     s.document = {text(cupomFiscal), text(dataFiscal), text(horaFiscal)};
     s.operatorId = text(operador);
-    const std::optional<double> amount = amountOf(text(valor));
+    const std::optional<Money> amount = amountOf(text(valor));
     static const QRegularExpression date(QStringLiteral("^[0-9]{8}$")), time(QStringLiteral("^[0-9]{6}$"));
-    if (!amount || *amount <= 0 || s.document.coupon.isEmpty() || s.document.coupon.size() > 20 ||
+    if (!amount || *amount <= Money() || s.document.coupon.isEmpty() || s.document.coupon.size() > 20 ||
         !date.match(s.document.date).hasMatch() || !time.match(s.document.time).hasMatch())
         return Result::invalidParameter;
     s.amount = *amount;

@@ -143,13 +143,13 @@ TerminalAnswer StandInTransactions::authorise(const TerminalRequest& request)
     LocalTransaction tx(*m_db);
     Transaction t;
     t.nsu = nextNsu();
-    t.amount = request.amount;
+    t.amount = request.amount.units();
     t.cardNumber = CardNumberMask::mask(m_settings.cardNumber);
     t.description = request.description;
     t.changedAt = Clock::instance().now();
     if (!request.document.isEmpty())
         t.document = TerminalTransactionsFile::documentKey(request.document);
-    if (m_settings.mode == QLatin1String("decline") || !std::isfinite(request.amount) || request.amount <= 0) {
+    if (m_settings.mode == QLatin1String("decline") || request.amount <= Money()) {
         t.state = TerminalState::Declined;
         t.text = m_settings.mode == QLatin1String("decline") ? QStringLiteral("Transação negada")
                                                              : QStringLiteral("Valor inválido");

@@ -53,8 +53,8 @@ Printed print(const QString& port, ClientDataSet* ds, bool fiscal = true, const 
     Printed out;
     Wst00001::Compr_CredPessoal(
         port, QStringLiteral("S"), QString(), QStringLiteral("0001"), QStringLiteral("002"), QStringLiteral("002"),
-        out.coo, out.gnf, ds, 40.5, consumer, QStringLiteral("2612081015"), QStringLiteral("S"), QStringLiteral("N"),
-        QStringLiteral("01"), otherPort, 0, QString(), QStringLiteral("Quiosque 1"),
+        out.coo, out.gnf, ds, Money::fromCents(4050), consumer, QStringLiteral("2612081015"), QStringLiteral("S"),
+        QStringLiteral("N"), QStringLiteral("01"), otherPort, 0, QString(), QStringLiteral("Quiosque 1"),
         QStringLiteral("Rua das Flores, 100"), QString(), QStringLiteral("123456"), QString(), QString(), fiscal, 0, 0);
     return out;
 }

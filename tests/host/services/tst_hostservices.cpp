@@ -7,7 +7,7 @@
 #include "HostConfig.h"
 #include "KioskError.h"
 #include "Mensagemzel.h"
-#include "MoneyRounding.h"
+#include "Money.h"
 #include "ScriptedMessages.h"
 #include "SqlConnection.h"
 #include "SqlParameters.h"
@@ -398,7 +398,7 @@ private slots:
     {
         QFETCH(double, value);
         QFETCH(double, rounded);
-        QCOMPARE(MoneyRounding::roundTo2(value), rounded);
+        QCOMPARE(Money::fromUnits(value)->units(), rounded);
     }
 };
 

@@ -70,7 +70,7 @@ class TestCliSiTef : public QObject
     {
         TerminalRequest r;
         r.serverAddress = QStringLiteral("127.0.0.1");
-        r.amount = 25.5;
+        r.amount = Money::fromCents(2550);
         r.date = QStringLiteral("20261209");
         r.time = QStringLiteral("101500");
         r.operatorId = QStringLiteral("0001");
@@ -236,7 +236,7 @@ private slots:
         const QList<PendingTransaction> pending = fresh->pending();
         QCOMPARE(pending.size(), 2);
         QCOMPARE(pending.first().nsu, approved.nsu);
-        QCOMPARE(pending.first().amount, 25.5);
+        QCOMPARE(pending.first().amount, Money::fromCents(2550));
         confirm ? fresh->confirm(approved.nsu) : fresh->undo(approved.nsu);
         const TerminalState wanted = confirm ? TerminalState::Confirmed : TerminalState::Undone;
         QCOMPARE(standInFile().ofDocument(approved.document).value(0).state, wanted);

@@ -22,7 +22,7 @@ namespace
 TerminalRequest request(double amount)
 {
     TerminalRequest r;
-    r.amount = amount;
+    r.amount = *Money::fromUnits(amount);
     r.date = QStringLiteral("20261208");
     r.time = QStringLiteral("101500");
     r.function = 3; // a credit card sale
@@ -37,9 +37,9 @@ struct TerminalCall {
     {
         return Wst00001::CriaDedicado(
             nsu, authorisation, card, bank, network, code, QStringLiteral("127.0.0.1"), QString(), QString(), 0, 0,
-            amount, 0, QStringLiteral("20261208"), QStringLiteral("101500"), QStringLiteral("0001"),
-            QStringLiteral("[10;15;24;27;28;29;31;32;33;40]"), 1, 0, again, QStringLiteral("N"), QStringLiteral("002"),
-            0, QStringLiteral("[Compra de Créd,00000000,1,25,00]"));
+            *Money::fromUnits(amount), 0, QStringLiteral("20261208"), QStringLiteral("101500"), QStringLiteral("0001"),
+            QStringLiteral("[10;15;24;27;28;29;31;32;33;40]"), 1, 0, *Money::fromUnits(again), QStringLiteral("N"),
+            QStringLiteral("002"), 0, QStringLiteral("[Compra de Créd,00000000,1,25,00]"));
     }
 };
 
