@@ -952,8 +952,9 @@ private slots:
         p.s.click(QStringLiteral("blbCredit"));
         p.s.messages.open.takeFirst()(true); // the purchase's confirmation
         const auto fieldPanel = [&] { return screen.findChild<QFrame*>(QStringLiteral("PanTerminalCampo")); };
-        QTRY_VERIFY(screen.findChild<QFrame*>(QStringLiteral("PanTerminalMenu")) || fieldPanel() ||
-                    !p.s.messages.open.isEmpty());
+        // The terminal's question is up while the purchase waits for it.
+        QTRY_VERIFY(screen.runningPurchase() && (screen.findChild<QFrame*>(QStringLiteral("PanTerminalMenu")) ||
+                                                 fieldPanel() || !p.s.messages.open.isEmpty()));
         QVERIFY(screen.tmrPadrao->isActive()); // the question gets the full countdown
         if (action == QLatin1String("back")) {
             p.s.click(QStringLiteral("bbbVoltar"));
