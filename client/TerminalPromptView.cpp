@@ -16,6 +16,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <functional>
+
 namespace
 {
 // Where the family menu and the keypad stand: a menu covers both, a field the menu only
@@ -159,13 +161,14 @@ void TerminalPromptView::showField(const TerminalQuestion& question)
     m_panel->layout()->addWidget(m_typedLabel);
     static_cast<QVBoxLayout*>(m_panel->layout())->addStretch();
     // The screen's own keypad types the field; its handlers ignore keys while a purchase runs.
+    auto onKey = [this](const QString& name, std::function<void()> typed) {
+        if (auto* key = m_screen.control<QAbstractButton>(name))
+            m_keypad << connect(key, &QAbstractButton::clicked, this, std::move(typed));
+    };
     for (int digit = 0; digit <= 9; ++digit)
-        if (auto* key = m_screen.control<QAbstractButton>(QStringLiteral("dxbTeclado%1").arg(digit)))
-            connect(key, &QAbstractButton::clicked, m_panel, [this, digit] { keyTyped(QChar(u'0' + digit)); });
-    if (auto* erase = m_screen.control<QAbstractButton>(QStringLiteral("dxbTclCorrigir")))
-        connect(erase, &QAbstractButton::clicked, m_panel, [this] { keyErased(); });
-    if (auto* enter = m_screen.control<QAbstractButton>(QStringLiteral("dxbTclEnter")))
-        connect(enter, &QAbstractButton::clicked, m_panel, [this] { fieldEntered(); });
+        onKey(QStringLiteral("dxbTeclado%1").arg(digit), [this, digit] { keyTyped(QChar(u'0' + digit)); });
+    onKey(QStringLiteral("dxbTclCorrigir"), [this] { keyErased(); });
+    onKey(QStringLiteral("dxbTclEnter"), [this] { fieldEntered(); });
     m_screen.control(QStringLiteral("pnlVrSaldo"))->setEnabled(true);
     m_panel->show();
     m_panel->raise();
@@ -263,10 +266,16 @@ void TerminalPromptView::givenUp()
 void TerminalPromptView::closePanel()
 {
     m_open = TerminalQuestion();
+    for (const QMetaObject::Connection& c : std::as_const(m_keypad))
+        disconnect(c);
+    m_keypad.clear();
     if (!m_panel)
         return;
     const bool field = m_panel->objectName() == QLatin1String("PanTerminalCampo");
-    delete m_panel;
+    // Later: the option touched, whose click is still being handled, is the panel's own.
+    m_panel->hide();
+    m_panel->deleteLater();
+    m_panel = nullptr;
     if (field)
         m_screen.control(QStringLiteral("pnlVrSaldo"))->setEnabled(false);
 }

@@ -2,6 +2,7 @@
 
 #include "ScreenPrompter.h"
 
+#include <QList>
 #include <QObject>
 #include <QPointer>
 
@@ -52,4 +53,5 @@ private:
     QPointer<QFrame> m_panel;
     QPointer<QLabel> m_typedLabel;
     QString m_typed;
+    QList<QMetaObject::Connection> m_keypad; // the screen's keys typing into the field open now
 };
