@@ -62,8 +62,7 @@ QString kindName(TerminalQuestion::Kind kind)
 }
 } // namespace
 
-TerminalPromptView::TerminalPromptView(TfrmRecSaldo& screen, std::shared_ptr<ScreenPrompter> prompter,
-                                       QObject* parent)
+TerminalPromptView::TerminalPromptView(TfrmRecSaldo& screen, std::shared_ptr<ScreenPrompter> prompter, QObject* parent)
     : QObject(parent), m_screen(screen), m_prompter(std::move(prompter))
 {
     connect(m_prompter.get(), &ScreenPrompter::asked, this, &TerminalPromptView::show);
