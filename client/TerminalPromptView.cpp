@@ -4,6 +4,7 @@
 #include "Logging.h"
 #include "MessagePresenter.h"
 #include "TBlendedButton.h"
+#include "TMessages.h"
 #include "TfrmRecSaldo.h"
 #include "WaitWindow.h"
 #include "Wst00002.h"
@@ -237,7 +238,7 @@ void TerminalPromptView::answer(const QVariant& value)
     m_prompter->answer(id, value);
     // The charge goes on: the wait window over the screen again, the countdown stopped.
     m_screen.stopIdleCountdown();
-    Wst00002::AtivaProcesso(&m_screen, m_waitText.isEmpty() ? QStringLiteral("Aguarde...") : m_waitText,
+    Wst00002::AtivaProcesso(&m_screen, m_waitText.isEmpty() ? m_screen.msgPadrao->Msg(QStringLiteral("AGUARDE")) : m_waitText,
                             m_screen.parametros.INCOR1, m_screen.parametros.INCOR2);
 }
 
