@@ -238,8 +238,8 @@ void TerminalPromptView::answer(const QVariant& value)
     m_prompter->answer(id, value);
     // The charge goes on: the wait window over the screen again, the countdown stopped.
     m_screen.stopIdleCountdown();
-    Wst00002::AtivaProcesso(&m_screen, m_waitText.isEmpty() ? m_screen.msgPadrao->Msg(QStringLiteral("AGUARDE")) : m_waitText,
-                            m_screen.parametros.INCOR1, m_screen.parametros.INCOR2);
+    const QString wait = m_waitText.isEmpty() ? m_screen.msgPadrao->Msg(QStringLiteral("AGUARDE")) : m_waitText;
+    Wst00002::AtivaProcesso(&m_screen, wait, m_screen.parametros.INCOR1, m_screen.parametros.INCOR2);
 }
 
 void TerminalPromptView::boxClosed(const QVariant& value)
