@@ -107,11 +107,17 @@ bool CardPurchase::chargeCard()
 {
     const ParametrosZel& p = m_ctx.parametros;
     PaymentTerminal& terminal = Wst00001::paymentTerminal();
-    // What the terminal's own display says is shown in the wait window while it waits.
+    // What the terminal's own display says is shown in the wait window while it waits; its
+    // questions go to the purchase's prompter (the screen), for this transaction only.
     terminal.setDisplay([this](const QString& prompt) { report(prompt); });
+    terminal.setPrompter(m_ctx.support.prompter);
     struct DisplayOff {
         PaymentTerminal& t;
-        ~DisplayOff() { t.setDisplay({}); }
+        ~DisplayOff()
+        {
+            t.setDisplay({});
+            t.setPrompter(nullptr);
+        }
     } displayOff{terminal};
 
     // The terminal functions are released whatever the transaction's end.

@@ -17,6 +17,7 @@ StoreWorker::StoreWorker(QObject* parent) : QObject(parent), m_context(new QObje
 
 StoreWorker::~StoreWorker()
 {
+    emit stopping();
     // The data module was made on the worker's thread; it is freed there, after the last job.
     QMetaObject::invokeMethod(m_context, [this] { m_module.reset(); }, Qt::BlockingQueuedConnection);
     m_thread.quit();

@@ -21,6 +21,7 @@ class KVB_EXPORT StoreWorker : public QObject
 public:
     explicit StoreWorker(QObject* parent = nullptr);
     // Lets the job running now end, frees the worker's data module on its own thread, then stops.
+    // Emits `stopping` first: a job waiting on the screen must be given up, or it never ends.
     ~StoreWorker() override;
 
     // Runs `job` on the worker thread. It must not throw; it reports back with `deliver`.
@@ -29,6 +30,10 @@ public:
     static void deliver(QObject* receiver, std::function<void()> then);
     // True on the worker's thread (for the checks of code that must never run on the screen's).
     bool onWorkerThread() const;
+
+signals:
+    // The worker is going away (its screen closes): jobs waiting on the screen give up now.
+    void stopping();
 
 private:
     void withModule(const std::function<void()>& job);

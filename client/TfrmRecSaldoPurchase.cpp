@@ -14,8 +14,10 @@
 #include "Mensagemzel.h"
 #include "PurchaseOrder.h"
 #include "PurchaseTexts.h"
+#include "ScreenPrompter.h"
 #include "StoreWorker.h"
 #include "TMessages.h"
+#include "TerminalPromptView.h"
 #include "Wst00002.h"
 
 #include <QLabel>
@@ -162,7 +164,12 @@ void TfrmRecSaldo::confirmationAnswered(const PurchaseOrder& order, bool confirm
 
     CardPurchase::Context context{parametros, cdsConfTipoRece->active() ? cdsConfTipoRece->data() : DataPacket(),
                                   purchaseSupport};
+    // The terminal's questions are asked on this screen; the screen going away gives them up.
+    const std::shared_ptr<ScreenPrompter> prompter = ScreenPrompter::create();
+    context.support.prompter = prompter;
+    connect(m_worker, &StoreWorker::stopping, prompter.get(), &ScreenPrompter::giveUp);
     auto* purchase = new CardPurchase(std::move(context), order, CodigosFuncao, *m_worker, this);
+    new TerminalPromptView(*this, prompter, purchase);
     m_purchase = purchase;
     m_step = PurchaseStep::Charging;
     connect(purchase, &CardPurchase::progress, this, [this](const QString& text) {

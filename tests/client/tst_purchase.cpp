@@ -6,6 +6,7 @@
 #include "ScreenUnderTest.h"
 
 #include "CancellationSlip.h"
+#include "CliSiTefTerminal.h"
 #include "DateTimeValue.h"
 #include "KioskError.h"
 #include "PurchaseJournal.h"
@@ -19,6 +20,8 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFrame>
+#include <QLibrary>
 #include <QMutex>
 #include <QScopeGuard>
 #include <QtTest>
@@ -932,6 +935,98 @@ private slots:
         QVERIFY(p.s.messages.notices.last().endsWith(
             QStringLiteral("A compra não foi iniciada. O cartão não foi cobrado.")));
         QVERIFY(p.s.screen->LiberaOK);
+        p.verifyNothingLost();
+    }
+
+    // The card terminal's questions on the screen, through the stand-in library: each kind
+    // answered by touch, and given up at each by the back button and by the countdown.
+    void terminalQuestionsAreAnsweredOnTheScreen_data()
+    {
+        QTest::addColumn<QString>("script");
+        QTest::addColumn<QString>("action"); // answer, back, countdown, or the screen closes
+        QTest::addColumn<QString>("keys");   // typed on the keypad into a field, '>' the OK key
+        QTest::addColumn<QString>("shown");  // what the field shows before its last OK
+        QTest::addColumn<QString>("received");
+        QTest::addColumn<bool>("charged");
+        const char* menu = "menu:Parcelas=À vista,Parcelado";
+        const char* question = "question:Confirma a compra?";
+        const char* field = "field:CPF=11-11";
+        const char* key = "key:Retire o cartão";
+        QTest::newRow("menu") << menu << "answer" << "" << "" << "2" << true;
+        QTest::newRow("yes/no") << question << "answer" << "" << "" << "0" << true;
+        // OK on a field too short does nothing; a digit past its longest is dropped.
+        QTest::newRow("field") << field << "answer" << "123>456789012>" << "12345678901" << "12345678901" << true;
+        QTest::newRow("secret field") << "secret:Código=4-6" << "answer" << "1234>" << "••••" << "1234" << true;
+        QTest::newRow("press a key") << key << "answer" << "" << "" << "" << true;
+        for (const char* action : {"back", "countdown", "close"})
+            for (const char* script : {menu, question, field, key})
+                QTest::newRow(qPrintable(QStringLiteral("%1 at %2").arg(action, script))) << script << action << ""
+                                                                                          << "" << "-1" << false;
+    }
+    void terminalQuestionsAreAnsweredOnTheScreen()
+    {
+        QFETCH(QString, script);
+        QFETCH(QString, action);
+        QFETCH(QString, keys);
+        QFETCH(QString, shown);
+        QFETCH(QString, received);
+        QFETCH(bool, charged);
+        Purchase p;
+        TerminalSettings& t = HostConfig::instance().terminal();
+        const auto restore = qScopeGuard([saved = t] { HostConfig::instance().terminal() = saved; });
+        t.library = QStringLiteral(STANDIN_LIBRARY);
+        t.terminalId = QStringLiteral("KS000001");
+        t.mode = QStringLiteral("approve");
+        t.transactionsFile = p.terminal->file();
+        t.script = script;
+        Wst00001::setPaymentTerminal(std::make_shared<CliSiTefTerminal>(
+            t, p.s.data.filePath(QStringLiteral("documents.db")), p.s.data.filePath(QStringLiteral("tef.txt"))));
+        TfrmRecSaldo& screen = *p.s.screen;
+        p.s.messages.answerQuestions = false;
+        p.s.messages.holdNotices = true;
+        p.ready();
+        p.s.click(QStringLiteral("dxbTclEnter"));
+        p.s.click(QStringLiteral("blbCredit"));
+        p.s.messages.open.takeFirst()(true); // the purchase's confirmation
+        const auto fieldPanel = [&] { return screen.findChild<QFrame*>(QStringLiteral("PanTerminalCampo")); };
+        // The terminal's question is up while the purchase waits for it.
+        QTRY_VERIFY(screen.runningPurchase() && (screen.findChild<QFrame*>(QStringLiteral("PanTerminalMenu")) ||
+                                                 fieldPanel() || !p.s.messages.open.isEmpty()));
+        QVERIFY(screen.tmrPadrao->isActive()); // the question gets the full countdown
+        if (action == QLatin1String("close")) {
+            p.s.screen.reset(); // waits for the purchase: the question open is given up
+        } else if (action == QLatin1String("back")) {
+            p.s.click(QStringLiteral("bbbVoltar"));
+        } else if (action == QLatin1String("countdown")) {
+            p.s.clock.advanceMs(15000);
+            QMetaObject::invokeMethod(screen.tmrPadrao, "timeout");
+        } else if (auto* option = screen.findChild<QAbstractButton*>(QStringLiteral("blbTerminalOpcao2"))) {
+            option->click();
+        } else if (fieldPanel()) {
+            for (qsizetype i = 0; i < keys.size(); ++i) {
+                const bool ok = keys.at(i) == QLatin1Char('>');
+                if (ok && i + 1 == keys.size())
+                    QCOMPARE(p.s.text(QStringLiteral("lblTerminalDigitado")), shown);
+                p.s.click(ok ? QStringLiteral("dxbTclEnter") : QStringLiteral("dxbTeclado") + keys.at(i));
+            }
+        } else {
+            p.s.messages.open.takeFirst()(true);
+        }
+        QVERIFY(!p.s.screen || p.ended());
+        char answers[256] = {};
+        QLibrary standIn(QStringLiteral(STANDIN_LIBRARY));
+        const auto answered = reinterpret_cast<int (*)(char*, int)>(standIn.resolve("StandInAnswersReceived"));
+        QVERIFY(answered);
+        answered(answers, sizeof answers);
+        QCOMPARE(QString::fromUtf8(answers), received);
+        QCOMPARE(p.terminal->transactions().size(), charged ? 1 : 0);
+        if (p.s.screen)
+            QCOMPARE(p.s.text(QStringLiteral("lblVrSaldoCons")), charged ? QStringLiteral("25,00") : QStringLiteral("0,00"));
+        if (!charged && p.s.screen) {
+            QCOMPARE(p.s.messages.notices.last(), QStringLiteral("Pagamento não aprovado. O cartão não foi cobrado."));
+            p.s.clock.advanceMs(3000);
+            QTRY_VERIFY(!screen.isVisible());
+        }
         p.verifyNothingLost();
     }
 };

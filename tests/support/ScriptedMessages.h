@@ -37,7 +37,9 @@ public:
     void notify(const QString& text, Closed closed) override
     {
         notices << text;
-        if (closed)
+        if (holdNotices && closed)
+            open << [closed](bool) { closed(); };
+        else if (closed)
             QTimer::singleShot(0, qApp, closed);
     }
     void dismissOpen() override
@@ -52,6 +54,7 @@ public:
 
     bool nextAnswer = true;
     bool answerQuestions = true;
+    bool holdNotices = false; // notices stay open (in `open`) until answered or dismissed
     std::function<void()> whileAsking;
     QStringList questions;
     QStringList notices;

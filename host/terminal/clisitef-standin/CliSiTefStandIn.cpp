@@ -49,6 +49,9 @@ std::mutex lock;
 bool configured = false;
 QString server;
 std::optional<Sale> sale;
+// What the application answered to the last sale's questions, in order ("-1": interrupted).
+// Kept in memory for the tests only, never logged: a field may be a secret.
+QStringList received;
 
 QString text(const char* s)
 {
@@ -223,6 +226,7 @@ STANDIN_EXPORT int IniciaFuncaoSiTefInterativo(int funcao, char* valor, char* cu
         return Result::invalidFunction;
     if (!valor || !cupomFiscal || !dataFiscal || !horaFiscal || !operador || !paramAdic)
         return Result::missingParameter;
+    received.clear();
     Sale s;
     s.function = funcao;
     s.document = {text(cupomFiscal), text(dataFiscal), text(horaFiscal)};
@@ -269,12 +273,14 @@ STANDIN_EXPORT int ContinuaFuncaoSiTefInterativo(int* comando, long* tipoCampo, 
     Sale& s = *sale;
     if (continua == Answer::interrupt) {
         // Nothing was charged yet: the authorisation is the last step before the end.
+        received << QStringLiteral("-1");
         sale.reset();
         return Result::cancelledByOperator;
     }
     if (s.asked) {
         const StandInStep asked = *s.asked;
         s.asked.reset();
+        received << QString::fromUtf8(buffer);
         if (continua == Answer::back || !accept(s, asked, QString::fromUtf8(buffer)))
             s.steps.push_front(asked); // asked again
     }
@@ -350,4 +356,18 @@ STANDIN_EXPORT int ObtemQuantidadeTransacoesPendentes(char* dataFiscal, char* cu
         return Result::documentNotFound;
     return int(std::count_if(list.cbegin(), list.cend(),
                              [](const StandInTransactions::Transaction& t) { return t.state == TerminalState::Pending; }));
+}
+
+// Not part of the payment provider's interface: for the tests, what the application answered
+// to the last sale's questions, '|'-separated, written into `buffer`; the text's length.
+STANDIN_EXPORT int StandInAnswersReceived(char* buffer, int size)
+{
+    std::lock_guard guard(lock);
+    const QByteArray text = received.join(QLatin1Char('|')).toUtf8();
+    if (buffer && size > 0) {
+        const int n = std::min(int(text.size()), size - 1);
+        std::memcpy(buffer, text.constData(), size_t(n));
+        buffer[n] = '\0';
+    }
+    return int(text.size());
 }
