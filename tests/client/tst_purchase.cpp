@@ -974,13 +974,7 @@ private slots:
         Purchase p;
         TerminalSettings& t = HostConfig::instance().terminal();
         const auto restore = qScopeGuard([saved = t] { HostConfig::instance().terminal() = saved; });
-        t.library = QStringLiteral(STANDIN_LIBRARY);
-        t.terminalId = QStringLiteral("KS000001");
-        t.mode = QStringLiteral("approve");
-        t.transactionsFile = p.terminal->file();
-        t.script = script;
-        Wst00001::setPaymentTerminal(std::make_shared<CliSiTefTerminal>(
-            t, p.s.data.filePath(QStringLiteral("documents.db")), p.s.data.filePath(QStringLiteral("tef.txt"))));
+        t.script = script; // the stand-in reads its settings at each call
         TfrmRecSaldo& screen = *p.s.screen;
         p.s.messages.answerQuestions = false;
         p.s.messages.holdNotices = true;
