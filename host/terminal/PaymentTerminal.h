@@ -109,6 +109,7 @@ protected:
     }
 
     TerminalPrompter* prompter() const { return m_prompter.get(); }
+    const std::shared_ptr<TerminalPrompter>& sharedPrompter() const { return m_prompter; }
 
 private:
     Display m_display;

@@ -21,8 +21,19 @@ public:
                            dir.filePath(QStringLiteral("tef-store-receipts.txt")))
     {
     }
-    // `hook` runs at each of the stand-in's waits for the card holder (its abort checks).
-    void atEachWait(std::function<void()> hook) { setPrompter(std::make_shared<WaitHook>(std::move(hook))); }
+    // `hook` runs at each of the stand-in's waits for the card holder (its abort checks),
+    // whatever prompter the purchase puts on the terminal for the sale.
+    void atEachWait(std::function<void()> hook) { m_hook = std::move(hook); }
+    TerminalAnswer authorise(const TerminalRequest& request) override
+    {
+        if (!m_hook)
+            return CliSiTefTerminal::authorise(request);
+        const std::shared_ptr<TerminalPrompter> inner = sharedPrompter();
+        setPrompter(std::make_shared<WaitHook>(m_hook, inner));
+        const TerminalAnswer answer = CliSiTefTerminal::authorise(request);
+        setPrompter(inner);
+        return answer;
+    }
     QList<TerminalTransactionsFile::Transaction> transactions() const
     {
         return TerminalTransactionsFile(TerminalTransactionsFile::defaultFile()).transactions();
@@ -37,14 +48,20 @@ private:
             s.transactionsFile = dir.filePath(QStringLiteral("terminal-transactions.db"));
         return HostConfig::instance().terminal() = s;
     }
-    // No answers (a prompt interrupts the sale, as without a prompter); the hook at each abort check.
+    // The purchase's prompter answers (none: a prompt interrupts the sale); the hook runs at each abort check.
     struct WaitHook : TerminalPrompter {
-        explicit WaitHook(std::function<void()> h) : hook(std::move(h)) {}
+        WaitHook(std::function<void()> h, std::shared_ptr<TerminalPrompter> i) : hook(std::move(h)), inner(std::move(i)) {}
         std::function<void()> hook;
-        std::optional<int> menu(const QString&, const QStringList&) override { return std::nullopt; }
-        std::optional<bool> question(const QString&) override { return std::nullopt; }
-        std::optional<QString> field(const Field&) override { return std::nullopt; }
-        bool pressKey(const QString&) override { return false; }
-        bool abortRequested() override { if (hook) hook(); return false; }
+        std::shared_ptr<TerminalPrompter> inner;
+        std::optional<int> menu(const QString& t, const QStringList& o) override { return inner ? inner->menu(t, o) : std::nullopt; }
+        std::optional<bool> question(const QString& t) override { return inner ? inner->question(t) : std::nullopt; }
+        std::optional<QString> field(const Field& f) override { return inner ? inner->field(f) : std::nullopt; }
+        bool pressKey(const QString& t) override { return inner && inner->pressKey(t); }
+        bool abortRequested() override
+        {
+            hook();
+            return inner && inner->abortRequested();
+        }
     };
+    std::function<void()> m_hook;
 };
